@@ -1,0 +1,190 @@
+// zorpamux-cli: packs a numbered series of picture files and an optional WAV
+// into a Zorpa container from the command line.
+
+#include <getopt.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+#include <string>
+
+#include "container_writer.h"
+
+namespace {
+
+constexpr const char* kProgram = "zorpamux-cli";
+
+void print_usage(std::FILE* out) {
+    std::fprintf(out,
+                 "Usage: %s -p PICTURE [-s SOUND] [-S START] [-L LAST] [-V OFFSET] -o OUTPUT\n"
+                 "Pack the picture files START..LAST of a numbered series and an optional\n"
+                 "8-bit WAV into one Zorpa container.\n"
+                 "\n"
+                 "  -p, --picture=FILE   first picture file of the series, e.g. ANIM00000.BVK;\n"
+                 "                       its last nine characters are the frame number and\n"
+                 "                       the extension\n"
+                 "  -s, --sound=FILE     8-bit unsigned WAV (44-byte header); default: silence\n"
+                 "  -S, --start=N        first frame number (default 0)\n"
+                 "  -L, --last=N         last frame number, at most 99999 (default 0)\n"
+                 "  -V, --offset=N       sound offset in fiftieths of a second (default 0)\n"
+                 "  -o, --output=FILE    container to write (.ZRP)\n"
+                 "  -h, --help           show this help and exit\n"
+                 "\n"
+                 "Exit status: 0 when the container is complete, 1 on any failure.\n",
+                 kProgram);
+}
+
+// Decimal digits only, no sign, no blanks, within 0..2^32-1.
+bool parse_decimal(const char* text, std::uint32_t& value) {
+    if (text == nullptr || *text == '\0') {
+        return false;
+    }
+    std::uint64_t result = 0;
+    for (const char* p = text; *p != '\0'; ++p) {
+        if (*p < '0' || *p > '9') {
+            return false;
+        }
+        result = result * 10 + static_cast<std::uint64_t>(*p - '0');
+        if (result > std::numeric_limits<std::uint32_t>::max()) {
+            return false;
+        }
+    }
+    value = static_cast<std::uint32_t>(result);
+    return true;
+}
+
+int usage_error(const std::string& message) {
+    std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", kProgram,
+                 message.c_str(), kProgram);
+    return 1;
+}
+
+// Progress bar drawn on standard error, one cell per notification step.
+class TerminalBar {
+  public:
+    void set_range(std::uint32_t high) { high_ = high; }
+    void set_position(std::uint32_t position) {
+        position_ = position;
+        draw();
+    }
+    void step() {
+        ++position_;
+        draw();
+    }
+    void finish() {
+        if (drawn_) {
+            std::fputc('\n', stderr);
+            drawn_ = false;
+        }
+    }
+
+  private:
+    void draw() {
+        if (high_ == 0) {
+            return;
+        }
+        constexpr std::uint64_t kWidth = 40;
+        const std::uint64_t position = position_ < high_ ? position_ : high_;
+        const std::uint64_t filled = position * kWidth / high_;
+        std::string bar(kWidth, ' ');
+        bar.replace(0, filled, filled, '#');
+        std::fprintf(stderr, "\r[%s] %3u%%", bar.c_str(),
+                     static_cast<unsigned>(position * 100 / high_));
+        std::fflush(stderr);
+        drawn_ = true;
+    }
+
+    std::uint32_t high_ = 0;
+    std::uint32_t position_ = 0;
+    bool drawn_ = false;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    static const option kOptions[] = {
+        {"picture", required_argument, nullptr, 'p'}, {"sound", required_argument, nullptr, 's'},
+        {"start", required_argument, nullptr, 'S'},   {"last", required_argument, nullptr, 'L'},
+        {"offset", required_argument, nullptr, 'V'},  {"output", required_argument, nullptr, 'o'},
+        {"help", no_argument, nullptr, 'h'},          {nullptr, 0, nullptr, 0},
+    };
+
+    zorpa::ContainerRequest request;
+    bool have_picture = false;
+    bool have_output = false;
+    opterr = 0;
+    int option_char = 0;
+    while ((option_char = getopt_long(argc, argv, ":p:s:S:L:V:o:h", kOptions, nullptr)) != -1) {
+        const std::string argument = optarg != nullptr ? optarg : "";
+        switch (option_char) {
+            case 'p':
+                request.picture_name = argument;
+                have_picture = true;
+                break;
+            case 's':
+                request.sound_name = argument;
+                break;
+            case 'S':
+                if (!parse_decimal(optarg, request.start_frame)) {
+                    return usage_error("invalid start frame '" + argument +
+                                       "': expected decimal digits (0..4294967295)");
+                }
+                break;
+            case 'L':
+                if (!parse_decimal(optarg, request.last_frame)) {
+                    return usage_error("invalid last frame '" + argument +
+                                       "': expected decimal digits (0..4294967295)");
+                }
+                break;
+            case 'V':
+                if (!parse_decimal(optarg, request.sound_offset)) {
+                    return usage_error("invalid sound offset '" + argument +
+                                       "': expected decimal digits (0..4294967295)");
+                }
+                break;
+            case 'o':
+                request.container_name = argument;
+                have_output = true;
+                break;
+            case 'h':
+                print_usage(stdout);
+                return 0;
+            case ':':
+                return usage_error(std::string("option '") + argv[optind - 1] + "' needs a value");
+            default:
+                return usage_error(std::string("unknown option '") + argv[optind - 1] + "'");
+        }
+    }
+    if (optind < argc) {
+        return usage_error(std::string("unexpected argument '") + argv[optind] + "'");
+    }
+    if (!have_picture) {
+        return usage_error("no picture file given (-p PICTURE)");
+    }
+    if (!have_output) {
+        return usage_error("no output file given (-o OUTPUT)");
+    }
+
+    TerminalBar bar;
+    zorpa::Progress progress;
+    if (::isatty(STDERR_FILENO) == 1) {
+        progress.set_range = [&bar](std::uint32_t, std::uint32_t high) { bar.set_range(high); };
+        progress.set_position = [&bar](std::uint32_t position) { bar.set_position(position); };
+        progress.step = [&bar]() { bar.step(); };
+    }
+
+    const zorpa::ContainerResult result = zorpa::write_container(request, progress);
+    bar.finish();
+    if (!result.ok) {
+        if (result.container_kept) {
+            // End the writer's "File open error!" line that stops at the frame number.
+            std::fputc('\n', stdout);
+            std::fflush(stdout);
+        }
+        std::fprintf(stderr, "%s: %s\n", kProgram, result.message.c_str());
+        return 1;
+    }
+    return 0;
+}
