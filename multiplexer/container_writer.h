@@ -21,19 +21,19 @@ struct Progress {
 };
 
 struct ContainerRequest {
-    std::string picture_name;        // first picture file of the series, e.g. films/ANIM00000.BVK
-    std::string sound_name;          // WAV file; empty = no sound
+    std::string picture_name;    // first picture file of the series, e.g. films/ANIM00000.BVK
+    std::string sound_name;      // WAV file; empty = no sound
     std::uint32_t start_frame = 0;   // S
     std::uint32_t last_frame = 0;    // L
     std::uint32_t sound_offset = 0;  // V, in fiftieths of a second
-    std::string container_name;      // output file
+    std::string container_name;  // output file
 };
 
 struct ContainerResult {
     bool ok = false;
-    std::string message;               // human-readable reason when !ok (empty on success)
-    std::uint32_t frames_written = 0;  // frame records in the container
-    bool container_kept = false;       // a (possibly shortened) container was left on disk
+    std::string message;              // human-readable reason when !ok (empty on success)
+    std::uint32_t frames_written = 0; // frame records in the container
+    bool container_kept = false;      // a (possibly shortened) container was left on disk
 };
 
 ContainerResult write_container(const ContainerRequest& request, const Progress& progress = {});
