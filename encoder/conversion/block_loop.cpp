@@ -1,0 +1,96 @@
+#include "encoder/conversion/block_loop.h"
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include "encoder/optimiser/anneal.h"
+
+namespace brenvik {
+
+std::vector<int> block_centres(const RunSettings& settings) {
+    std::vector<int> centres;
+    const BlockGeometry& g = settings.geometry;
+    for (int h = g.hauteurdebut; h < settings.hauteurfinale + g.hauteursegment;
+         h += g.hauteursegment) {
+        centres.push_back(h);
+    }
+    return centres;
+}
+
+namespace {
+
+struct BlockOutcome {
+    bool done = false;
+    std::string log;
+    SearchCounters counters;
+    long long best = 0;
+    int nbiteration_moindrescarres = 0;
+};
+
+}  // namespace
+
+void run_block_loop(const RunContext& ctx, RunResults& results, std::FILE* out) {
+    const std::vector<int> centres = block_centres(ctx.settings);
+    const int blocks = static_cast<int>(centres.size());
+    std::vector<BlockOutcome> outcomes(centres.size());
+
+    unsigned threads = ctx.settings.threads;
+    if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
+    threads = std::min<unsigned>(threads, static_cast<unsigned>(std::max(blocks, 1)));
+
+    std::mutex mutex;
+    std::condition_variable finished;
+    std::atomic<int> next{0};
+
+    auto worker = [&] {
+        BlockSearch search;
+        for (int b = next.fetch_add(1); b < blocks; b = next.fetch_add(1)) {
+            search.log.clear();
+            search.counters = SearchCounters{};
+            search.rng.srand(2394);
+            annealKez(ctx, centres[b], search, results);
+            BlockOutcome outcome;
+            outcome.log = search.log.text();
+            outcome.counters = search.counters;
+            outcome.best = search.bestdistancemoyenne;
+            outcome.nbiteration_moindrescarres = search.nbiteration_moindrescarres;
+            outcome.done = true;
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                outcomes[b] = std::move(outcome);
+            }
+            finished.notify_all();
+        }
+    };
+
+    std::vector<std::thread> pool;
+    if (threads == 1) {
+        worker();
+    } else {
+        for (unsigned t = 0; t < threads; ++t) pool.emplace_back(worker);
+    }
+
+    // Merge in block order as blocks complete.
+    for (int b = 0; b < blocks; ++b) {
+        BlockOutcome outcome;
+        {
+            std::unique_lock<std::mutex> lock(mutex);
+            finished.wait(lock, [&] { return outcomes[b].done; });
+            outcome = std::move(outcomes[b]);
+            outcomes[b].log.clear();
+        }
+        std::fwrite(outcome.log.data(), 1, outcome.log.size(), out);
+        results.bestdistancemoyenneall += static_cast<double>(outcome.best);
+        results.nbiteration_moindrescarres = outcome.nbiteration_moindrescarres;
+        results.counters.add(outcome.counters);
+        if (ctx.settings.verbose == 1) {
+            std::fprintf(out, "fin calc %2.3f seconds\n", seconds_since(ctx.settings.start));
+        }
+    }
+    for (auto& t : pool) t.join();
+}
+
+}  // namespace brenvik

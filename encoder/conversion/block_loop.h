@@ -1,0 +1,21 @@
+// The loop over blocks of lines: every block reseeds its own generator with
+// 2394 and runs the palette optimiser. Blocks are independent, so they run on
+// several threads; their trace lines, costs and counters are merged in block
+// order, which keeps the output identical for any thread count.
+#pragma once
+
+#include <cstdio>
+#include <vector>
+
+#include "encoder/state/state.h"
+
+namespace brenvik {
+
+// Centre lines of the blocks, top to bottom.
+std::vector<int> block_centres(const RunSettings& settings);
+
+// Optimises every block, filling `results`; prints each block's trace lines
+// (and, in verbose mode, its "fin calc" line) on `out` in block order.
+void run_block_loop(const RunContext& ctx, RunResults& results, std::FILE* out);
+
+}  // namespace brenvik

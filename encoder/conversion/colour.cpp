@@ -1,0 +1,45 @@
+#include "encoder/conversion/colour.h"
+
+#include <cmath>
+
+namespace brenvik {
+
+int level_of_target(int v, double nbbitsround) {
+    const long level = std::lroundf(static_cast<float>((v - 0.01) / nbbitsround));
+    return level > 15 ? 15 : static_cast<int>(level);
+}
+
+int level_of_component(int u, int nbbitsroundint) {
+    const int level = u / nbbitsroundint;
+    return level > 15 ? 15 : level;
+}
+
+std::uint16_t palette_word(int r, int v, int b, int nbbitsroundint) {
+    return ste_word(level_of_component(r, nbbitsroundint), level_of_component(v, nbbitsroundint),
+                    level_of_component(b, nbbitsroundint));
+}
+
+void detect_level_step(PictureTables& pic, Rng& rng, TextSink& out) {
+    pic.nbbitsround = 17.0;
+    pic.nbbitsroundint = 17;
+    int off_grid = 0;
+    int tested = 0;
+    for (int i = 0; i < 49; ++i) {
+        const int x = rng.rand() % (pic.width - 1) + 1;
+        const int y = rng.rand() % (pic.height - 1) + 1;
+        const auto& target = pic.vecteurinit.at(x, y);
+        for (int c = 1; c <= 3; ++c) {
+            if (target[c] != 0) {
+                ++tested;
+                if (target[c] % 16 != 0) ++off_grid;
+            }
+        }
+    }
+    out.printf("nbbits16=%d nbbitstest16=%d \n", off_grid, tested);
+    if (off_grid == 0) {
+        pic.nbbitsround = 16.0;
+        pic.nbbitsroundint = 16;
+    }
+}
+
+}  // namespace brenvik

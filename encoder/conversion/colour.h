@@ -1,0 +1,42 @@
+// Colour model: 8-bit source values, 4-bit hardware levels, 12-bit colour
+// indices and STE palette words.
+#pragma once
+
+#include <cstdint>
+
+#include "encoder/state/state.h"
+
+namespace brenvik {
+
+// Level of a target value v (0..255): rounded with halves going down (the
+// -0.01 bias), clamped to 15.
+int level_of_target(int v, double nbbitsround);
+
+// Level of an optimiser component u (level x step): integer division, clamped to 15.
+int level_of_component(int u, int nbbitsroundint);
+
+// 12-bit colour index of three levels.
+inline int colour12(int r, int v, int b) {
+    return (r << 8) | (v << 4) | b;
+}
+
+// STE register nibble of a level: the three high bits in nibble bits 2..0,
+// the lowest bit in nibble bit 3.
+inline int ste_nibble(int level) {
+    return ((level >> 1) & 7) | ((level & 1) << 3);
+}
+
+// Palette word of three levels.
+inline std::uint16_t ste_word(int r, int v, int b) {
+    return static_cast<std::uint16_t>((ste_nibble(r) << 8) | (ste_nibble(v) << 4) | ste_nibble(b));
+}
+
+// Palette word of an optimiser colour (components on the 0..255 scale).
+std::uint16_t palette_word(int r, int v, int b, int nbbitsroundint);
+
+// Chooses the level step (17, or 16 for a picture already on a 16-step grid)
+// from 49 sampled pixels of the first target colour; prints
+// "nbbits16=%d nbbitstest16=%d \n".
+void detect_level_step(PictureTables& pic, Rng& rng, TextSink& out);
+
+}  // namespace brenvik

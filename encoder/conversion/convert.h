@@ -1,0 +1,18 @@
+// The conversion driver: per-pixel tables, pre-dithering, level step and
+// colour statistics, the block loop, the run summary and the output files.
+#pragma once
+
+#include <cstdio>
+
+#include "encoder/frontend/bmp.h"
+#include "encoder/state/state.h"
+
+namespace brenvik {
+
+// Runs the whole conversion. `rng` is the run's generator (seeded with the
+// run seed). Returns the exit status: 0, or 1 when an output file could not
+// be written.
+int convert(const SourcePictures& pictures, const ScreenLayout& layout, const RunSettings& settings,
+            Rng& rng, std::FILE* out, std::FILE* err);
+
+}  // namespace brenvik

@@ -1,0 +1,153 @@
+#include "encoder/conversion/diffusion.h"
+
+#include <cstdlib>
+
+#include "encoder/search/kernels.h"
+
+namespace brenvik {
+
+RegisterLine register_table(const ScreenLayout& layout, const RunResults& results, int y) {
+    RegisterLine regs(static_cast<std::size_t>(layout.largeur));
+    for (auto& column : regs) {
+        for (auto& r : column) r.fill(0);
+    }
+    for (int x = 0; x < layout.largeur; ++x) {
+        for (int k = layout.debutlimit; k <= layout.limit + 1; ++k) {
+            if (layout.active(x + 1, k) != 1) continue;
+            const SlotRecord& saved = results.saved(k, y);
+            auto& reg = regs[x][layout.paletteFinale[k]];
+            for (int j = 0; j < 6; ++j) reg[j] = saved[j + 1];
+        }
+    }
+    return regs;
+}
+
+namespace {
+
+struct Distance {
+    int distance;
+    std::array<int, 3> error;
+};
+
+Distance register_distance(const std::array<int, 6>& c, const std::array<int, 6>& reg,
+                           int bis_method) {
+    Distance d{};
+    if (bis_method == 0) {
+        // Compare the sums of the two pictures' colours.
+        const int dr = (c[0] + c[3]) - (reg[0] + reg[3]);
+        const int dv = (c[1] + c[4]) - (reg[1] + reg[4]);
+        const int db = (c[2] + c[5]) - (reg[2] + reg[5]);
+        d.distance = weighted_distance(dr, dv, db);
+        d.error = {dr, dv, db};
+    } else {
+        const int dr = c[0] - reg[0], dv = c[1] - reg[1], db = c[2] - reg[2];
+        const int dr2 = c[3] - reg[3], dv2 = c[4] - reg[4], db2 = c[5] - reg[5];
+        d.distance = weighted_distance(dr, dv, db) + weighted_distance(dr2, dv2, db2);
+        d.error = {dr, dv, db};
+    }
+    return d;
+}
+
+struct Share {
+    int dx;
+    int dy;
+    int k;
+    int n;
+};
+
+std::vector<Share> kernel_shares(int errordiffusion) {
+    switch (errordiffusion) {
+        case 1:
+            return {{1, 0, 7, 16}, {-1, 1, 3, 16}, {0, 1, 5, 16}, {1, 1, 1, 16}};
+        case 2:
+            return {{1, 0, 2, 4}, {-1, 1, 1, 4}, {0, 1, 1, 4}};
+        case 3:
+            return {{1, 0, 1, 8}, {2, 0, 1, 8}, {-1, 1, 1, 8},
+                    {0, 1, 1, 8}, {1, 1, 1, 8}, {0, 2, 1, 8}};
+        default:
+            return {};
+    }
+}
+
+}  // namespace
+
+NearestRegister nearest_register(const std::array<int, 6>& colour,
+                                 const std::array<std::array<int, 6>, 16>& registers,
+                                 int bis_method) {
+    NearestRegister best;
+    const Distance first = register_distance(colour, registers[0], bis_method);
+    best.reg = 0;
+    if (first.distance > 99999998) {
+        best.distance = 99999999;
+        best.error = {0, 0, 0};
+    } else {
+        best.distance = first.distance;
+        best.error = first.error;
+    }
+    for (int r = 1; r < 16; ++r) {
+        const Distance d = register_distance(colour, registers[r], bis_method);
+        if (d.distance < best.distance) {
+            best.reg = r;
+            best.distance = d.distance;
+            best.error = d.error;
+        }
+    }
+    return best;
+}
+
+Grid<DiffusedPixel> error_diffusion(const RunSettings& settings, const ScreenLayout& layout,
+                                    const PictureTables& pic, const RunResults& results) {
+    const int W = pic.width;
+    const int H = pic.height;
+    Grid<DiffusedPixel> out(W, H + 1);
+    // Working colours (changed by the diffusion) and the undiffused ones.
+    Grid<std::array<int, 6>> work(W, H + 1);
+    for (int y = 1; y <= H; ++y) {
+        for (int x = 0; x < W; ++x) work.at(x, y) = pic.paletteOriginale.at(x, y);
+    }
+    const Grid<std::array<int, 6>>& old = pic.paletteOriginale;
+    const int T = settings.pixpal == 3 ? 96 : 32;
+    const std::vector<Share> shares = kernel_shares(settings.errordiffusion);
+
+    for (int y = 1; y <= H; ++y) {
+        const RegisterLine regs = register_table(layout, results, y);
+        for (int x = 0; x < W; ++x) {
+            NearestRegister chosen = nearest_register(work.at(x, y), regs[x], pic.bis_method);
+            std::array<int, 3> e = chosen.error;
+            const int a = std::abs(e[0]) + std::abs(e[1]) + std::abs(e[2]);
+            const int sum = e[0] + e[1] + e[2];
+            if (sum >= -3 && sum <= 3) e = {0, 0, 0};
+            if (a >= T) {
+                // Too far from anything loaded here: pick from the undiffused
+                // colour and let no error travel.
+                int best = 9999999;
+                for (int r = 0; r < 16; ++r) {
+                    const int d =
+                        register_distance(old.at(x, y), regs[x][r], pic.bis_method).distance;
+                    if (d < best) {
+                        best = d;
+                        chosen.reg = r;
+                    }
+                }
+                e = {0, 0, 0};
+            }
+            const auto& reg = regs[x][chosen.reg];
+            DiffusedPixel& px = out.at(x, y);
+            px.first = {reg[0], reg[1], reg[2]};
+            px.reg = chosen.reg;
+            px.second = {reg[3], reg[4], reg[5]};
+            for (const Share& s : shares) {
+                const int nx = x + s.dx;
+                const int ny = y + s.dy;
+                if (nx < 0 || nx >= W || ny > H) continue;
+                auto& target = work.at(nx, ny);
+                for (int c = 0; c < 3; ++c) {
+                    target[c] = static_cast<int>(target[c] + static_cast<double>(e[c]) * s.k / s.n);
+                }
+            }
+        }
+    }
+    return out;
+}
+
+}  // namespace brenvik

@@ -1,0 +1,44 @@
+// Error diffusion: a second rendering of the optimised palettes in which every
+// pixel takes the nearest of the 16 registers loaded at its column and pushes
+// its colour error onto the neighbours not yet visited.
+#pragma once
+
+#include <array>
+#include <vector>
+
+#include "encoder/state/state.h"
+
+namespace brenvik {
+
+// Colours held by the 16 hardware registers at every column of one line:
+// [column 0..W-1][register] -> R, V, B of the first colour, then of the second.
+using RegisterLine = std::vector<std::array<std::array<int, 6>, 16>>;
+
+// Register colours of line y, from the slot records of that line.
+RegisterLine register_table(const ScreenLayout& layout, const RunResults& results, int y);
+
+// A pixel of the diffused picture: the register's first colour, the
+// register, the register's second colour.
+struct DiffusedPixel {
+    std::array<int, 3> first{};
+    int reg = 0;
+    std::array<int, 3> second{};
+};
+
+// The nearest register to a working colour (R, V, B, R2, V2, B2), and the
+// error pixel minus register that it leaves.
+struct NearestRegister {
+    int reg = 0;
+    int distance = 0;
+    std::array<int, 3> error{};
+};
+NearestRegister nearest_register(const std::array<int, 6>& colour,
+                                 const std::array<std::array<int, 6>, 16>& registers,
+                                 int bis_method);
+
+// Runs the diffusion over the whole picture and returns [line][column]
+// (lines 1..H, columns 0..W-1).
+Grid<DiffusedPixel> error_diffusion(const RunSettings& settings, const ScreenLayout& layout,
+                                    const PictureTables& pic, const RunResults& results);
+
+}  // namespace brenvik

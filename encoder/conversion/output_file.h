@@ -1,0 +1,19 @@
+// Writing an output file so that a failed or interrupted run never leaves a
+// truncated file in place of a good one: the bytes go to a temporary file in
+// the target's folder, which is renamed over the target once complete and
+// closed. A target that exists and is not a regular file (a device such as
+// /dev/null, a pipe) is written directly.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace brenvik {
+
+// Returns false after printing "name: reason" on `err` (as perror does).
+bool write_file_atomically(const std::string& name, const std::vector<std::uint8_t>& bytes,
+                           std::FILE* err);
+
+}  // namespace brenvik

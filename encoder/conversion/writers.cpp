@@ -1,0 +1,192 @@
+#include "encoder/conversion/writers.h"
+
+#include <algorithm>
+
+#include "encoder/conversion/block_loop.h"
+#include "encoder/conversion/colour.h"
+#include "encoder/conversion/diffusion.h"
+#include "encoder/conversion/output_file.h"
+#include "encoder/frontend/paths.h"
+
+namespace brenvik {
+
+OutputNames output_names(const std::string& arg) {
+    const std::string base = strip_extension(arg);
+    const std::string fbase = prefix_last_component(base, "F");
+    return {base + ".bVK",          fbase + ".bVK",         base + "F2.bVK",
+            base + "_preview.bmp",  base + "_preview2.bmp", fbase + "_preview.bmp",
+            base + "_previewF2.bmp"};
+}
+
+namespace {
+
+void put_le32(std::uint8_t* p, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+void put_le16(std::uint8_t* p, std::uint16_t v) {
+    p[0] = static_cast<std::uint8_t>(v);
+    p[1] = static_cast<std::uint8_t>(v >> 8);
+}
+void put_be16(std::vector<std::uint8_t>& out, std::uint16_t v) {
+    out.push_back(static_cast<std::uint8_t>(v >> 8));
+    out.push_back(static_cast<std::uint8_t>(v));
+}
+std::uint8_t cut(int v) {
+    return static_cast<std::uint8_t>(std::clamp(v, 0, 255));
+}
+
+}  // namespace
+
+std::array<std::uint8_t, 54> preview_header(const std::array<std::uint8_t, 54>& input, int width,
+                                            int height) {
+    std::array<std::uint8_t, 54> h = input;
+    const std::uint32_t data = static_cast<std::uint32_t>(width) * height * 3;
+    h[0] = 'B';
+    h[1] = 'M';
+    put_le32(&h[2], 54 + data);
+    put_le32(&h[10], 54);
+    put_le32(&h[14], 40);
+    put_le32(&h[18], static_cast<std::uint32_t>(width));
+    put_le32(&h[22], static_cast<std::uint32_t>(height));
+    put_le16(&h[26], 1);
+    put_le16(&h[28], 24);
+    put_le32(&h[30], 0);
+    put_le32(&h[34], data);
+    return h;
+}
+
+void append_bitplanes(std::vector<std::uint8_t>& out, const std::vector<int>& registers) {
+    const std::size_t groups = registers.size() / 16;
+    for (std::size_t g = 0; g < groups; ++g) {
+        std::uint16_t planes[4] = {0, 0, 0, 0};
+        for (int i = 0; i < 16; ++i) {
+            const int reg = registers[g * 16 + i];
+            for (int p = 0; p < 4; ++p) {
+                if ((reg >> p) & 1) planes[p] |= static_cast<std::uint16_t>(1u << (15 - i));
+            }
+        }
+        for (std::uint16_t word : planes) put_be16(out, word);
+    }
+}
+
+bool write_outputs(const RunContext& ctx, const SourcePictures& pictures, const RunResults& results,
+                   std::FILE* out, std::FILE* err) {
+    const RunSettings& settings = ctx.settings;
+    const ScreenLayout& L = ctx.layout;
+    const PictureTables& pic = ctx.pic;
+    const int W = pic.width;
+    const int H = pic.height;
+    const bool verbose = settings.verbose == 1;
+    const bool two_palettes = settings.pixpal == 2 || settings.pixpal == 3;
+    const bool previews = settings.ispreview == 1;
+    // pixpal 2 has no error-diffused rendering.
+    const bool diffused = settings.pixpal != 2;
+    const OutputNames names = output_names(settings.arg);
+    const int P = std::max(0, L.mode.colours_per_line - L.mode.excluded);
+    const int words = std::min(P, L.limit);
+    auto say = [&](const char* text) {
+        if (verbose) std::fprintf(out, "%s\n", text);
+    };
+
+    const auto header = preview_header(pictures.header, W, H);
+    say("Pal ");
+
+    // First palette set: one record per block, from the block's centre line.
+    std::vector<std::uint8_t> palettes;
+    for (int h : block_centres(settings)) {
+        std::vector<std::uint16_t> record(static_cast<std::size_t>(P), 0);
+        for (int k = L.debutlimit; k < L.debutlimit + words; ++k) {
+            const SlotRecord& r = results.saved(k, h);
+            record[k - 2] = palette_word(r[1], r[2], r[3], pic.nbbitsroundint);
+        }
+        for (std::uint16_t w : record) put_be16(palettes, w);
+    }
+    // Second palette set: one record per line.
+    std::vector<std::uint8_t> palettes2;
+    if (two_palettes) {
+        for (int y = 1; y <= H; ++y) {
+            std::vector<std::uint16_t> record(static_cast<std::size_t>(P), 0);
+            for (int k = L.debutlimit; k < L.debutlimit + words; ++k) {
+                const SlotRecord& r = results.saved(k, y);
+                record[k - 2] = palette_word(r[4], r[5], r[6], pic.nbbitsroundint);
+            }
+            for (std::uint16_t w : record) put_be16(palettes2, w);
+        }
+    }
+
+    // Optimised bitmap and previews.
+    std::vector<std::uint8_t> bitmap;
+    std::vector<std::uint8_t> preview(header.begin(), header.end());
+    std::vector<std::uint8_t> preview2(header.begin(), header.end());
+    std::vector<int> regs(static_cast<std::size_t>(W));
+    for (int y = 1; y <= H; ++y) {
+        for (int x = 1; x <= W; ++x)
+            regs[x - 1] = L.paletteFinale[results.palettesaved.at(x, y).first];
+        append_bitplanes(bitmap, regs);
+        if (!previews) continue;
+        const int line = H + 1 - y;
+        for (int x = 1; x <= W; ++x) {
+            const SlotRecord& r = results.saved(results.palettesaved.at(x, line).first, line);
+            preview.insert(preview.end(), {cut(r[3]), cut(r[2]), cut(r[1])});
+            if (two_palettes) preview2.insert(preview2.end(), {cut(r[6]), cut(r[5]), cut(r[4])});
+        }
+    }
+
+    bool ok = true;
+    std::vector<std::uint8_t> picture = bitmap;
+    say("Write bitmap ");
+    say("Write pal ");
+    say("Floyd ");
+
+    // Error-diffused rendering.
+    std::vector<std::uint8_t> fbitmap;
+    std::vector<std::uint8_t> fpreview(header.begin(), header.end());
+    std::vector<std::uint8_t> fpreview2(header.begin(), header.end());
+    if (diffused) {
+        const Grid<DiffusedPixel> floyd = error_diffusion(settings, L, pic, results);
+        for (int y = 1; y <= H; ++y) {
+            for (int x = 0; x < W; ++x) regs[x] = floyd.at(x, y).reg;
+            append_bitplanes(fbitmap, regs);
+            if (!previews) continue;
+            const int line = H + 1 - y;
+            for (int x = 0; x < W; ++x) {
+                const DiffusedPixel& px = floyd.at(x, line);
+                fpreview.insert(fpreview.end(),
+                                {cut(px.first[2]), cut(px.first[1]), cut(px.first[0])});
+                if (two_palettes) {
+                    fpreview2.insert(fpreview2.end(),
+                                     {cut(px.second[2]), cut(px.second[1]), cut(px.second[0])});
+                }
+            }
+        }
+        if (verbose) std::fprintf(out, "floyd %2.3f seconds\n", seconds_since(settings.start));
+    }
+
+    picture.insert(picture.end(), palettes.begin(), palettes.end());
+    std::vector<std::uint8_t> fpicture = fbitmap;
+    fpicture.insert(fpicture.end(), palettes.begin(), palettes.end());
+    if (verbose) std::fprintf(out, "Write pal %d %d \n", 2 * P, H);
+    if (two_palettes) {
+        say("Pa2 ");
+        picture.insert(picture.end(), palettes2.begin(), palettes2.end());
+        fpicture.insert(fpicture.end(), palettes2.begin(), palettes2.end());
+        if (verbose) std::fprintf(out, "Write pa2 %d %d \n", 2 * P, H);
+    }
+
+    std::fflush(out);
+    ok &= write_file_atomically(names.picture, picture, err);
+    if (previews) ok &= write_file_atomically(names.preview, preview, err);
+    if (previews && two_palettes) ok &= write_file_atomically(names.preview2, preview2, err);
+    if (diffused) {
+        ok &= write_file_atomically(names.diffused, fpicture, err);
+        if (previews) ok &= write_file_atomically(names.diffused_preview, fpreview, err);
+        if (two_palettes) {
+            ok &= write_file_atomically(names.diffused2, fbitmap, err);
+            if (previews) ok &= write_file_atomically(names.diffused_preview2, fpreview2, err);
+        }
+    }
+    if (verbose) std::fprintf(out, "files %2.3f seconds\n", seconds_since(settings.start));
+    return ok;
+}
+
+}  // namespace brenvik

@@ -1,0 +1,41 @@
+// The files the encoder writes: the picture file (ST bitplanes then palette
+// records), its error-diffused twin, the second error-diffused bitmap and the
+// preview BMPs.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "encoder/frontend/bmp.h"
+#include "encoder/state/state.h"
+
+namespace brenvik {
+
+struct OutputNames {
+    std::string picture;            // base.bVK
+    std::string diffused;           // Fbase.bVK (F in front of the last path component)
+    std::string diffused2;          // baseF2.bVK
+    std::string preview;            // base_preview.bmp
+    std::string preview2;           // base_preview2.bmp
+    std::string diffused_preview;   // Fbase_preview.bmp
+    std::string diffused_preview2;  // base_previewF2.bmp
+};
+OutputNames output_names(const std::string& arg);
+
+// A 54-byte BMP header for a W x H 24-bit preview, based on the input's own.
+std::array<std::uint8_t, 54> preview_header(const std::array<std::uint8_t, 54>& input, int width,
+                                            int height);
+
+// Appends one line of registers (0..15) as ST low-resolution bitplanes: groups
+// of 16 pixels, four big-endian words (planes 0..3), leftmost pixel in bit 15.
+void append_bitplanes(std::vector<std::uint8_t>& out, const std::vector<int>& registers);
+
+// Writes every output file; returns false when one of them failed (each
+// failure is reported on `err` and the other files are still written).
+bool write_outputs(const RunContext& ctx, const SourcePictures& pictures, const RunResults& results,
+                   std::FILE* out, std::FILE* err);
+
+}  // namespace brenvik

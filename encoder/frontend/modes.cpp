@@ -1,0 +1,155 @@
+#include "encoder/frontend/modes.h"
+
+#include <algorithm>
+
+namespace brenvik {
+
+const std::array<ScreenMode, kScreenModeCount> modes = {{
+    {0, 54, 0, 320, 200},
+    {1, 80, 0, 320, 200},
+    {2, 48, 0, 320, 200},
+    {3, 48, 0, 416, 229},
+    {0, 0, 0, 320, 20},
+}};
+
+namespace {
+
+// Marks slot `slot` (register `reg`) visible on columns a..b, clipped to the line.
+void show(ScreenLayout& L, int slot, int reg, int a, int b) {
+    L.paletteFinale[slot] = reg;
+    a = std::max(a, 1);
+    b = std::min(b, L.largeur);
+    for (int x = a; x <= b; ++x) L.active(x, slot) = 1;
+}
+
+void schedule(ScreenLayout& L, int s) {
+    const int W = L.largeur;
+    switch (L.mode.id) {
+        case 0:
+            for (int i = 0; i <= 13; ++i) {
+                show(L, 2 + i, 2 + i, 1, 29 + 4 * i);
+                show(L, 16 + i, 2 + i, 30 + 4 * i, 153 + 4 * i);
+                show(L, 30 + i, 2 + i, 154 + 4 * i, 217 + 4 * i);
+                if (i <= 11) show(L, 44 + i, 2 + i, 218 + 4 * i, W);
+            }
+            show(L, 0, 0, 1, W);
+            show(L, 1, 0, 1, W);
+            show(L, 56, 0, 1, W);
+            break;
+        case 1:
+            for (int i = 0; i <= 15; ++i) {
+                show(L, 2 + i, i, s + 1, s + 31 + 4 * i);
+                show(L, 18 + i, i, s + 32 + 4 * i, s + 103 + 4 * i);
+                show(L, 34 + i, i, s + 104 + 4 * i, s + 175 + 4 * i);
+                show(L, 50 + i, i, s + 176 + 4 * i, s + 247 + 4 * i);
+                show(L, 66 + i, i, s + 248 + 4 * i, W);
+            }
+            show(L, 82, 0, 1, W);
+            break;
+        case 2:
+            for (int i = 0; i <= 15; ++i) {
+                const int g = i >= 8 ? 1 : 0;
+                show(L, 2 + i, i, s + 1, s + 57 + 4 * i + 12 * g);
+                show(L, 18 + i, i, s + 58 + 4 * i + 12 * g, s + 217 + 4 * i + 8 * g);
+                show(L, 34 + i, i, s + 218 + 4 * i + 8 * g, W);
+            }
+            show(L, 50, 0, 1, W);
+            break;
+        case 3:
+            for (int i = 0; i <= 15; ++i) {
+                const int g = i >= 8 ? 1 : 0;
+                show(L, 2 + i, i, s + 1, s + 104 + 4 * i + 8 * g);
+                show(L, 18 + i, i, s + 105 + 4 * i + 8 * g, s + 268 + 4 * i + 8 * g);
+                if (i <= 7) {
+                    show(L, 34 + i, i, s + 269 + 4 * i, s + 364 + 4 * i);
+                } else {
+                    show(L, 34 + i, i, s + 277 + 4 * i, W);
+                }
+            }
+            show(L, 50, 0, 1, W);
+            break;
+        default:
+            break;
+    }
+}
+
+}  // namespace
+
+ScreenLayout layout_screen(const ScreenMode& mode, int shiftpixels) {
+    ScreenLayout L;
+    L.mode = mode;
+    L.largeur = 320;
+    L.debutlimit = 2;
+    L.limit = 54;
+    if (mode.id == 1) L.limit = 80;
+    if (mode.id == 2) L.limit = 48;
+    if (mode.id == 3) {
+        L.largeur = 416;
+        L.limit = 48;
+    }
+    const int W = L.largeur;
+    const int slots = L.slot_count();
+    L.paletteFinale.assign(slots, 0);
+    L.paletteactive.assign(static_cast<std::size_t>(W + 3) * slots, 0);
+    for (int k = 0; k < slots; ++k) {
+        L.active(W + 1, k) = -1;
+        L.active(W + 2, k) = -1;
+    }
+
+    schedule(L, mode.id == 0 ? 0 : shiftpixels);
+
+    // First column and length of each slot's first run.
+    for (int k = 0; k < slots; ++k) {
+        int first = -1;
+        int end = 0;
+        for (int x = 1; x <= W; ++x) {
+            if (first < 0) {
+                if (L.active(x, k) == 1) first = x;
+            } else if (L.active(x, k) == 0) {
+                end = x;
+                break;
+            }
+        }
+        L.active(W + 1, k) = first;
+        L.active(W + 2, k) = end != 0 ? end - first : W + 1 - first;
+    }
+
+    // Optimiser slots visible at each column.
+    L.paletteactive_id.assign(W + 1, {});
+    for (int x = 1; x <= W; ++x) {
+        for (int k = L.debutlimit; k <= L.limit + 1; ++k) {
+            if (L.active(x, k) == 1) L.paletteactive_id[x].push_back(k);
+        }
+    }
+
+    // Rescan ranges: the columns of every optimiser slot that shares a
+    // column with slot j.
+    L.paletteactiveoverride_deb.assign(slots, 0);
+    L.paletteactiveoverride_fin.assign(slots, 0);
+    for (int j = L.debutlimit; j <= L.limit + 1; ++j) {
+        std::vector<bool> neighbour(slots, false);
+        for (int x = 1; x <= W; ++x) {
+            if (L.active(x, j) != 1) continue;
+            for (int k : L.paletteactive_id[x]) neighbour[k] = true;
+        }
+        int deb = 0;
+        int fin = 0;
+        for (int x = 1; x <= W; ++x) {
+            for (int k : L.paletteactive_id[x]) {
+                if (!neighbour[k]) continue;
+                if (deb == 0) deb = x;
+                fin = x;
+                break;
+            }
+        }
+        if (deb == 0) {
+            deb = 1;
+            fin = W;
+        }
+        L.paletteactiveoverride_deb[j] = deb;
+        L.paletteactiveoverride_fin[j] = fin;
+    }
+    return L;
+}
+
+}  // namespace brenvik

@@ -1,0 +1,192 @@
+#include "encoder/frontend/options.h"
+
+#include <cctype>
+#include <climits>
+#include <cstring>
+
+#include "encoder/frontend/modes.h"
+
+namespace brenvik {
+
+std::string usage_text(const std::string& prog) {
+    std::string text =
+        "Brenvik\n"
+        "A hicolor pictures encoder for Atari ST/STE displaying system\n"
+        "usage: ";
+    text += prog;
+    text +=
+        " [OPTION] file.bmp \n"
+        "\n"
+        "Options are:\n"
+        "  -1\t\t\tLight optimization, very fast\n"
+        "  -3\t\t\tOptimize faster (default)\n"
+        "  -5\t\t\tOptimize better but longer\n"
+        "  --mode=VALUE\t\tPalette and screen mode\n"
+        "\t\t\t0: 320x200, 54 colors/scanline, ST/STE (default)\n"
+        "\t\t\t1: 320x200, 80 colors/scanline, ST/STE\n"
+        "\t\t\t2: 320x200, 48 colors/scanline, ST/STE\n"
+        "\t\t\t3: 416x229, 48 colors/scanline overscan, ST/STE\n"
+        "  --dither=VALUE\t\tDithering mode\n"
+        "\t\t\t0: Post-dithering (after optimization) (default)\n"
+        "\t\t\t1: Pre-dithering '(X+Y) mod 2' \n"
+        "\t\t\t2: Pre-dithering 'TV scanline' for 2 pals mode \n"
+        "\t\t\t3: Dithering '(X+Y) mod 2' during calculation \n"
+        "\t\t\t4: Pre-dithering Sierra 2-4 12 bits \n"
+        "\t\t\t5: dither 3+4 Sierra 15b and (X+Y) mod 2 \n"
+        "  --ed=VALUE\t\tPost-error diffusion method\n"
+        "\t\t\t1: Floyd Steinberg (default)\n"
+        "\t\t\t2: Sierra 24' \n"
+        "\t\t\t3: Atkinson (preserve detail well, light and dark areas may appear blown out)' \n"
+        "  --pixpal=VALUE\t\tNumber of bitmaps/palettes to generate \n"
+        "\t\t\t1 (1 bitmap, 1 palette, default)\n"
+        "\t\t\t2 (2 bitmaps, 2 palettes)\n"
+        "\t\t\t3 (1 bitmap, 2 palettes)\n"
+        "  --preview=VALUE\t\t0=no preview (defalt) 1=make a preview picture\n"
+        "  --shiftpixels=VALUE\t0 to 9, 5 (default) is centered, decrease to shift left, increase "
+        "to shift right\n"
+        "  --blockoflines=VALUE\t1 (default) to 6\n"
+        "\n";
+    return text;
+}
+
+int atoi_saturating(const char* text) {
+    const char* p = text;
+    while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
+    bool negative = false;
+    if (*p == '+' || *p == '-') {
+        negative = (*p == '-');
+        ++p;
+    }
+    long long value = 0;
+    while (*p >= '0' && *p <= '9') {
+        if (value <= static_cast<long long>(INT_MAX) + 1) value = value * 10 + (*p - '0');
+        ++p;
+    }
+    if (negative) value = -value;
+    if (value > INT_MAX) return INT_MAX;
+    if (value < INT_MIN) return INT_MIN;
+    return static_cast<int>(value);
+}
+
+namespace {
+
+bool starts_with(const std::string& text, const char* literal) {
+    return text.compare(0, std::strlen(literal), literal) == 0;
+}
+
+// Range test on the value taken as unsigned, so negative values always fail.
+bool in_range(int value, unsigned low, unsigned high) {
+    const unsigned u = static_cast<unsigned>(value);
+    return u >= low && u <= high;
+}
+
+}  // namespace
+
+bool parse_command_line(const std::vector<std::string>& args, RunSettings& settings) {
+    settings.prog = args.empty() ? std::string("brenvik") : args[0];
+    settings.dither = 0;
+    settings.pixpal = 1;
+    settings.errordiffusion = 1;
+    settings.ligneX3 = 1;
+    settings.seed = 42;
+    settings.mode_row = 0;
+
+    std::size_t i = 1;
+    for (; i < args.size() && !args[i].empty() && args[i][0] == '-'; ++i) {
+        const std::string& a = args[i];
+        auto value_after = [&a](const char* literal) {
+            return atoi_saturating(a.c_str() + std::strlen(literal));
+        };
+        if (starts_with(a, "--mode=")) {
+            const int v = value_after("--mode=");
+            if (!in_range(v, 0, static_cast<unsigned>(kScreenModeCount - 1))) return false;
+            settings.mode_row = v;
+        } else if (starts_with(a, "--verbose")) {
+            settings.verbose = 1;
+        } else if (starts_with(a, "--dith=") || starts_with(a, "--dither=")) {
+            const int v = value_after(starts_with(a, "--dith=") ? "--dith=" : "--dither=");
+            if (!in_range(v, 0, 5)) return false;
+            settings.dither = v;
+        } else if (starts_with(a, "--ed=")) {
+            const int v = value_after("--ed=");
+            if (!in_range(v, 0, 3)) return false;
+            settings.errordiffusion = v;
+        } else if (starts_with(a, "--pixpal=")) {
+            const int v = value_after("--pixpal=");
+            if (!in_range(v, 1, 3)) return false;
+            settings.pixpal = v;
+        } else if (starts_with(a, "--preview=")) {
+            const int v = value_after("--preview=");
+            if (!in_range(v, 0, 1)) return false;
+            settings.ispreview = v;
+        } else if (starts_with(a, "--shiftpixels=")) {
+            const int v = value_after("--shiftpixels=");
+            if (!in_range(v, 0, 9)) return false;
+            settings.shiftpixels = v - 5;
+        } else if (starts_with(a, "--blockoflines=")) {
+            const int v = value_after("--blockoflines=");
+            if (!in_range(v, 0, 9)) return false;
+            settings.ligneX3 = v;
+        } else if (starts_with(a, "--seed=")) {
+            settings.seed = value_after("--seed=");
+        } else if (a.size() == 2 && std::isdigit(static_cast<unsigned char>(a[1]))) {
+            settings.opt = a[1] - '0';
+        } else {
+            return false;
+        }
+    }
+    const std::size_t remaining = args.size() - i;
+    if (remaining != 1 && remaining != 2) return false;
+    settings.arg = args[i];
+    return true;
+}
+
+void derive_settings(RunSettings& s) {
+    const int q = s.opt;
+    s.nb_loop_fast_init = 100 * q + 50;
+    s.power_temperature = 1000000;
+    s.power_temperature_mini = 0.0001;
+    double t = 0.1;
+    for (int i = 0; i < q; ++i) {
+        s.power_temperature = static_cast<int>(s.power_temperature / 1.5);
+        s.power_temperature_mini /= 3.0;
+        t *= 0.3;
+    }
+    s.power_quality = 1.0 - t;
+    switch (s.dither) {
+        case 2:
+            s.dithoutA = 1;
+            s.dithoutB = 0;
+            break;
+        case 3:
+        case 5:
+            s.dithoutA = 1;
+            s.dithoutB = 1;
+            break;
+        default:
+            s.dithoutA = 0;
+            s.dithoutB = 0;
+            break;
+    }
+    s.dist_newcolor = 0;
+    s.geometry = block_geometry(s.ligneX3);
+}
+
+BlockGeometry block_geometry(int ligneX3) {
+    switch (ligneX3) {
+        case 2:
+            return {2, 0, 1, 1};
+        case 3:
+            return {3, -1, 1, 2};
+        case 4:
+            return {4, -1, 2, 2};
+        case 5:
+            return {5, -2, 2, 3};
+        case 6:
+            return {6, -2, 3, 3};
+        default:
+            return {1, 0, 0, 1};
+    }
+}
+
+}  // namespace brenvik

@@ -1,0 +1,61 @@
+#include "encoder/frontend/run.h"
+
+#include <ctime>
+#include <string>
+
+#include "encoder/conversion/convert.h"
+#include "encoder/frontend/bmp.h"
+#include "encoder/frontend/modes.h"
+#include "encoder/frontend/options.h"
+#include "encoder/state/state.h"
+
+namespace brenvik {
+
+int run_brenvik(const std::vector<std::string>& args, std::FILE* out, std::FILE* err,
+                const RunOptions& options) {
+    RunSettings settings;
+    settings.start = std::clock();
+    settings.threads = options.threads;
+
+    if (!parse_command_line(args, settings)) {
+        const std::string help = usage_text(settings.prog);
+        std::fwrite(help.data(), 1, help.size(), err);
+        return 1;
+    }
+    derive_settings(settings);
+
+    TextSink text;
+    if (settings.verbose == 1) {
+        text.printf(
+            "debug opt=%d dither=%d nb_loop_fast_init=%d power_quality=%8.8f "
+            "power_temperature=%d \n",
+            settings.opt, settings.dither, settings.nb_loop_fast_init, settings.power_quality,
+            settings.power_temperature);
+    }
+
+    const ScreenMode& mode = modes[static_cast<std::size_t>(settings.mode_row)];
+    SourcePictures pictures;
+    const bool loaded = load_pictures(settings, mode, pictures, text, err);
+    text.flush_to(out);
+    if (!loaded) return 1;
+
+    // The run seed governs the draws made before the block loop reseeds.
+    Rng rng;
+    rng.srand(static_cast<std::uint32_t>(settings.seed));
+
+    const ScreenLayout layout = layout_screen(mode, settings.shiftpixels);
+    text.printf("limit=%d mode=%d \n", layout.limit, mode.id);
+    text.append(std::string(static_cast<std::size_t>(layout.largeur), '\n'));
+    text.flush_to(out);
+    std::fflush(out);
+
+    text.printf("ligneX3=%d hhh_minus=%d hhh_maxus=%d hauteursegment=%d \n", settings.ligneX3,
+                settings.geometry.hhh_minus, settings.geometry.hhh_maxus,
+                settings.geometry.hauteursegment);
+    text.flush_to(out);
+
+    settings.hauteurfinale = mode.height;
+    return convert(pictures, layout, settings, rng, out, err);
+}
+
+}  // namespace brenvik

@@ -1,0 +1,21 @@
+// The encoder's run: command line, pictures, screen mode, block geometry,
+// then the conversion. The brenvik executable is a thin shell over this.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace brenvik {
+
+struct RunOptions {
+    // Worker threads for the block loop; 0 = one per hardware thread.
+    unsigned threads = 0;
+};
+
+// Runs the encoder on `args` (args[0] is the invocation name), printing on
+// `out` and `err`. Returns the process exit status.
+int run_brenvik(const std::vector<std::string>& args, std::FILE* out, std::FILE* err,
+                const RunOptions& options = {});
+
+}  // namespace brenvik

@@ -1,0 +1,208 @@
+#include "encoder/optimiser/candidates.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "encoder/conversion/colour.h"
+#include "encoder/search/kernels.h"
+
+namespace brenvik {
+
+void list_range(const ScreenLayout& layout, int slot, int& low, int& high) {
+    const int start = layout.first_column(slot);
+    const int length = layout.run_length(slot);
+    high = start + length - 1;
+    if (slot == layout.limit + 2) high += 2;
+    low = std::max(start, 1);
+}
+
+namespace {
+
+int clamp_level(long level) {
+    return static_cast<int>(std::clamp(level, 0L, 15L));
+}
+
+// Level of a channel value rounded to the nearest level step.
+long round_level(double v, double nbbitsround) {
+    return std::lroundf(static_cast<float>(v / nbbitsround));
+}
+
+class OneColourLists {
+  public:
+    OneColourLists(const RunContext& ctx, BlockSearch& search)
+        : ctx_(ctx), s_(search), L_(ctx.layout), pic_(ctx.pic), whole_(L_.limit + 2) {
+        const int slots = L_.slot_count();
+        s_.unik_colors_freq.assign(static_cast<std::size_t>(slots) * 4096, 0);
+        s_.unik_colors_segment_id.assign(static_cast<std::size_t>(slots) * 4096, 0);
+        s_.unik_colors_segment_nb.assign(slots, 0);
+        s_.unik_colors_global_id.resize(slots);
+        s_.unik_colors_id_segmenttotal.resize(slots);
+        for (int k = 0; k < slots; ++k) {
+            s_.unik_colors_global_id[k].assign(1, -1);
+            s_.unik_colors_id_segmenttotal[k].assign(1, -1);
+        }
+        order_.push_back(whole_);
+        for (int k = 0; k <= L_.limit + 1; ++k) order_.push_back(k);
+        const auto& g = pic_.vecteurglobalbest;
+        most_used_ = colour12(g[3], g[6], g[9]);
+    }
+
+    void build() {
+        const bool verbose = ctx_.settings.verbose == 1;
+        int previous = L_.limit + 3;
+        int pass = 0;
+        for (int s : order_) {
+            if (verbose) s_.log.printf("debug k=%d j=%d \n", pass, previous);
+            pixel_entries(s, verbose);
+            previous = s;
+            ++pass;
+        }
+        trace_count(" v2");
+        for (int s : order_) neighbour_candidates(s);
+        trace_count("vv");
+        for (int s : order_) two_level_candidates(s);
+        trace_count("vvv");
+    }
+
+  private:
+    int& freq(int slot, int colour) {
+        return s_.unik_colors_freq[static_cast<std::size_t>(slot) * 4096 + colour];
+    }
+    int& segment_id(int slot, int colour) {
+        return s_.unik_colors_segment_id[static_cast<std::size_t>(slot) * 4096 + colour];
+    }
+
+    void append(int slot, int colour) {
+        auto& ids = s_.unik_colors_global_id[slot];
+        ids.push_back(colour);
+        const int n = static_cast<int>(ids.size()) - 1;
+        segment_id(slot, colour) = n;
+        s_.unik_colors_id_segmenttotal[slot].push_back(segment_id(whole_, colour));
+        s_.unik_colors_segment_nb[slot] = n;
+    }
+
+    int line_of_row(int row) const { return s_.hhhh + ctx_.settings.geometry.hhh_minus + row; }
+
+    template <typename Visit>
+    void for_each_pixel(int slot, Visit visit) {
+        int low = 0;
+        int high = 0;
+        list_range(L_, slot, low, high);
+        for (int row = 0; row < s_.rows; ++row) {
+            const int y = line_of_row(row);
+            for (int x = low; x <= high; ++x) visit(x, y);
+        }
+    }
+
+    void pixel_entries(int slot, bool verbose) {
+        int low = 0;
+        int high = 0;
+        list_range(L_, slot, low, high);
+        for (int row = 0; row < s_.rows; ++row) {
+            const int y = line_of_row(row);
+            for (int x = low; x <= high; ++x) {
+                int colour = 0;
+                if (x == L_.largeur + 1) {
+                    colour = 0;
+                } else if (x == L_.largeur + 2) {
+                    colour = most_used_;
+                } else {
+                    const auto& t = pic_.vecteurinit.at(x, y);
+                    colour = colour12(std::min<long>(round_level(t[1], pic_.nbbitsround), 15),
+                                      std::min<long>(round_level(t[2], pic_.nbbitsround), 15),
+                                      std::min<long>(round_level(t[3], pic_.nbbitsround), 15));
+                }
+                freq(slot, colour) += 1;
+                append(slot, colour);
+            }
+            if (verbose) s_.log.puts("debug step 3 ");
+        }
+    }
+
+    void add_extra(int slot, int colour) {
+        if (freq(slot, colour) != 0) return;
+        freq(slot, colour) = 1;
+        append(slot, colour);
+    }
+
+    void neighbour_candidates(int slot) {
+        const int step = pic_.nbbitsroundint;
+        for_each_pixel(slot, [&](int x, int y) {
+            const auto& t = pic_.vecteurinit.at(x, y);
+            const int r = t[1] / step;
+            const int v = t[2] / step;
+            const int b = t[3] / step;
+            for (int d : {0, 1, -1}) {
+                add_extra(slot,
+                          colour12(clamp_level(r + d), clamp_level(v + d), clamp_level(b + d)));
+            }
+        });
+    }
+
+    void two_level_candidates(int slot) {
+        const double step = pic_.nbbitsround;
+        for_each_pixel(slot, [&](int x, int y) {
+            const auto& src = pic_.paletteOriginaleRVB.at(x - 1, y);
+            int level1[3];
+            int level2[3];
+            for (int c = 0; c < 3; ++c) {
+                const int v = src[c];
+                const long l1 = round_level(v, step);
+                const long l2 = l1 + std::lroundf(static_cast<float>(2 * (v - l1 * step) / step));
+                level1[c] = clamp_level(l1);
+                level2[c] = clamp_level(l2);
+            }
+            add_extra(slot, colour12(level1[0], level1[1], level1[2]));
+            add_extra(slot, colour12(level2[0], level2[1], level2[2]));
+        });
+    }
+
+    void trace_count(const char* label) {
+        if (ctx_.settings.verbose != 1) return;
+        const int nb = s_.unik_colors_segment_nb[order_.back()];
+        if (label[0] == ' ') {
+            s_.log.printf("\n%s color uniques y=%d nb=%d %2.3f seconds \n", label, s_.hhhh, nb,
+                          seconds_since(ctx_.settings.start));
+        } else {
+            s_.log.printf("%s color uniques y=%d nb=%d %2.3f seconds \n", label, s_.hhhh, nb,
+                          seconds_since(ctx_.settings.start));
+        }
+        s_.log.puts("debug step 1 ");
+    }
+
+    const RunContext& ctx_;
+    BlockSearch& s_;
+    const ScreenLayout& L_;
+    const PictureTables& pic_;
+    const int whole_;
+    int most_used_ = 0;
+    std::vector<int> order_;
+};
+
+}  // namespace
+
+void build_candidate_lists_one_colour(const RunContext& ctx, BlockSearch& search) {
+    const std::clock_t t0 = std::clock();
+    OneColourLists lists(ctx, search);
+    const std::clock_t t1 = std::clock();
+    lists.build();
+    const std::clock_t t2 = std::clock();
+    search.counters.timer[7] += static_cast<double>(t1 - t0) / CLOCKS_PER_SEC;
+    search.counters.timer[8] += static_cast<double>(t2 - t1) / CLOCKS_PER_SEC;
+
+    const bool verbose = ctx.settings.verbose == 1;
+    if (verbose) search.log.puts("debug step 1c ");
+    if (ctx.settings.pixpal == 1) {
+        distance_1pix1pal(ctx, search);
+    } else {
+        distance_2pix2pal(ctx, search);
+    }
+    search.counters.timer[10] += static_cast<double>(std::clock() - t2) / CLOCKS_PER_SEC;
+    if (verbose) {
+        search.log.puts("debug step 1df ");
+        search.log.puts("debug step 1b ");
+        search.log.puts("debug step 1e ");
+    }
+}
+
+}  // namespace brenvik

@@ -1,0 +1,21 @@
+// Candidate colours of every palette slot for one block of lines, and the
+// block's candidate list (slot limit+2), the union of them all.
+#pragma once
+
+#include "encoder/state/state.h"
+
+namespace brenvik {
+
+// Columns of slot s's range that the lists read: its first run, plus the two
+// virtual columns largeur+1 (black) and largeur+2 (the most used colour) for
+// the block's list; columns below 1 are skipped.
+void list_range(const ScreenLayout& layout, int slot, int& low, int& high);
+
+// One-colour modes (one palette per line): builds the lists and fills the
+// distance table with the mode's kernel.
+void build_candidate_lists_one_colour(const RunContext& ctx, BlockSearch& search);
+
+// Two-colour mode (one bitmap, two palettes): pair lists, then the kernel.
+void build_candidate_lists_two_colour(const RunContext& ctx, BlockSearch& search);
+
+}  // namespace brenvik

@@ -1,0 +1,106 @@
+#include "encoder/search/kernels.h"
+
+#include <array>
+#include <vector>
+
+namespace brenvik {
+
+PhasePair one_bitmap_phases(int D, int S, int dither) {
+    if (dither == 1) return {D, D};
+    if (S > 0) return {D >> 2, D};
+    return {D, D >> 2};
+}
+
+namespace {
+
+// A candidate unpacked into its two colours on the 0..255 scale.
+struct Unpacked {
+    int L[3];
+    int H[3];
+};
+
+std::vector<Unpacked> unpack_candidates(const RunContext& ctx, const BlockSearch& search) {
+    const int whole = ctx.layout.limit + 2;
+    const int n = search.unik_colors_segment_nb[whole];
+    const int step = ctx.pic.nbbitsroundint;
+    std::vector<Unpacked> out(static_cast<std::size_t>(n) + 1, Unpacked{{0, 0, 0}, {0, 0, 0}});
+    for (int c = 1; c <= n; ++c) {
+        const int g = search.unik_colors_global_id[whole][c];
+        Unpacked& u = out[c];
+        u.L[0] = ((g >> 8) & 15) * step;
+        u.L[1] = ((g >> 4) & 15) * step;
+        u.L[2] = (g & 15) * step;
+        u.H[0] = ((g >> 20) & 15) * step;
+        u.H[1] = ((g >> 16) & 15) * step;
+        u.H[2] = ((g >> 12) & 15) * step;
+    }
+    return out;
+}
+
+// Sizes the table for the block and gives candidate 0 its sentinel.
+void prepare_table(const RunContext& ctx, BlockSearch& search, int n) {
+    search.distance_candidates = n + 1;
+    search.distance_columns = ctx.layout.largeur + 1;
+    const std::size_t row_size =
+        static_cast<std::size_t>(search.distance_candidates) * search.distance_columns;
+    search.distance_precalcHL2.resize(row_size * static_cast<std::size_t>(search.rows));
+    for (int row = 0; row < search.rows; ++row) {
+        std::int32_t* zero = &search.distance_precalcHL2[row * row_size];
+        std::fill(zero, zero + search.distance_columns, kNoCandidateDistance);
+    }
+}
+
+std::int32_t* table_row(BlockSearch& search, int row, int candidate) {
+    return &search.distance_precalcHL2[(static_cast<std::size_t>(row) * search.distance_candidates +
+                                        static_cast<std::size_t>(candidate)) *
+                                       search.distance_columns];
+}
+
+// Fills every block row with D = E(dL) + E(dH) split into the two phases.
+void fill_one_bitmap(const RunContext& ctx, BlockSearch& search, bool split_phases) {
+    const auto candidates = unpack_candidates(ctx, search);
+    const int n = static_cast<int>(candidates.size()) - 1;
+    prepare_table(ctx, search, n);
+    const int W = ctx.layout.largeur;
+    const RunSettings& s = ctx.settings;
+    for (int row = 0; row < search.rows; ++row) {
+        const int y = search.hhhh + s.geometry.hhh_minus + row;
+        for (int c = 1; c <= n; ++c) {
+            const Unpacked& u = candidates[c];
+            std::int32_t* out = table_row(search, row, c);
+            for (int x = 1; x <= W; ++x) {
+                const auto& t = ctx.pic.vecteurinit.at(x, y);
+                const int dl0 = u.L[0] - t[1], dl1 = u.L[1] - t[2], dl2 = u.L[2] - t[3];
+                const int dh0 = u.H[0] - t[4], dh1 = u.H[1] - t[5], dh2 = u.H[2] - t[6];
+                const int D = weighted_distance(dl0, dl1, dl2) + weighted_distance(dh0, dh1, dh2);
+                if (!split_phases) {
+                    out[x] = D;
+                    continue;
+                }
+                const int S = (dh0 + dh1 + dh2) - (dl0 + dl1 + dl2);
+                const PhasePair p = one_bitmap_phases(D, S, s.dither);
+                out[x] = dither_phase(s, x, y) == 0 ? p.phase0 : p.phase1;
+            }
+        }
+    }
+}
+
+}  // namespace
+
+void distance_1pix1pal(const RunContext& ctx, BlockSearch& search) {
+    if (ctx.settings.verbose == 1) search.log.puts("debug step 1dd ");
+    if (ctx.settings.verbose == 1) search.log.puts("debug step 1de ");
+    fill_one_bitmap(ctx, search, true);
+}
+
+void distance_2pix2pal(const RunContext& ctx, BlockSearch& search) {
+    // Two bitmaps: the pair distance goes to both phases of every block row.
+    fill_one_bitmap(ctx, search, false);
+}
+
+void distance_1pix2pal(const RunContext& ctx, BlockSearch& search) {
+    // Filled in with the two-palette mode.
+    fill_one_bitmap(ctx, search, true);
+}
+
+}  // namespace brenvik

@@ -1,0 +1,36 @@
+// Distance kernels: the weighted distance of every pixel of a block to every
+// candidate of the block's list, stored for the pixel's dither phase. The
+// search then only looks distances up.
+#pragma once
+
+#include "encoder/state/state.h"
+
+namespace brenvik {
+
+// Distance given to candidate id 0 (a colour the block's list lacks): never
+// better than the "no distance yet" start, so it can never win a pixel.
+inline constexpr std::int32_t kNoCandidateDistance = 99999999;
+
+// E = 3 dR^2 + 6 dV^2 + dB^2 on the 0..255 scale.
+inline int weighted_distance(int dr, int dv, int db) {
+    return 3 * dr * dr + 6 * dv * dv + db * db;
+}
+
+// Dither phase of column x on line y.
+inline int dither_phase(const RunSettings& s, int x, int y) {
+    return (s.dithoutA * y + s.dithoutB * x) % 2;
+}
+
+// Both phases of a one-bitmap pair distance: one of the two is quartered,
+// chosen by the sign of S = sum(dH) - sum(dL); with pre-dithering (1) neither.
+struct PhasePair {
+    int phase0;
+    int phase1;
+};
+PhasePair one_bitmap_phases(int D, int S, int dither);
+
+void distance_1pix1pal(const RunContext& ctx, BlockSearch& search);
+void distance_1pix2pal(const RunContext& ctx, BlockSearch& search);
+void distance_2pix2pal(const RunContext& ctx, BlockSearch& search);
+
+}  // namespace brenvik
