@@ -1,10 +1,224 @@
+// Candidate lists of the two-colour mode: every candidate is a pair of
+// colours (one per palette set), packed as first | second << 12.
+#include <algorithm>
+#include <cmath>
+
+#include "encoder/conversion/colour.h"
 #include "encoder/optimiser/candidates.h"
+#include "encoder/search/kernels.h"
 
 namespace brenvik {
 
+namespace {
+
+constexpr int kExtraPairLimit = 2000;
+
+int pack_pair(int first, int second) {
+    return first | (second << 12);
+}
+
+int shift_colour(int colour, int step) {
+    const int r = std::clamp(((colour >> 8) & 15) + step, 0, 15);
+    const int v = std::clamp(((colour >> 4) & 15) + step, 0, 15);
+    const int b = std::clamp((colour & 15) + step, 0, 15);
+    return colour12(r, v, b);
+}
+
+class PairLists {
+  public:
+    PairLists(const RunContext& ctx, BlockSearch& search)
+        : ctx_(ctx), s_(search), L_(ctx.layout), pic_(ctx.pic), whole_(L_.limit + 2) {
+        const int slots = L_.slot_count();
+        s_.unik_colors_segment_nb.assign(slots, 0);
+        s_.unik_colors_global_id.resize(slots);
+        s_.unik_colors_id_segmenttotal.resize(slots);
+        s_.tab_colors_unique_mod.resize(slots);
+        for (int k = 0; k < slots; ++k) {
+            s_.unik_colors_global_id[k].assign(1, -1);
+            s_.unik_colors_id_segmenttotal[k].assign(1, -1);
+            s_.tab_colors_unique_mod[k].clear();
+        }
+        const auto& g = pic_.vecteurglobalbest;
+        most_used_ = colour12(std::min(g[3], 15), std::min(g[6], 15), std::min(g[9], 15));
+    }
+
+    void build() {
+        const bool verbose = ctx_.settings.verbose == 1;
+        const double t = seconds_since(ctx_.settings.start);
+        if (verbose) {
+            s_.log.printf("\n u color uniques y=%d nb=%d %2.3f seconds \n", s_.hhhh, 0, t);
+            s_.log.printf("\n t color uniques y=%d nb=%d %2.3f seconds \n", s_.hhhh, 0, t);
+        }
+        const std::clock_t empty = std::clock();
+        s_.counters.timer[11] += static_cast<double>(std::clock() - empty) / CLOCKS_PER_SEC;
+
+        // The block's list: every pixel of the line(s) plus the two virtual
+        // columns (black, the most used colour).
+        for_each_column(whole_, true, [&](int x, int y) {
+            int pair = 0;
+            if (x == L_.largeur + 1) {
+                pair = 0;
+            } else if (x == L_.largeur + 2) {
+                pair = most_used_;
+            } else {
+                pair = pixel_pair(x, y);
+            }
+            append(whole_, pair);
+        });
+        trace("max1_nb_control=%d \n", 0);
+        trace_count("v", whole_);
+
+        // Slots 0 and 1 are black and the most used colour.
+        append(0, 0);
+        append(1, most_used_);
+        s_.vecteurfinal[0][12] = lookup(whole_, 0);
+        s_.vecteurfinal[1][12] = lookup(whole_, most_used_);
+        trace_count("w", 1);
+
+        for (int k = 2; k <= L_.limit + 1; ++k) {
+            for_each_column(k, false, [&](int x, int y) { append(k, pixel_pair(x, y)); });
+        }
+        trace_count("x", L_.limit + 1);
+
+        s_.log.printf("bE y=%d paletteFinale[8]=%d \n", s_.hhhh, L_.paletteFinale[8]);
+
+        const int dither = ctx_.settings.dither;
+        if (pic_.bis_method == 0 && (dither == 0 || dither == 2 || dither == 3 || dither == 5)) {
+            std::vector<int> order{whole_};
+            for (int k = 2; k <= L_.limit + 1; ++k) order.push_back(k);
+            for (int s : order) neighbour_pairs(s);
+            if (verbose) s_.log.puts("debug step 1dg ");
+            for (int s : order) two_level_pairs(s);
+        }
+        trace_count("yy", L_.limit + 1);
+    }
+
+  private:
+    int pixel_pair(int x, int y) const {
+        const auto& t = pic_.vecteurinit.at(x, y);
+        const double step = pic_.nbbitsroundint;
+        const int first = colour12(level_of_target(t[1], step), level_of_target(t[2], step),
+                                   level_of_target(t[3], step));
+        const int second = colour12(level_of_target(t[4], step), level_of_target(t[5], step),
+                                    level_of_target(t[6], step));
+        return pack_pair(first, second);
+    }
+
+    int count(int slot) const { return s_.unik_colors_segment_nb[slot]; }
+
+    // List index of the first entry of `pair` in slot's list, 0 if none.
+    int lookup(int slot, int pair) const {
+        const auto& index = s_.tab_colors_unique_mod[slot];
+        const auto it = index.find(pair);
+        return it == index.end() ? 0 : it->second;
+    }
+
+    // Appends `pair` and returns its candidate id (0 when the block's list
+    // does not hold it).
+    int append(int slot, int pair) {
+        auto& ids = s_.unik_colors_global_id[slot];
+        ids.push_back(pair);
+        const int n = static_cast<int>(ids.size()) - 1;
+        s_.tab_colors_unique_mod[slot].emplace(pair, n);
+        const int id = lookup(whole_, pair);
+        s_.unik_colors_id_segmenttotal[slot].push_back(id);
+        s_.unik_colors_segment_nb[slot] = n;
+        return id;
+    }
+
+    template <typename Visit>
+    void for_each_column(int slot, bool with_virtual, Visit visit) {
+        int low = 0;
+        int high = 0;
+        list_range(L_, slot, low, high);
+        if (!with_virtual && slot == whole_) high -= 2;
+        for (int row = 0; row < s_.rows; ++row) {
+            const int y = s_.hhhh + ctx_.settings.geometry.hhh_minus + row;
+            for (int x = low; x <= high; ++x) visit(x, y);
+        }
+    }
+
+    void neighbour_pairs(int slot) {
+        const int n = count(slot);
+        for (int i = 1; i <= n; ++i) {
+            const int pair = s_.unik_colors_global_id[slot][i];
+            const int first = pair & 0xFFF;
+            const int second = (pair >> 12) & 0xFFF;
+            for (int e = -1; e <= 1; ++e) {
+                for (int t = -1; t <= 1; ++t) {
+                    if (std::abs(e - t) == 2) continue;
+                    const int candidate =
+                        pack_pair(shift_colour(first, e), shift_colour(second, t));
+                    if (count(slot) >= kExtraPairLimit || lookup(slot, candidate) != 0) continue;
+                    if (append(slot, candidate) == 0) {
+                        s_.log.printf("f color not found on limit+2 dist_color=%d \n", candidate);
+                    }
+                }
+            }
+        }
+    }
+
+    void two_level_pairs(int slot) {
+        const double step = pic_.nbbitsround;
+        for_each_column(slot, false, [&](int x, int y) {
+            const auto& src = pic_.paletteOriginaleRVB.at(x - 1, y);
+            int level1[3];
+            int level2[3];
+            for (int c = 0; c < 3; ++c) {
+                const int v = src[c];
+                const long l1 = std::lroundf(static_cast<float>(v / step));
+                const long l2 = l1 + std::lroundf(static_cast<float>(2 * (v - l1 * step) / step));
+                level1[c] = static_cast<int>(std::clamp(l1, 0L, 15L));
+                level2[c] = static_cast<int>(std::clamp(l2, 0L, 15L));
+            }
+            const int c1 = colour12(level1[0], level1[1], level1[2]);
+            const int c2 = colour12(level2[0], level2[1], level2[2]);
+            for (int pair : {pack_pair(c1, c2), pack_pair(c2, c1)}) {
+                if (count(slot) < kExtraPairLimit && lookup(slot, pair) == 0) append(slot, pair);
+            }
+        });
+    }
+
+    void trace(const char* format, int value) {
+        if (ctx_.settings.verbose == 1) s_.log.printf(format, value);
+    }
+    void trace_count(const char* label, int slot) {
+        if (ctx_.settings.verbose != 1) return;
+        s_.log.printf("\n %s color uniques y=%d nb=%d %2.3f seconds \n", label, s_.hhhh,
+                      count(slot), seconds_since(ctx_.settings.start));
+    }
+
+    const RunContext& ctx_;
+    BlockSearch& s_;
+    const ScreenLayout& L_;
+    const PictureTables& pic_;
+    const int whole_;
+    int most_used_ = 0;
+};
+
+}  // namespace
+
 void build_candidate_lists_two_colour(const RunContext& ctx, BlockSearch& search) {
-    (void)ctx;
-    (void)search;
+    const std::clock_t t0 = std::clock();
+    PairLists lists(ctx, search);
+    lists.build();
+    const std::clock_t t1 = std::clock();
+    search.counters.timer[9] += static_cast<double>(t1 - t0) / CLOCKS_PER_SEC;
+    const bool verbose = ctx.settings.verbose == 1;
+    const int nb = search.unik_colors_segment_nb[ctx.layout.limit + 1];
+    if (verbose) {
+        search.log.printf("\n zz color uniques y=%d nb=%d %2.3f seconds \n", search.hhhh, nb,
+                          seconds_since(ctx.settings.start));
+    }
+    distance_1pix2pal(ctx, search);
+    search.counters.timer[10] += static_cast<double>(std::clock() - t1) / CLOCKS_PER_SEC;
+    if (verbose) {
+        search.log.printf("\n zz color uniques y=%d nb=%d %2.3f seconds \n", search.hhhh, nb,
+                          seconds_since(ctx.settings.start));
+        search.log.printf("distance_precalc y=%d %2.3f seconds \n", search.hhhh,
+                          seconds_since(ctx.settings.start));
+        search.log.puts("debug step 1e ");
+    }
 }
 
 }  // namespace brenvik

@@ -99,8 +99,58 @@ void distance_2pix2pal(const RunContext& ctx, BlockSearch& search) {
 }
 
 void distance_1pix2pal(const RunContext& ctx, BlockSearch& search) {
-    // Filled in with the two-palette mode.
-    fill_one_bitmap(ctx, search, true);
+    const auto candidates = unpack_candidates(ctx, search);
+    const int n = static_cast<int>(candidates.size()) - 1;
+    prepare_table(ctx, search, n);
+    const int W = ctx.layout.largeur;
+    const RunSettings& s = ctx.settings;
+    const int bis_method = ctx.pic.bis_method;
+    // Rows, then columns, then candidates: the order of the dither-0 draws.
+    for (int row = 0; row < search.rows; ++row) {
+        const int y = search.hhhh + s.geometry.hhh_minus + row;
+        for (int x = 1; x <= W; ++x) {
+            const auto& t = ctx.pic.vecteurinit.at(x, y);
+            const int phase = dither_phase(s, x, y);
+            for (int c = 1; c <= n; ++c) {
+                const Unpacked& u = candidates[c];
+                const int dl0 = u.L[0] - t[1], dl1 = u.L[1] - t[2], dl2 = u.L[2] - t[3];
+                const int dh0 = u.H[0] - t[4], dh1 = u.H[1] - t[5], dh2 = u.H[2] - t[6];
+                const PhasePair p = two_palette_phases(dl0, dl1, dl2, dh0, dh1, dh2, u.L, u.H,
+                                                       s.dither, bis_method, search.rng);
+                table_row(search, row, c)[x] = phase == 0 ? p.phase0 : p.phase1;
+            }
+        }
+    }
+}
+
+PhasePair two_palette_phases(int dl0, int dl1, int dl2, int dh0, int dh1, int dh2,
+                             const int (&L)[3], const int (&H)[3], int dither, int bis_method,
+                             Rng& rng) {
+    // Mix term: the two colours added against the pixel's two colours added.
+    int distt = bis_method == 0 ? weighted_distance(dl0 + dh0, dl1 + dh1, dl2 + dh2) : 0;
+    const int eL = weighted_distance(dl0, dl1, dl2);
+    const int eH = weighted_distance(dh0, dh1, dh2);
+    if (dither == 1 || (dither == 4 && bis_method == 1)) {
+        distt += eL + eH;
+    } else if (dither == 0 || dither == 2 || dither == 3 || dither == 5) {
+        distt += eL / 5 + eH / 5;
+    }
+    int d0 = 1;
+    int d1 = 1;
+    if (dither == 0) {
+        if (rng.rand() % 2 == 0) {
+            d1 = 3;
+        } else {
+            d0 = 3;
+        }
+    } else if (dither != 1) {
+        if ((H[0] + H[1] + H[2]) - (L[0] + L[1] + L[2]) > 0) {
+            d0 = 4;
+        } else {
+            d1 = 4;
+        }
+    }
+    return {distt / d0, distt / d1};
 }
 
 }  // namespace brenvik

@@ -29,6 +29,14 @@ struct PhasePair {
 };
 PhasePair one_bitmap_phases(int D, int S, int dither);
 
+// Both phases of a two-palette pair distance: the mix term (the pair's two
+// colours added against the pixel's two added; none with a separate second
+// picture), colour terms by dithering mode, then the phase divisors (random
+// for dithering 0, one draw).
+PhasePair two_palette_phases(int dl0, int dl1, int dl2, int dh0, int dh1, int dh2,
+                             const int (&L)[3], const int (&H)[3], int dither, int bis_method,
+                             Rng& rng);
+
 void distance_1pix1pal(const RunContext& ctx, BlockSearch& search);
 void distance_1pix2pal(const RunContext& ctx, BlockSearch& search);
 void distance_2pix2pal(const RunContext& ctx, BlockSearch& search);
