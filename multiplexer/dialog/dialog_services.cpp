@@ -54,8 +54,7 @@ void configure_container_chooser(QFileDialog& dialog, const QString& start_dir) 
     dialog.setDefaultSuffix(QStringLiteral("ZRP"));
 }
 
-std::optional<QString> QtDialogServices::open_picture(QWidget* parent,
-                                                      const QString& start_dir) {
+std::optional<QString> QtDialogServices::open_picture(QWidget* parent, const QString& start_dir) {
     QFileDialog dialog(parent);
     configure_picture_chooser(dialog, start_dir);
     return run_chooser(dialog);
@@ -67,8 +66,7 @@ std::optional<QString> QtDialogServices::open_sound(QWidget* parent, const QStri
     return run_chooser(dialog);
 }
 
-std::optional<QString> QtDialogServices::save_container(QWidget* parent,
-                                                        const QString& start_dir) {
+std::optional<QString> QtDialogServices::save_container(QWidget* parent, const QString& start_dir) {
     QFileDialog dialog(parent);
     configure_container_chooser(dialog, start_dir);
     return run_chooser(dialog);
@@ -83,6 +81,8 @@ void QtDialogServices::show_message(QWidget* parent, MessageKind kind, const QSt
     }
 }
 
-void QtDialogServices::quit(int status) { QCoreApplication::exit(status); }
+void QtDialogServices::quit(int status) {
+    QCoreApplication::exit(status);
+}
 
 }  // namespace zorpamux

@@ -14,7 +14,7 @@ namespace zorpamux {
 enum class MessageKind { Information, Error };
 
 class DialogServices {
-public:
+  public:
     virtual ~DialogServices() = default;
 
     // Each chooser returns the chosen full path, or nothing when cancelled.
@@ -46,7 +46,7 @@ void configure_container_chooser(QFileDialog& dialog, const QString& start_dir);
 
 // The real thing: modal QFileDialogs, QMessageBox, QCoreApplication::exit.
 class QtDialogServices : public DialogServices {
-public:
+  public:
     std::optional<QString> open_picture(QWidget* parent, const QString& start_dir) override;
     std::optional<QString> open_sound(QWidget* parent, const QString& start_dir) override;
     std::optional<QString> save_container(QWidget* parent, const QString& start_dir) override;

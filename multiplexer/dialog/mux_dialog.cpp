@@ -22,7 +22,9 @@
 
 // Resources live in this static library; referencing them here keeps the
 // linker from dropping them.
-static void init_zorpamux_resources() { Q_INIT_RESOURCE(zorpamux); }
+static void init_zorpamux_resources() {
+    Q_INIT_RESOURCE(zorpamux);
+}
 
 namespace zorpamux {
 
@@ -39,6 +41,19 @@ int mul_div(int a, int b, int c) {
 constexpr int kFieldTextLimit = 63;
 
 const QColor kBackground(217, 217, 217);
+
+// Labels were laid out for the narrow fonts of another platform; when a
+// fixed label's text is wider than its box here, condense its font just
+// enough instead of moving or clipping it.
+void condense_to_fit(QLabel& label) {
+    const int room = label.width();
+    QFont condensed = label.font();
+    for (int stretch = 100; stretch >= 60; stretch -= 2) {
+        condensed.setStretch(stretch);
+        if (QFontMetrics(condensed).horizontalAdvance(label.text()) <= room) break;
+    }
+    if (condensed.stretch() != 100) label.setFont(condensed);
+}
 
 std::string file_name_bytes(const QString& name) {
     const QByteArray bytes = QFile::encodeName(name);
@@ -73,10 +88,9 @@ int field_number(const QString& text) {
 }
 
 MuxDialog::MuxDialog(DialogServices& services, ContainerWriter writer, QWidget* parent)
-    : QDialog(parent,
-              Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                  Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       services_(services),
       writer_(std::move(writer)),
       start_directory_(QDir::currentPath()) {
@@ -116,12 +130,12 @@ MuxDialog::MuxDialog(DialogServices& services, ContainerWriter writer, QWidget* 
                                 Qt::AlignRight | Qt::AlignTop, du(101, 12, 63, 10));
     sound_label_ = make_label(kSoundLabelId, QStringLiteral("AUDIO.WAV"),
                               Qt::AlignRight | Qt::AlignTop, du(101, 33, 64, 8));
-    make_label(kStartLabelId, QStringLiteral("Start frame:"), Qt::AlignHCenter | Qt::AlignTop,
-               du(179, 0, 37, 8));
+    condense_to_fit(*make_label(kStartLabelId, QStringLiteral("Start frame:"),
+                                Qt::AlignHCenter | Qt::AlignTop, du(179, 0, 37, 8)));
     start_field_ = make_field(kStartFieldId, du(189, 11, 28, 12));
     offset_field_ = make_field(kOffsetFieldId, du(189, 28, 28, 12));
-    make_label(kLastLabelId, QStringLiteral("Last frame # :"), Qt::AlignLeft | Qt::AlignTop,
-               du(138, 50, 44, 8));
+    condense_to_fit(*make_label(kLastLabelId, QStringLiteral("Last frame # :"),
+                                Qt::AlignLeft | Qt::AlignTop, du(138, 50, 44, 8)));
     last_field_ = make_field(kLastFieldId, du(189, 48, 28, 13));
 
     // The progress bar sits below the controls, placed in pixels.
@@ -188,9 +202,13 @@ void MuxDialog::centre_on_screen() {
          desktop.y() + (desktop.height() - outer.height()) / 2);
 }
 
-void MuxDialog::quit_clicked() { request_quit(); }
+void MuxDialog::quit_clicked() {
+    request_quit();
+}
 
-void MuxDialog::reject() { request_quit(); }
+void MuxDialog::reject() {
+    request_quit();
+}
 
 void MuxDialog::closeEvent(QCloseEvent* event) {
     // Ending the program is up to the services; the window stays as it is.
@@ -286,8 +304,8 @@ void MuxDialog::create_clicked() {
 void MuxDialog::progress_set_range(std::uint32_t low, std::uint32_t high) {
     progress_low_ = low;
     progress_high_ = high;
-    progress_position_ = std::clamp(progress_position_, progress_low_,
-                                    std::max(progress_low_, progress_high_));
+    progress_position_ =
+        std::clamp(progress_position_, progress_low_, std::max(progress_low_, progress_high_));
     show_progress();
 }
 

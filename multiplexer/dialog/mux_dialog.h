@@ -51,13 +51,13 @@ QRect dialog_units_to_pixels(const QFontMetrics& metrics, int x, int y, int widt
 // the first 63 characters count; values beyond the int range saturate.
 int field_number(const QString& text);
 
-using ContainerWriter = std::function<zorpa::ContainerResult(const zorpa::ContainerRequest&,
-                                                             const zorpa::Progress&)>;
+using ContainerWriter =
+    std::function<zorpa::ContainerResult(const zorpa::ContainerRequest&, const zorpa::Progress&)>;
 
 class MuxDialog : public QDialog {
     Q_OBJECT
 
-public:
+  public:
     // The services and the writer must outlive the window. The start
     // directory is the current directory at construction.
     explicit MuxDialog(DialogServices& services, ContainerWriter writer = zorpa::write_container,
@@ -80,10 +80,10 @@ public:
     // Escape and the close box arrive here; they quit like "QUIT".
     void reject() override;
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     QPushButton* make_button(const char* id, const QString& text, const QRect& geometry);
     QLabel* make_label(const char* id, const QString& text, Qt::Alignment alignment,
                        const QRect& geometry);
