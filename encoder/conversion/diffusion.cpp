@@ -95,56 +95,68 @@ NearestRegister nearest_register(const std::array<int, 6>& colour,
     return best;
 }
 
+DiffusionStep diffusion_step(const std::array<int, 6>& working,
+                             const std::array<int, 6>& undiffused,
+                             const std::array<std::array<int, 6>, 16>& registers, int bis_method,
+                             int threshold) {
+    const NearestRegister nearest = nearest_register(working, registers, bis_method);
+    DiffusionStep step{nearest.reg, nearest.error};
+    const auto& e = nearest.error;
+    const int a = std::abs(e[0]) + std::abs(e[1]) + std::abs(e[2]);
+    const int sum = e[0] + e[1] + e[2];
+    if (sum >= -3 && sum <= 3) step.error = {0, 0, 0};
+    if (a >= threshold) {
+        // Too far from anything loaded here: match the undiffused colour and
+        // let no error travel.
+        int best = 9999999;
+        for (int r = 0; r < 16; ++r) {
+            const int d = register_distance(undiffused, registers[r], bis_method).distance;
+            if (d < best) {
+                best = d;
+                step.reg = r;
+            }
+        }
+        step.error = {0, 0, 0};
+    }
+    return step;
+}
+
+void spread_error(Grid<std::array<int, 6>>& work, int x, int y, int width, int height,
+                  const std::array<int, 3>& error, int errordiffusion) {
+    for (const Share& s : kernel_shares(errordiffusion)) {
+        const int nx = x + s.dx;
+        const int ny = y + s.dy;
+        if (nx < 0 || nx >= width || ny > height) continue;
+        auto& target = work.at(nx, ny);
+        for (int c = 0; c < 3; ++c) {
+            target[c] = static_cast<int>(target[c] + static_cast<double>(error[c]) * s.k / s.n);
+        }
+    }
+}
+
 Grid<DiffusedPixel> error_diffusion(const RunSettings& settings, const ScreenLayout& layout,
                                     const PictureTables& pic, const RunResults& results) {
     const int W = pic.width;
     const int H = pic.height;
     Grid<DiffusedPixel> out(W, H + 1);
-    // Working colours (changed by the diffusion) and the undiffused ones.
+    // Working colours, changed by the diffusion; the source colours stay as
+    // the undiffused reference.
     Grid<std::array<int, 6>> work(W, H + 1);
     for (int y = 1; y <= H; ++y) {
         for (int x = 0; x < W; ++x) work.at(x, y) = pic.paletteOriginale.at(x, y);
     }
-    const Grid<std::array<int, 6>>& old = pic.paletteOriginale;
-    const int T = settings.pixpal == 3 ? 96 : 32;
-    const std::vector<Share> shares = kernel_shares(settings.errordiffusion);
-
+    const int threshold = settings.pixpal == 3 ? 96 : 32;
     for (int y = 1; y <= H; ++y) {
         const RegisterLine regs = register_table(layout, results, y);
         for (int x = 0; x < W; ++x) {
-            NearestRegister chosen = nearest_register(work.at(x, y), regs[x], pic.bis_method);
-            std::array<int, 3> e = chosen.error;
-            const int a = std::abs(e[0]) + std::abs(e[1]) + std::abs(e[2]);
-            const int sum = e[0] + e[1] + e[2];
-            if (sum >= -3 && sum <= 3) e = {0, 0, 0};
-            if (a >= T) {
-                // Too far from anything loaded here: pick from the undiffused
-                // colour and let no error travel.
-                int best = 9999999;
-                for (int r = 0; r < 16; ++r) {
-                    const int d =
-                        register_distance(old.at(x, y), regs[x][r], pic.bis_method).distance;
-                    if (d < best) {
-                        best = d;
-                        chosen.reg = r;
-                    }
-                }
-                e = {0, 0, 0};
-            }
-            const auto& reg = regs[x][chosen.reg];
+            const DiffusionStep step = diffusion_step(work.at(x, y), pic.paletteOriginale.at(x, y),
+                                                      regs[x], pic.bis_method, threshold);
+            const auto& reg = regs[x][step.reg];
             DiffusedPixel& px = out.at(x, y);
             px.first = {reg[0], reg[1], reg[2]};
-            px.reg = chosen.reg;
+            px.reg = step.reg;
             px.second = {reg[3], reg[4], reg[5]};
-            for (const Share& s : shares) {
-                const int nx = x + s.dx;
-                const int ny = y + s.dy;
-                if (nx < 0 || nx >= W || ny > H) continue;
-                auto& target = work.at(nx, ny);
-                for (int c = 0; c < 3; ++c) {
-                    target[c] = static_cast<int>(target[c] + static_cast<double>(e[c]) * s.k / s.n);
-                }
-            }
+            spread_error(work, x, y, W, H, step.error, settings.errordiffusion);
         }
     }
     return out;

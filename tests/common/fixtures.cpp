@@ -1,0 +1,129 @@
+#include "tests/common/fixtures.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <regex>
+#include <stdexcept>
+
+#include "encoder/frontend/run.h"
+
+namespace testsupport {
+
+namespace fs = std::filesystem;
+
+std::vector<std::uint8_t> make_bmp(int width, int height,
+                                   const std::function<Rgb(int x, int y)>& pixel) {
+    const std::uint32_t data = static_cast<std::uint32_t>(width) * height * 3;
+    std::vector<std::uint8_t> bmp(54, 0);
+    auto put32 = [&](int at, std::uint32_t v) {
+        for (int i = 0; i < 4; ++i) bmp[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+    };
+    bmp[0] = 'B';
+    bmp[1] = 'M';
+    put32(2, 54 + data);
+    put32(10, 54);
+    put32(14, 40);
+    put32(18, static_cast<std::uint32_t>(width));
+    put32(22, static_cast<std::uint32_t>(height));
+    bmp[26] = 1;
+    bmp[28] = 24;
+    put32(34, data);
+    for (int row = height - 1; row >= 0; --row) {
+        for (int x = 0; x < width; ++x) {
+            const Rgb c = pixel(x, row);
+            bmp.insert(bmp.end(), {c.b, c.g, c.r});
+        }
+    }
+    return bmp;
+}
+
+std::vector<std::uint8_t> synthetic_picture(int width, int height, unsigned seed) {
+    std::uint32_t state = seed;
+    auto noise = [&state] {
+        state = state * 1103515245u + 12345u;
+        return static_cast<int>((state >> 16) % 25) - 12;
+    };
+    auto clamp8 = [](int v) { return static_cast<std::uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v)); };
+    return make_bmp(width, height, [&](int x, int y) {
+        int r = 255 * x / width;
+        int g = 255 * y / height;
+        int b = 128 + ((x * 7 + y * 3 + static_cast<int>(seed) * 11) % 128) - 64;
+        const int dx = x - width / 3;
+        const int dy = y - height / 2;
+        if (dx * dx + dy * dy < (height / 3) * (height / 3)) {
+            r = 230;
+            g = 200 - y % 40;
+            b = 40;
+        }
+        if ((x / 24 + y / 12) % 5 == 0) b = 255 - b;
+        return Rgb{clamp8(r + noise()), clamp8(g + noise()), clamp8(b + noise())};
+    });
+}
+
+std::vector<std::uint8_t> read_file(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot read " + path.string());
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void write_file(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+    if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+TempDir::TempDir() {
+    std::string pattern = (fs::temp_directory_path() / "brenvik-test-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+}
+
+namespace {
+
+std::string slurp(std::FILE* f) {
+    std::fflush(f);
+    std::rewind(f);
+    std::string text;
+    char buf[4096];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
+    return text;
+}
+
+}  // namespace
+
+RunOutput run_encoder(const fs::path& dir, const std::vector<std::string>& args, unsigned threads) {
+    std::vector<std::string> argv{"brenvik"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    const fs::path previous = fs::current_path();
+    fs::current_path(dir);
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    RunOutput result;
+    brenvik::RunOptions options;
+    options.threads = threads;
+    result.status = brenvik::run_brenvik(argv, out, err, options);
+    fs::current_path(previous);
+    result.out = slurp(out);
+    result.err = slurp(err);
+    std::fclose(out);
+    std::fclose(err);
+    return result;
+}
+
+std::string mask_times(const std::string& out) {
+    static const std::regex seconds("[0-9]+\\.[0-9]+ sec");
+    return std::regex_replace(out, seconds, "T sec");
+}
+
+}  // namespace testsupport
