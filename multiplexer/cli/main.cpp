@@ -73,6 +73,11 @@ class TerminalBar {
         ++position_;
         draw();
     }
+    // The writer's steps stop short of the range's end; a completed run shows it full.
+    void complete() {
+        position_ = high_;
+        draw();
+    }
     void finish() {
         if (drawn_) {
             std::fputc('\n', stderr);
@@ -176,6 +181,9 @@ int main(int argc, char** argv) {
     }
 
     const zorpa::ContainerResult result = zorpa::write_container(request, progress);
+    if (result.ok) {
+        bar.complete();
+    }
     bar.finish();
     if (!result.ok) {
         if (result.container_kept) {
