@@ -7,10 +7,13 @@
 # the maximum resident set size reported by /usr/bin/time -v.
 #
 # Usage: bench/container_memory.sh [ZORPAMUX_CLI] [FRAME_COUNT...]
-#   defaults: build-mux/multiplexer/zorpamux-cli, frame counts 100 and 3000
+#   defaults: zorpamux-cli of the build-mux tree, frame counts 100 and 3000
 set -euo pipefail
 
-cli=${1:-"$(dirname "$0")/../build-mux/multiplexer/zorpamux-cli"}
+build="$(dirname "$0")/../build-mux"
+default_cli="$build/bin/zorpamux-cli"
+[ -x "$default_cli" ] || default_cli="$build/multiplexer/zorpamux-cli"
+cli=${1:-"$default_cli"}
 shift || true
 counts=("$@")
 if [ ${#counts[@]} -eq 0 ]; then
