@@ -9,6 +9,12 @@ int level_of_target(int v, double nbbitsround) {
     return level > 15 ? 15 : static_cast<int>(level);
 }
 
+std::array<int, 2> two_nearest_levels(int v, double step) {
+    const long level1 = std::lroundf(static_cast<float>(v / step));
+    const long level2 = level1 + std::lroundf(static_cast<float>(2 * (v - level1 * step) / step));
+    return {static_cast<int>(level1), static_cast<int>(level2)};
+}
+
 int level_of_component(int u, int nbbitsroundint) {
     const int level = u / nbbitsroundint;
     return level > 15 ? 15 : level;

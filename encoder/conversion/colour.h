@@ -2,6 +2,7 @@
 // indices and STE palette words.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "encoder/state/state.h"
@@ -11,6 +12,12 @@ namespace brenvik {
 // Level of a target value v (0..255): rounded with halves going down (the
 // -0.01 bias), clamped to 15.
 int level_of_target(int v, double nbbitsround);
+
+// The two nearest levels of a channel value v for a level step: level1 =
+// round(v / step), level2 = level1 moved one level towards v when v lies a
+// quarter step or more from it (halves away from zero, single precision).
+// Neither is clamped.
+std::array<int, 2> two_nearest_levels(int v, double step);
 
 // Level of an optimiser component u (level x step): integer division, clamped to 15.
 int level_of_component(int u, int nbbitsroundint);

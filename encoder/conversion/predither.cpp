@@ -1,16 +1,14 @@
 #include "encoder/conversion/predither.h"
 
+#include "encoder/conversion/colour.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
 namespace brenvik {
 
-std::array<int, 2> checkerboard_levels(int v) {
-    const long c1 = std::lroundf(static_cast<float>(v / 17.0));
-    const long c2 = c1 + std::lroundf(static_cast<float>(2 * (v - c1 * 17.0) / 17.0));
-    return {static_cast<int>(c1), static_cast<int>(c2)};
-}
+std::array<int, 2> checkerboard_levels(int v) { return two_nearest_levels(v, 17.0); }
 
 int sierra_quantise(int v, double step) {
     const long level = std::lroundf(static_cast<float>(static_cast<float>(v) / step));

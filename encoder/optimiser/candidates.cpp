@@ -16,6 +16,18 @@ void list_range(const ScreenLayout& layout, int slot, int& low, int& high) {
     low = std::max(start, 1);
 }
 
+std::array<int, 2> two_level_colours(const PictureTables& pic, int x, int y) {
+    const auto& src = pic.paletteOriginaleRVB.at(x - 1, y);
+    int level1[3];
+    int level2[3];
+    for (int c = 0; c < 3; ++c) {
+        const auto levels = two_nearest_levels(src[c], pic.nbbitsround);
+        level1[c] = std::clamp(levels[0], 0, 15);
+        level2[c] = std::clamp(levels[1], 0, 15);
+    }
+    return {colour12(level1[0], level1[1], level1[2]), colour12(level2[0], level2[1], level2[2])};
+}
+
 namespace {
 
 int clamp_level(long level) {
@@ -140,20 +152,8 @@ class OneColourLists {
     }
 
     void two_level_candidates(int slot) {
-        const double step = pic_.nbbitsround;
         for_each_pixel(slot, [&](int x, int y) {
-            const auto& src = pic_.paletteOriginaleRVB.at(x - 1, y);
-            int level1[3];
-            int level2[3];
-            for (int c = 0; c < 3; ++c) {
-                const int v = src[c];
-                const long l1 = round_level(v, step);
-                const long l2 = l1 + std::lroundf(static_cast<float>(2 * (v - l1 * step) / step));
-                level1[c] = clamp_level(l1);
-                level2[c] = clamp_level(l2);
-            }
-            add_extra(slot, colour12(level1[0], level1[1], level1[2]));
-            add_extra(slot, colour12(level2[0], level2[1], level2[2]));
+            for (int colour : two_level_colours(pic_, x, y)) add_extra(slot, colour);
         });
     }
 

@@ -2,6 +2,8 @@
 // block's candidate list (slot limit+2), the union of them all.
 #pragma once
 
+#include <array>
+
 #include "encoder/state/state.h"
 
 namespace brenvik {
@@ -10,6 +12,10 @@ namespace brenvik {
 // virtual columns largeur+1 (black) and largeur+2 (the most used colour) for
 // the block's list; columns below 1 are skipped.
 void list_range(const ScreenLayout& layout, int slot, int& low, int& high);
+
+// The 12-bit colours of the two nearest level triples (level1, then level2,
+// each clamped to 0..15) of the source pixel of column x, line y.
+std::array<int, 2> two_level_colours(const PictureTables& pic, int x, int y);
 
 // One-colour modes (one palette per line): builds the lists and fills the
 // distance table with the mode's kernel.

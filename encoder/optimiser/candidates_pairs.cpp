@@ -159,20 +159,8 @@ class PairLists {
     }
 
     void two_level_pairs(int slot) {
-        const double step = pic_.nbbitsround;
         for_each_column(slot, false, [&](int x, int y) {
-            const auto& src = pic_.paletteOriginaleRVB.at(x - 1, y);
-            int level1[3];
-            int level2[3];
-            for (int c = 0; c < 3; ++c) {
-                const int v = src[c];
-                const long l1 = std::lroundf(static_cast<float>(v / step));
-                const long l2 = l1 + std::lroundf(static_cast<float>(2 * (v - l1 * step) / step));
-                level1[c] = static_cast<int>(std::clamp(l1, 0L, 15L));
-                level2[c] = static_cast<int>(std::clamp(l2, 0L, 15L));
-            }
-            const int c1 = colour12(level1[0], level1[1], level1[2]);
-            const int c2 = colour12(level2[0], level2[1], level2[2]);
+            const auto [c1, c2] = two_level_colours(pic_, x, y);
             for (int pair : {pack_pair(c1, c2), pack_pair(c2, c1)}) {
                 if (count(slot) < kExtraPairLimit && lookup(slot, pair) == 0) append(slot, pair);
             }

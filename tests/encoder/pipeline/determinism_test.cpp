@@ -1,0 +1,53 @@
+// The same picture and options give the same bytes and the same standard
+// output, run after run and whatever the number of worker threads.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "tests/common/fixtures.h"
+
+namespace {
+
+using testsupport::TempDir;
+
+struct Snapshot {
+    std::string out;
+    std::map<std::string, std::vector<std::uint8_t>> files;
+};
+
+Snapshot encode(const std::vector<std::string>& options, unsigned threads) {
+    TempDir dir;
+    testsupport::write_file(dir.path() / "pic.bmp", testsupport::synthetic_picture(320, 200, 77));
+    std::vector<std::string> args = options;
+    args.push_back("pic.bmp");
+    const auto run = testsupport::run_encoder(dir.path(), args, threads);
+    EXPECT_EQ(run.status, 0) << run.err;
+    Snapshot snap;
+    snap.out = testsupport::mask_times(run.out);
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+        snap.files[entry.path().filename().string()] = testsupport::read_file(entry.path());
+    }
+    return snap;
+}
+
+class DeterminismTest : public ::testing::TestWithParam<std::vector<std::string>> {};
+
+TEST_P(DeterminismTest, SameBytesForAnyThreadCount) {
+    const Snapshot one = encode(GetParam(), 1);
+    ASSERT_GE(one.files.size(), 2u);
+    for (unsigned threads : {1u, 2u, 7u}) {
+        const Snapshot other = encode(GetParam(), threads);
+        EXPECT_EQ(other.out, one.out) << threads << " threads";
+        EXPECT_TRUE(other.files == one.files) << threads << " threads";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Options, DeterminismTest,
+    ::testing::Values(std::vector<std::string>{"-0", "--preview=1"},
+                      std::vector<std::string>{"-0", "--mode=4", "--pixpal=3", "--blockoflines=4"},
+                      std::vector<std::string>{"-0", "--mode=1", "--dith=5", "--verbose"}));
+
+}  // namespace

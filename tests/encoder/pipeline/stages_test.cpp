@@ -1,0 +1,322 @@
+// Single stages of the conversion on small hand-made inputs: pre-dithering,
+// error diffusion, candidate lists.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "encoder/conversion/colour.h"
+#include "encoder/conversion/diffusion.h"
+#include "encoder/conversion/predither.h"
+#include "encoder/conversion/tables.h"
+#include "encoder/frontend/modes.h"
+#include "encoder/frontend/options.h"
+#include "encoder/optimiser/candidates.h"
+#include "tests/common/fixtures.h"
+
+namespace {
+
+using brenvik::Grid;
+using Colour6 = std::array<int, 6>;
+using Registers = std::array<std::array<int, 6>, 16>;
+
+// Picture tables of a W x H picture whose pixels are given per line (0 = top).
+brenvik::PictureTables make_tables(int width, int height,
+                                   const std::function<testsupport::Rgb(int, int)>& first,
+                                   const std::function<testsupport::Rgb(int, int)>& second) {
+    const auto to_raw = [&](const std::function<testsupport::Rgb(int, int)>& pixel) {
+        auto bmp = testsupport::make_bmp(width, height, pixel);
+        return std::vector<std::uint8_t>(bmp.begin() + 54, bmp.end());
+    };
+    brenvik::SourcePictures pictures;
+    pictures.first = to_raw(first);
+    pictures.second = to_raw(second);
+    brenvik::RunSettings settings;
+    brenvik::TextSink sink;
+    brenvik::PictureTables pic;
+    brenvik::load_picture_tables(pictures, brenvik::ScreenMode{0, 54, 0, width, height}, settings,
+                                 pic, sink);
+    return pic;
+}
+
+testsupport::Rgb grey(int v) {
+    const auto b = static_cast<std::uint8_t>(v);
+    return {b, b, b};
+}
+
+TEST(TwoNearestLevels, RoundsTowardsTheValue) {
+    struct Case {
+        int v;
+        double step;
+        int level1;
+        int level2;
+    };
+    const Case cases[] = {{136, 17.0, 8, 8}, {140, 17.0, 8, 8},   {141, 17.0, 8, 9},
+                          {145, 17.0, 9, 8}, {240, 16.0, 15, 15}, {236, 16.0, 15, 14},
+                          {128, 17.0, 8, 7}, {250, 17.0, 15, 14}, {5, 17.0, 0, 1}};
+    for (const Case& c : cases) {
+        const auto levels = brenvik::two_nearest_levels(c.v, c.step);
+        EXPECT_EQ(levels[0], c.level1) << c.v << " step " << c.step;
+        EXPECT_EQ(levels[1], c.level2) << c.v << " step " << c.step;
+    }
+    for (int k = 0; k <= 15; ++k) {
+        const auto levels = brenvik::checkerboard_levels(17 * k);
+        EXPECT_EQ(levels[0], k);
+        EXPECT_EQ(levels[1], k) << "an exact level makes no pattern";
+    }
+}
+
+TEST(CheckerboardPredither, FlatGreyBecomesOppositeCheckerboards) {
+    auto pic = make_tables(
+        4, 2, [](int, int) { return grey(128); }, [](int, int) { return grey(0); });
+    brenvik::predither_checkerboard(pic);
+    for (int y = 1; y <= 2; ++y) {
+        for (int x = 1; x <= 4; ++x) {
+            const auto& t = pic.vecteurinit.at(x, y);
+            // Column x (from 1) is source column x - 1; even squares start bright.
+            const bool odd = ((x - 1) + y) % 2 == 1;
+            const int first = odd ? 119 : 136;
+            const int second = odd ? 136 : 119;
+            EXPECT_EQ(t[1], first) << x << "," << y;
+            EXPECT_EQ(t[3], first);
+            EXPECT_EQ(t[4], second);
+            EXPECT_EQ(t[6], second);
+        }
+    }
+}
+
+TEST(SierraPredither, QuantisesToTheGrid) {
+    EXPECT_EQ(brenvik::sierra_quantise(100, 8.5), 102);
+    EXPECT_EQ(brenvik::sierra_quantise(110, 8.5), 110);  // 13 x 8.5 = 110.5, truncated
+    EXPECT_EQ(brenvik::sierra_quantise(255, 8.5), 255);
+    EXPECT_EQ(brenvik::sierra_quantise(255, 17.0), 255);
+    EXPECT_EQ(brenvik::sierra_quantise(8, 17.0), 0);
+    EXPECT_EQ(brenvik::sierra_quantise(9, 17.0), 17);
+}
+
+// The first pixel's first-colour error reaches the right neighbour only when
+// its channels do not sum to -1..1; the second colour's error always does.
+TEST(SierraPredither, SmallFirstColourErrorIsDropped) {
+    struct Case {
+        testsupport::Rgb first;
+        int neighbour_red;
+    };
+    // (20,16,16) -> 17s, error (3,-1,-1) sums to 1: dropped, 8 stays level 0.
+    // (21,16,16) -> error (4,-1,-1) sums to 2: +2 takes 8 to 10, level 1.
+    const Case cases[] = {{{20, 16, 16}, 0}, {{21, 16, 16}, 17}};
+    for (const Case& c : cases) {
+        auto pic = make_tables(
+            2, 1,
+            [&](int x, int) {
+                return x == 0 ? c.first : testsupport::Rgb{8, 0, 0};
+            },
+            [](int x, int) { return x == 0 ? grey(25) : grey(22); });
+        brenvik::predither_sierra(pic, 17.0);
+        EXPECT_EQ(pic.vecteurinit.at(2, 1)[1], c.neighbour_red);
+        // Second colour: 25 -> 17 leaves +8, half of it takes 22 to 26 -> 34.
+        EXPECT_EQ(pic.vecteurinit.at(2, 1)[4], 34);
+    }
+}
+
+TEST(SierraPredither, BordersKeepErrorsInsideThePicture) {
+    // A 2 x 2 picture: every error goes right, below or below-left only
+    // when that pixel exists; the bottom-right pixel passes nothing on.
+    auto pic = make_tables(
+        2, 2, [](int, int) { return grey(8); }, [](int, int) { return grey(0); });
+    brenvik::predither_sierra(pic, 17.0);
+    // (0,1): 8 -> 0, error 8: +4 right, +2 below, nothing below-left.
+    // (1,1): 12 -> 17, error -5: +(-1.25) below, -1.25 below-left (0,2).
+    // (0,2): trunc(8 + 2 - 1.25) = 8 -> 0; error 8: +4 right.
+    // (1,2): trunc(8 + 2 - 1.25 + 4 ...) see the levels below.
+    EXPECT_EQ(pic.vecteurinit.at(1, 1)[1], 0);
+    EXPECT_EQ(pic.vecteurinit.at(2, 1)[1], 17);
+    EXPECT_EQ(pic.vecteurinit.at(1, 2)[1], 0);
+}
+
+Registers grey_registers() {
+    Registers regs{};
+    for (int r = 0; r < 16; ++r) regs[r] = {r * 17, r * 17, r * 17, 0, 0, 0};
+    return regs;
+}
+
+TEST(DiffusionStep, SmallErrorKeepsRegisterButPassesNothing) {
+    const Registers regs = grey_registers();
+    // Nearest is register 2 (34): error (2, -1, 1) sums to 2.
+    const Colour6 pixel = {36, 33, 35, 0, 0, 0};
+    const auto step = brenvik::diffusion_step(pixel, pixel, regs, 0, 32);
+    EXPECT_EQ(step.reg, 2);
+    EXPECT_EQ(step.error, (std::array<int, 3>{0, 0, 0}));
+    // (6, 0, 0) is passed on: pixel minus register, so a dark register
+    // pushes the neighbours brighter.
+    const Colour6 brighter = {40, 34, 34, 0, 0, 0};
+    EXPECT_EQ(brenvik::diffusion_step(brighter, brighter, regs, 0, 32).error,
+              (std::array<int, 3>{6, 0, 0}));
+}
+
+TEST(DiffusionStep, FarPixelIsMatchedFromItsUndiffusedColour) {
+    Registers regs{};
+    regs[3] = {200, 0, 0, 0, 0, 0};
+    regs[5] = {0, 0, 200, 0, 0, 0};
+    // The working colour drifted towards blue; the source colour is red.
+    const Colour6 working = {0, 0, 160, 0, 0, 0};
+    const Colour6 source = {190, 0, 0, 0, 0, 0};
+    const auto guarded = brenvik::diffusion_step(working, source, regs, 0, 32);
+    EXPECT_EQ(guarded.reg, 3);
+    EXPECT_EQ(guarded.error, (std::array<int, 3>{0, 0, 0}));
+    // With the threshold of the two-palette mode (96) an error of 40 passes.
+    const auto passed = brenvik::diffusion_step(working, source, regs, 0, 96);
+    EXPECT_EQ(passed.reg, 5);
+    EXPECT_EQ(passed.error, (std::array<int, 3>{0, 0, -40}));
+}
+
+TEST(DiffusionStep, TiesGoToTheLowerRegister) {
+    Registers regs{};
+    regs[0] = {255, 255, 255, 0, 0, 0};
+    regs[4] = {100, 100, 100, 0, 0, 0};
+    regs[9] = {100, 100, 100, 0, 0, 0};
+    const Colour6 pixel = {101, 100, 100, 0, 0, 0};
+    EXPECT_EQ(brenvik::nearest_register(pixel, regs, 0).reg, 4);
+}
+
+TEST(DiffusionStep, SeparateSecondPictureAddsItsDistance) {
+    Registers regs{};
+    regs[1] = {100, 100, 100, 0, 0, 0};
+    regs[2] = {90, 90, 90, 100, 100, 100};
+    const Colour6 pixel = {100, 100, 100, 100, 100, 100};
+    // Sums: register 1 is 100 short on every channel, register 2 only 10.
+    EXPECT_EQ(brenvik::nearest_register(pixel, regs, 0).reg, 2);
+    EXPECT_EQ(brenvik::nearest_register(pixel, regs, 0).error, (std::array<int, 3>{10, 10, 10}));
+    // Separate pictures: 100^2 x 10 against 10^2 x 10 as well, but the error
+    // is the first picture's alone.
+    const auto nearest = brenvik::nearest_register(pixel, regs, 1);
+    EXPECT_EQ(nearest.reg, 2);
+    EXPECT_EQ(nearest.error, (std::array<int, 3>{10, 10, 10}));
+}
+
+// Adds an error at (x, y) of a W x H grid of 100s and returns the grid.
+Grid<Colour6> spread(int width, int height, int x, int y, std::array<int, 3> error, int kernel) {
+    Grid<Colour6> work(width, height + 1, Colour6{100, 100, 100, 100, 100, 100});
+    brenvik::spread_error(work, x, y, width, height, error, kernel);
+    return work;
+}
+
+TEST(SpreadError, FloydSteinbergShares) {
+    const auto w = spread(4, 3, 1, 1, {16, 0, -16}, 1);
+    EXPECT_EQ(w.at(2, 1)[0], 107);
+    EXPECT_EQ(w.at(0, 2)[0], 103);
+    EXPECT_EQ(w.at(1, 2)[0], 105);
+    EXPECT_EQ(w.at(2, 2)[0], 101);
+    EXPECT_EQ(w.at(2, 1)[2], 93);
+    EXPECT_EQ(w.at(2, 1)[3], 100) << "the second picture's colour is not changed";
+    EXPECT_EQ(w.at(0, 1)[0], 100) << "nothing goes back or up";
+}
+
+TEST(SpreadError, NegativeShareTruncatesTowardZero) {
+    const auto w = spread(4, 3, 1, 1, {-5, 0, 0}, 1);
+    EXPECT_EQ(w.at(2, 1)[0], 97);  // 100 - 2.1875
+    EXPECT_EQ(w.at(2, 2)[0], 99);  // 100 - 0.3125
+}
+
+TEST(SpreadError, BordersOfEveryKernel) {
+    struct Case {
+        int kernel;
+        int x;
+        int y;
+        int changed;  // neighbours that receive a share
+    };
+    // 4 x 3 picture, error 64 in red.
+    const Case cases[] = {
+        {1, 0, 1, 3},  // first column: no below-left
+        {1, 3, 1, 2},  // last column: no right, no below-right
+        {1, 1, 3, 1},  // last line: right only
+        {1, 3, 3, 0},  // bottom-right: nowhere
+        {2, 0, 1, 2}, {2, 3, 2, 2}, {2, 2, 3, 1}, {3, 1, 1, 6},  // Atkinson inside
+        {3, 2, 1, 5},                                            // column W-2: no (x+2, y)
+        {3, 3, 1, 3},                                            // column W-1: no right at all
+        {3, 1, 2, 5},                                            // line H-1: no (x, y+2)
+        {3, 1, 3, 2},                                            // line H: right ones only
+        {0, 1, 1, 0},                                            // no kernel
+    };
+    for (const Case& c : cases) {
+        const auto w = spread(4, 3, c.x, c.y, {64, 0, 0}, c.kernel);
+        int changed = 0;
+        for (int y = 1; y <= 3; ++y) {
+            for (int x = 0; x < 4; ++x) changed += w.at(x, y)[0] != 100;
+        }
+        EXPECT_EQ(changed, c.changed) << "kernel " << c.kernel << " at " << c.x << "," << c.y;
+    }
+}
+
+// Candidate lists of the first block of a mode-0 picture.
+struct ListsFixture {
+    brenvik::RunSettings settings;
+    brenvik::ScreenLayout layout = brenvik::layout_screen(brenvik::modes[0], 0);
+    brenvik::PictureTables pic;
+    brenvik::BlockSearch search;
+
+    ListsFixture(int pixpal, const std::function<testsupport::Rgb(int, int)>& pixel) {
+        settings.pixpal = pixpal;
+        brenvik::derive_settings(settings);
+        pic = make_tables(320, 4, pixel, pixel);
+        brenvik::colour_statistics(pic);
+        search.hhhh = 1;
+        search.rows = 1;
+        search.vecteurfinal.assign(layout.slot_count(), brenvik::SlotRecord{});
+        const brenvik::RunContext ctx{settings, layout, pic};
+        if (pixpal == 3) {
+            brenvik::build_candidate_lists_two_colour(ctx, search);
+        } else {
+            brenvik::build_candidate_lists_one_colour(ctx, search);
+        }
+    }
+    const std::vector<int>& colours(int slot) const { return search.unik_colors_global_id[slot]; }
+    const std::vector<int>& ids(int slot) const { return search.unik_colors_id_segmenttotal[slot]; }
+};
+
+TEST(OneColourLists, NeighboursOfDarkAndWhitePixels) {
+    for (int v : {0, 8, 255}) {
+        ListsFixture f(1, [&](int, int) { return grey(v); });
+        // Slot 2 covers columns 1..29: 29 pixel entries, then one neighbour.
+        ASSERT_EQ(f.search.unik_colors_segment_nb[2], 30) << v;
+        const int pixel_colour = v == 255 ? 0xFFF : 0x000;
+        EXPECT_EQ(f.colours(2)[1], pixel_colour);
+        EXPECT_EQ(f.colours(2)[30], v == 255 ? 0xEEE : 0x111) << v;
+    }
+}
+
+TEST(OneColourLists, SlotEntriesPointAtTheLatestPixelEntry) {
+    ListsFixture f(1, [](int x, int) { return x % 2 == 0 ? grey(136) : grey(68); });
+    const int whole = f.layout.limit + 2;
+    // The block's list: columns 1..320, then black and the most used colour.
+    EXPECT_EQ(f.colours(whole)[321], 0);
+    for (int n = 1; n <= 320; ++n) EXPECT_EQ(f.ids(whole)[n], n) << "own index";
+    // Both greys cover as many pixels and lines; the lower index (grey 68)
+    // is the most used colour, the last virtual column.
+    EXPECT_EQ(f.pic.max1_id, 0x444);
+    EXPECT_EQ(f.colours(whole)[322], 0x444);
+    // Slot 2's entries carry the index of the last entry of their colour in
+    // the block's list: column 319 for grey 136, the virtual column 322 for
+    // grey 68.
+    EXPECT_EQ(f.colours(2)[1], 0x888);
+    EXPECT_EQ(f.ids(2)[1], 319);
+    EXPECT_EQ(f.colours(2)[2], 0x444);
+    EXPECT_EQ(f.ids(2)[2], 322);
+}
+
+TEST(TwoColourLists, RepeatedPairsPointAtTheFirstEntry) {
+    ListsFixture f(3, [](int x, int) { return x % 3 == 0 ? grey(136) : grey(68); });
+    const int whole = f.layout.limit + 2;
+    // Columns 1, 2, 3 hold grey 136, 68, 68 (source columns 0, 1, 2).
+    EXPECT_EQ(f.colours(whole)[1], 0x888888);
+    EXPECT_EQ(f.colours(whole)[2], 0x444444);
+    EXPECT_EQ(f.ids(whole)[1], 1);
+    EXPECT_EQ(f.ids(whole)[2], 2);
+    EXPECT_EQ(f.ids(whole)[3], 2);
+    EXPECT_EQ(f.ids(whole)[4], 1);
+    for (int n = 1; n <= 29; ++n) {
+        EXPECT_EQ(f.ids(2)[n], n % 3 == 1 ? 1 : 2) << n;
+    }
+    // Extra pairs never exceed the limit of 2000 entries.
+    for (int k = 2; k <= whole; ++k) EXPECT_LE(f.search.unik_colors_segment_nb[k], 2000);
+}
+
+}  // namespace
