@@ -118,18 +118,18 @@ TEST(SierraPredither, SmallFirstColourErrorIsDropped) {
 }
 
 TEST(SierraPredither, BordersKeepErrorsInsideThePicture) {
-    // A 2 x 2 picture: every error goes right, below or below-left only
-    // when that pixel exists; the bottom-right pixel passes nothing on.
-    auto pic = make_tables(
-        2, 2, [](int, int) { return grey(8); }, [](int, int) { return grey(0); });
+    // A 2 x 2 picture of grey 8; errors go right, below and below-left only
+    // where that pixel exists.
+    //   (0,1): 8 -> 0, error 8: +4 right, +2 below, no below-left.
+    //   (1,1): 12 -> 17, error -5: -1.25 below-left and below, no right.
+    //   (0,2): trunc(8 + 2 - 1.25) = 8 -> 0, error 8: +4 right only.
+    //   (1,2): trunc(8 - 1.25 + 4) = 10 -> 17.
+    auto pic = make_tables(2, 2, [](int, int) { return grey(8); }, [](int, int) { return grey(0); });
     brenvik::predither_sierra(pic, 17.0);
-    // (0,1): 8 -> 0, error 8: +4 right, +2 below, nothing below-left.
-    // (1,1): 12 -> 17, error -5: +(-1.25) below, -1.25 below-left (0,2).
-    // (0,2): trunc(8 + 2 - 1.25) = 8 -> 0; error 8: +4 right.
-    // (1,2): trunc(8 + 2 - 1.25 + 4 ...) see the levels below.
     EXPECT_EQ(pic.vecteurinit.at(1, 1)[1], 0);
     EXPECT_EQ(pic.vecteurinit.at(2, 1)[1], 17);
     EXPECT_EQ(pic.vecteurinit.at(1, 2)[1], 0);
+    EXPECT_EQ(pic.vecteurinit.at(2, 2)[1], 17);
 }
 
 Registers grey_registers() {
