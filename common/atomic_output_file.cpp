@@ -10,7 +10,7 @@
 #include <system_error>
 #include <utility>
 
-namespace zorpa {
+namespace fileout {
 namespace {
 
 std::string in_quotes(const std::string& name) {
@@ -34,6 +34,7 @@ AtomicOutputFile::~AtomicOutputFile() {
 
 bool AtomicOutputFile::fail(const std::string& what, int error_number) {
     error_ = what + " " + in_quotes(target_) + ": " + reason(error_number);
+    error_number_ = error_number;
     return false;
 }
 
@@ -41,6 +42,7 @@ bool AtomicOutputFile::open() {
     namespace fs = std::filesystem;
     discard();
     error_.clear();
+    error_number_ = 0;
     if (target_.empty()) {
         return fail("cannot create", ENOENT);
     }
@@ -177,4 +179,4 @@ void AtomicOutputFile::discard() {
     in_place_ = false;
 }
 
-}  // namespace zorpa
+}  // namespace fileout

@@ -15,7 +15,7 @@
 #include <cstdint>
 #include <string>
 
-namespace zorpa {
+namespace fileout {
 
 class AtomicOutputFile {
   public:
@@ -46,6 +46,8 @@ class AtomicOutputFile {
     const std::string& temporary_name() const { return temporary_; }
     // Description of the last failure, naming the target.
     const std::string& error() const { return error_; }
+    // errno value of the last failure (0 when none).
+    int error_number() const { return error_number_; }
 
   private:
     bool fail(const std::string& what, int error_number);
@@ -54,8 +56,9 @@ class AtomicOutputFile {
     std::string destination_;  // target with symbolic links resolved
     std::string temporary_;
     std::string error_;
+    int error_number_ = 0;
     int fd_ = -1;
     bool in_place_ = false;
 };
 
-}  // namespace zorpa
+}  // namespace fileout

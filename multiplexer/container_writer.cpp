@@ -196,7 +196,7 @@ ContainerResult write_container(const ContainerRequest& request, const Progress&
         }
     }
 
-    AtomicOutputFile container(request.container_name);
+    fileout::AtomicOutputFile container(request.container_name);
     if (!container.open()) {
         return refused(container.error());
     }

@@ -1,8 +1,5 @@
 // Writing an output file so that a failed or interrupted run never leaves a
-// truncated file in place of a good one: the bytes go to a temporary file in
-// the target's folder, which is renamed over the target once complete and
-// closed. A target that exists and is not a regular file (a device such as
-// /dev/null, a pipe) is written directly.
+// truncated file in place of a good one (see fileout::AtomicOutputFile).
 #pragma once
 
 #include <cstdint>

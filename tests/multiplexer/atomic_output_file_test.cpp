@@ -12,7 +12,7 @@ TEST(ZorpaAtomicOutputFile, TemporaryFileSitsBesideTheTargetUntilCommit) {
     TempDir dir;
     const std::string target = dir.file("t.zrp");
     write_file(target, Bytes{'o', 'l', 'd'});
-    zorpa::AtomicOutputFile file(target);
+    fileout::AtomicOutputFile file(target);
     ASSERT_TRUE(file.open()) << file.error();
     EXPECT_EQ(fs::path(file.temporary_name()).parent_path(), dir.path());
     ASSERT_TRUE(file.write("new", 3));
@@ -28,7 +28,7 @@ TEST(ZorpaAtomicOutputFile, AbandonedFileLeavesTargetAndFolderAsTheyWere) {
     const std::string target = dir.file("t.zrp");
     write_file(target, Bytes{'o', 'l', 'd'});
     {
-        zorpa::AtomicOutputFile file(target);
+        fileout::AtomicOutputFile file(target);
         ASSERT_TRUE(file.open());
         ASSERT_TRUE(file.write("partial", 7));
     }
@@ -40,7 +40,7 @@ TEST(ZorpaAtomicOutputFile, NewTargetInTheCurrentFolderForm) {
     TempDir dir;
     const fs::path previous = fs::current_path();
     fs::current_path(dir.path());
-    zorpa::AtomicOutputFile file("plain.zrp");
+    fileout::AtomicOutputFile file("plain.zrp");
     const bool opened = file.open();
     const bool written = opened && file.write("x", 1) && file.commit();
     fs::current_path(previous);
