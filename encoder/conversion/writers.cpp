@@ -91,28 +91,28 @@ bool write_outputs(const RunContext& ctx, const SourcePictures& pictures, const 
     const auto header = preview_header(pictures.header, W, H);
     say("Pal ");
 
-    // First palette set: one record per block, from the block's centre line.
-    std::vector<std::uint8_t> palettes;
-    for (int h : block_centres(settings)) {
-        std::vector<std::uint16_t> record(static_cast<std::size_t>(P), 0);
-        for (int k = L.debutlimit; k < L.debutlimit + words; ++k) {
-            const SlotRecord& r = results.saved(k, h);
-            record[k - 2] = palette_word(r[1], r[2], r[3], pic.nbbitsroundint);
-        }
-        for (std::uint16_t w : record) put_be16(palettes, w);
-    }
-    // Second palette set: one record per line.
-    std::vector<std::uint8_t> palettes2;
-    if (two_palettes) {
-        for (int y = 1; y <= H; ++y) {
+    // Palette records of the given lines: P words each, word k - 2 the colour
+    // of slot k (its first colour from int 1, its second from int 4).
+    auto palette_records = [&](const std::vector<int>& lines, int component) {
+        std::vector<std::uint8_t> bytes;
+        for (int y : lines) {
             std::vector<std::uint16_t> record(static_cast<std::size_t>(P), 0);
             for (int k = L.debutlimit; k < L.debutlimit + words; ++k) {
                 const SlotRecord& r = results.saved(k, y);
-                record[k - 2] = palette_word(r[4], r[5], r[6], pic.nbbitsroundint);
+                record[k - 2] = palette_word(r[component], r[component + 1], r[component + 2],
+                                             pic.nbbitsroundint);
             }
-            for (std::uint16_t w : record) put_be16(palettes2, w);
+            for (std::uint16_t w : record) put_be16(bytes, w);
         }
-    }
+        return bytes;
+    };
+    // First palette set: one record per block, from the block's centre line.
+    const std::vector<std::uint8_t> palettes = palette_records(block_centres(settings), 1);
+    // Second palette set: one record per line.
+    std::vector<int> every_line(static_cast<std::size_t>(H));
+    for (int y = 1; y <= H; ++y) every_line[y - 1] = y;
+    const std::vector<std::uint8_t> palettes2 =
+        two_palettes ? palette_records(every_line, 4) : std::vector<std::uint8_t>{};
 
     // Optimised bitmap and previews.
     std::vector<std::uint8_t> bitmap;
