@@ -1,0 +1,73 @@
+// Runs the real executables in a child process and collects what they print,
+// and builds the scratch folders and files the robustness tests feed them.
+#pragma once
+
+#include <sys/resource.h>
+#include <sys/types.h>
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace robustness {
+
+using Bytes = std::vector<std::uint8_t>;
+
+struct ChildSetup {
+    ChildSetup(std::string working_folder = "") : folder(std::move(working_folder)) {}
+
+    // Working folder of the child.
+    std::string folder;
+    // RLIMIT_FSIZE for the child, with SIGXFSZ ignored so that a write past
+    // the limit fails with EFBIG instead of killing it; 0 = no limit.
+    rlim_t file_size_limit = 0;
+    // A folder the child sees read-only: bind-mounted read-only in a private
+    // mount namespace of the child.
+    std::string read_only_folder;
+};
+
+struct RunResult {
+    int status = -1;  // exit status, or 128 + signal number
+    std::string out;
+    std::string err;
+};
+
+RunResult run_program(const std::vector<std::string>& argv, const ChildSetup& setup);
+
+// True when a child can get a private mount namespace with a read-only bind
+// mount (root, or a kernel that allows it otherwise).
+bool read_only_bind_works();
+
+// A private folder under $TMPDIR (or /tmp), removed with its content.
+class ScratchFolder {
+  public:
+    ScratchFolder();
+    ~ScratchFolder();
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    const std::string& path() const { return path_; }
+    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+  private:
+    std::string path_;
+};
+
+void write_file(const std::string& path, const Bytes& bytes);
+Bytes read_file(const std::string& path);
+bool exists(const std::string& path);
+void make_folder(const std::string& path);
+std::vector<std::string> list_folder(const std::string& folder);
+
+// A 24-bit BMP of width x height pixels (54-byte header, pixel data at 54).
+Bytes bmp_file(int width, int height, std::uint8_t seed);
+// A picture file of the encoder's kind, `size` bytes of a pattern.
+Bytes picture_file(std::size_t size, std::uint8_t seed);
+
+// Makes folders below `base` whose names are `component` repeated until the
+// relative path reaches `length` characters (made one level at a time, so
+// the path may exceed PATH_MAX). Returns the relative path.
+std::string nested_folders(const std::string& base, const std::string& component,
+                           std::size_t length);
+
+}  // namespace robustness
