@@ -221,6 +221,17 @@ const Row kRows[] = {
          run.in_err = {path + "/pic.bmp: File name too long"};
          return run;
      }},
+    {"EncoderOutputNameOverNameMax", Program::Encoder,
+     [](const ScratchFolder& dir) {
+         // The input's name fits, and so do "<name>.bVK" and "F<name>.bVK";
+         // "<name>F2.bVK" is one character too long.
+         const std::string base(250, 'o');
+         write_file(dir / (base + ".bmp"), small_picture());
+         Invocation run = invoke({"--mode=4", "-0", "--pixpal=2", base + ".bmp"});
+         run.in_err = {base + "F2.bVK: File name too long"};
+         run.outputs = {{base + ".bVK", -1}, {"F" + base + ".bVK", -1}};
+         return run;
+     }},
     {"EncoderLongPathWithinPathMax", Program::Encoder,
      [](const ScratchFolder& dir) {
          const std::string path = nested_folders(dir.path(), std::string(200, 'p'), 3000);
@@ -378,6 +389,16 @@ const Row kRows[] = {
          write_file(dir / "ANIM00000.BVK", picture_file(51200, 1));
          Invocation run = invoke(pack("ANIM00000.BVK", kLongComponent + ".ZRP"));
          run.in_err = {kLongComponent + ".ZRP", "File name too long"};
+         return run;
+     }},
+    {"ContainerOutputNameOf250Characters", Program::Container,
+     [](const ScratchFolder& dir) {
+         // Within NAME_MAX, so it must be written like any other name.
+         const std::string name = std::string(246, 'o') + ".ZRP";
+         write_file(dir / "ANIM00000.BVK", picture_file(51200, 1));
+         Invocation run = invoke(pack("ANIM00000.BVK", name));
+         run.status = 0;
+         run.outputs = {{name, static_cast<long long>(container_size(1))}};
          return run;
      }},
     {"ContainerPicturePathOverPathMax", Program::Container,
