@@ -1,0 +1,347 @@
+// BMP input: the pixel data of valid pictures, the messages for pictures
+// that cannot be used, the companion picture's name, and the second picture.
+#include "encoder/frontend/bmp.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <ostream>
+#include <string>
+
+#include "encoder/frontend/modes.h"
+#include "frontend_support.h"
+
+namespace {
+
+using frontend_test::BmpFields;
+using frontend_test::Bytes;
+using frontend_test::Capture;
+using frontend_test::TempDir;
+
+const brenvik::ScreenMode& kMode4 = brenvik::modes[4];  // 320 x 20
+constexpr int W = 320;
+constexpr int H = 20;
+
+struct Loaded {
+    bool ok = false;
+    brenvik::SourcePictures pictures;
+    std::string out;
+    std::string err;
+};
+
+Loaded load(const std::string& name, int pixpal = 1, int verbose = 0,
+            const brenvik::ScreenMode& mode = kMode4) {
+    brenvik::RunSettings s;
+    s.prog = "brenvik";
+    s.arg = name;
+    s.pixpal = pixpal;
+    s.verbose = verbose;
+    Loaded result;
+    brenvik::TextSink out;
+    Capture err;
+    result.ok = brenvik::load_pictures(s, mode, result.pictures, out, err.file());
+    result.out = out.text();
+    result.err = err.text();
+    return result;
+}
+
+// --- Valid pictures -------------------------------------------------------
+
+TEST(BmpInput, ReadsThePixelDataBottomRowFirst) {
+    TempDir dir;
+    const Bytes pixels = frontend_test::pattern_pixels(W, H, 5);
+    frontend_test::write_file(dir.file("p.bmp"), frontend_test::make_bmp({W, H}, pixels));
+    const Loaded r = load(dir.file("p.bmp"));
+    ASSERT_TRUE(r.ok) << r.err;
+    EXPECT_EQ(r.pictures.first, pixels);
+    EXPECT_EQ(r.err, "");
+    // The first three bytes are B, V, R of the bottom line's first pixel.
+    EXPECT_EQ(r.pictures.first[0], frontend_test::pattern_byte(0, H, 0, 5));
+    EXPECT_EQ(r.pictures.first[2], frontend_test::pattern_byte(0, H, 2, 5));
+}
+
+TEST(BmpInput, PixelOffsetLocatesThePixelsWhateverTheHeaderSize) {
+    const Bytes pixels = frontend_test::pattern_pixels(W, H, 9);
+    for (std::uint32_t offset : {54u, 55u, 122u, 138u, 1078u}) {
+        TempDir dir;
+        frontend_test::write_file(dir.file("p.bmp"),
+                                  frontend_test::make_bmp({.pixel_offset = offset}, pixels));
+        const Loaded r = load(dir.file("p.bmp"));
+        ASSERT_TRUE(r.ok) << "offset " << offset << ": " << r.err;
+        EXPECT_EQ(r.pictures.first, pixels) << "offset " << offset;
+    }
+}
+
+TEST(BmpInput, TopDownPictureIsReadWithLine1AtTheTop) {
+    TempDir dir;
+    frontend_test::write_file(
+        dir.file("up.bmp"),
+        frontend_test::make_bmp({W, -H}, frontend_test::pattern_pixels(W, H, 2, true)));
+    const Loaded r = load(dir.file("up.bmp"));
+    ASSERT_TRUE(r.ok) << r.err;
+    // The buffer is in the usual order: bottom line first, top line last.
+    EXPECT_EQ(r.pictures.first, frontend_test::pattern_pixels(W, H, 2, false));
+    const std::size_t last_row = static_cast<std::size_t>(H - 1) * W * 3;
+    EXPECT_EQ(r.pictures.first[0], frontend_test::pattern_byte(0, H, 0, 2));
+    EXPECT_EQ(r.pictures.first[last_row], frontend_test::pattern_byte(0, 1, 0, 2));
+    EXPECT_EQ(r.pictures.first[W * 3], frontend_test::pattern_byte(0, H - 1, 0, 2));
+}
+
+TEST(BmpInput, ExtraBytesAfterThePixelsAreIgnored) {
+    TempDir dir;
+    const Bytes pixels = frontend_test::pattern_pixels(W, H, 4);
+    Bytes file = frontend_test::make_bmp({W, H}, pixels);
+    file.insert(file.end(), 100, 0xAB);
+    frontend_test::write_file(dir.file("p.bmp"), file);
+    const Loaded r = load(dir.file("p.bmp"));
+    ASSERT_TRUE(r.ok) << r.err;
+    EXPECT_EQ(r.pictures.first, pixels);
+}
+
+// --- Pictures that cannot be used -----------------------------------------
+
+Bytes valid_file() {
+    return frontend_test::make_bmp({W, H}, frontend_test::pattern_pixels(W, H, 1));
+}
+
+Bytes cut(Bytes b, std::size_t size) {
+    b.resize(size);
+    return b;
+}
+
+struct BadCase {
+    const char* name;
+    Bytes file;
+    const char* message;
+};
+
+void PrintTo(const BadCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+const std::string kNotBmp = "must be in BMP format";
+const std::string kFormat = "BMP format must be uncompressed 24-bit";
+const std::string kSize = "BMP picture must be 320x20 pixels";
+const std::string kTruncatedHeader = "BMP header is truncated";
+const std::string kTruncatedPixels = "BMP pixel data is truncated";
+
+std::vector<BadCase> bad_cases() {
+    const Bytes pixels = frontend_test::uniform_pixels(W, H, 0x40);
+    return {
+        {"not_bm", frontend_test::make_bmp({.signature_ok = false}, pixels), kNotBmp.c_str()},
+        {"empty_file", {}, kNotBmp.c_str()},
+        {"one_byte", {'B'}, kNotBmp.c_str()},
+        {"bm_then_nothing", {'B', 'M'}, kTruncatedHeader.c_str()},
+        {"header_of_33_bytes", cut(valid_file(), 33), kTruncatedHeader.c_str()},
+        {"header_of_34_bytes_without_pixels", cut(valid_file(), 34), kTruncatedPixels.c_str()},
+        {"bits_32", frontend_test::make_bmp({.bits_per_pixel = 32}, pixels), kFormat.c_str()},
+        {"bits_16", frontend_test::make_bmp({.bits_per_pixel = 16}, pixels), kFormat.c_str()},
+        {"bits_8_rle8", frontend_test::make_bmp({.bits_per_pixel = 8, .compression = 1}, pixels),
+         kFormat.c_str()},
+        {"bits_24_compression_1", frontend_test::make_bmp({.compression = 1}, pixels),
+         kFormat.c_str()},
+        {"bits_32_bitfields",
+         frontend_test::make_bmp({.bits_per_pixel = 32, .compression = 3}, pixels),
+         kFormat.c_str()},
+        {"format_tested_before_size",
+         frontend_test::make_bmp({.width = 100, .bits_per_pixel = 32}, pixels), kFormat.c_str()},
+        {"width_319", frontend_test::make_bmp({.width = 319}, pixels), kSize.c_str()},
+        {"width_321", frontend_test::make_bmp({.width = 321}, pixels), kSize.c_str()},
+        {"width_negative", frontend_test::make_bmp({.width = -320}, pixels), kSize.c_str()},
+        {"height_21", frontend_test::make_bmp({.height = 21}, pixels), kSize.c_str()},
+        {"height_minus_19", frontend_test::make_bmp({.height = -19}, pixels), kSize.c_str()},
+        {"height_200", frontend_test::make_bmp({.height = 200}, pixels), kSize.c_str()},
+        {"pixels_one_byte_short", cut(valid_file(), 54 + W * H * 3 - 1), kTruncatedPixels.c_str()},
+        {"pixels_missing", cut(valid_file(), 54), kTruncatedPixels.c_str()},
+        {"offset_past_the_end", frontend_test::make_bmp({.pixel_offset = 100}, {}),
+         kTruncatedPixels.c_str()},
+        {"offset_pushes_pixels_past_the_end",
+         [] {
+             Bytes b = valid_file();
+             b[10] = 55;  // pixel offset 55: the data end one byte short
+             return b;
+         }(),
+         kTruncatedPixels.c_str()},
+    };
+}
+
+class BadPicture : public testing::TestWithParam<BadCase> {};
+
+TEST_P(BadPicture, IsReportedWithProgramFileAndMessage) {
+    const BadCase& c = GetParam();
+    TempDir dir;
+    const std::string name = dir.file("bad.bmp");
+    frontend_test::write_file(name, c.file);
+    const Loaded r = load(name);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.err, "brenvik: " + name + ": " + c.message + "\n");
+    EXPECT_EQ(r.out, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(BmpInput, BadPicture, testing::ValuesIn(bad_cases()),
+                         [](const testing::TestParamInfo<BadCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+TEST(BmpInput, SizeMessageNamesTheModesSize) {
+    TempDir dir;
+    const std::string name = dir.file("small.bmp");
+    frontend_test::write_pattern_bmp(name, W, H, 0);
+    for (int row : {0, 1, 2}) {
+        const Loaded r = load(name, 1, 0, brenvik::modes[static_cast<std::size_t>(row)]);
+        EXPECT_FALSE(r.ok);
+        EXPECT_EQ(r.err, "brenvik: " + name + ": BMP picture must be 320x200 pixels\n");
+    }
+    const Loaded r = load(name, 1, 0, brenvik::modes[3]);
+    EXPECT_EQ(r.err, "brenvik: " + name + ": BMP picture must be 416x229 pixels\n");
+}
+
+TEST(BmpInput, MissingFileIsReportedWithTheSystemMessage) {
+    TempDir dir;
+    const std::string name = dir.file("absent.bmp");
+    const Loaded r = load(name);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.err, name + ": No such file or directory\n");
+}
+
+// --- Companion picture ----------------------------------------------------
+
+struct CompanionNameCase {
+    const char* input;
+    const char* companion;
+};
+
+void PrintTo(const CompanionNameCase& c, std::ostream* os) {
+    *os << c.input;
+}
+
+class CompanionName : public testing::TestWithParam<CompanionNameCase> {};
+
+TEST_P(CompanionName, ReplacesTheLastComponentsExtension) {
+    EXPECT_EQ(brenvik::companion_name(GetParam().input), GetParam().companion);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BmpInput, CompanionName,
+    testing::Values(CompanionNameCase{"photo.bmp", "photo_bis.bmp"},
+                    CompanionNameCase{"photo", "photo_bis.bmp"},
+                    CompanionNameCase{"photo.", "photo_bis.bmp"},
+                    CompanionNameCase{"photo.BMP", "photo_bis.bmp"},
+                    CompanionNameCase{"my.photo.bmp", "my.photo_bis.bmp"},
+                    CompanionNameCase{"old.dir/photo", "old.dir/photo_bis.bmp"},
+                    CompanionNameCase{"old.dir/photo.bmp", "old.dir/photo_bis.bmp"},
+                    CompanionNameCase{"old.dir\\photo", "old.dir\\photo_bis.bmp"},
+                    CompanionNameCase{"c:\\pics.v2\\photo.bmp", "c:\\pics.v2\\photo_bis.bmp"},
+                    CompanionNameCase{"a.b/c.d\\photo", "a.b/c.d\\photo_bis.bmp"},
+                    CompanionNameCase{"a.b\\c.d/photo", "a.b\\c.d/photo_bis.bmp"},
+                    CompanionNameCase{"./photo", "./photo_bis.bmp"},
+                    CompanionNameCase{"../pics/photo", "../pics/photo_bis.bmp"},
+                    CompanionNameCase{"dir/.bmp", "dir/_bis.bmp"}));
+
+TEST(SecondPicture, WithoutCompanionIsBlackForOnePaletteAndBisMethod0) {
+    TempDir dir;
+    frontend_test::write_pattern_bmp(dir.file("p.bmp"), W, H, 7);
+    const Loaded r = load(dir.file("p.bmp"), 1);
+    ASSERT_TRUE(r.ok) << r.err;
+    EXPECT_EQ(r.pictures.second, Bytes(static_cast<std::size_t>(W) * H * 3, 0));
+    EXPECT_EQ(r.pictures.bis_method, 0);
+    EXPECT_EQ(r.err, "");
+}
+
+TEST(SecondPicture, WithoutCompanionCopiesTheFirstForTwoPalettes) {
+    TempDir dir;
+    frontend_test::write_pattern_bmp(dir.file("p.bmp"), W, H, 7);
+    for (int pixpal : {2, 3}) {
+        const Loaded r = load(dir.file("p.bmp"), pixpal);
+        ASSERT_TRUE(r.ok) << r.err;
+        EXPECT_EQ(r.pictures.second, frontend_test::pattern_pixels(W, H, 7)) << "pixpal " << pixpal;
+        EXPECT_EQ(r.pictures.bis_method, 0) << "pixpal " << pixpal;
+    }
+}
+
+TEST(SecondPicture, CompanionIsReadForEveryPixpalAndSetsBisMethod1) {
+    TempDir dir;
+    frontend_test::write_pattern_bmp(dir.file("p.bmp"), W, H, 7);
+    // The companion has its own pixel offset and is stored top-down.
+    frontend_test::write_file(
+        dir.file("p_bis.bmp"),
+        frontend_test::make_bmp({.height = -H, .pixel_offset = 90},
+                                frontend_test::pattern_pixels(W, H, 11, true)));
+    for (int pixpal : {1, 2, 3}) {
+        const Loaded r = load(dir.file("p.bmp"), pixpal);
+        ASSERT_TRUE(r.ok) << r.err;
+        EXPECT_EQ(r.pictures.first, frontend_test::pattern_pixels(W, H, 7));
+        EXPECT_EQ(r.pictures.second, frontend_test::pattern_pixels(W, H, 11))
+            << "pixpal " << pixpal;
+        EXPECT_EQ(r.pictures.bis_method, 1) << "pixpal " << pixpal;
+    }
+}
+
+TEST(SecondPicture, CompanionOfANameWithoutExtensionInADottedFolder) {
+    TempDir dir;
+    std::filesystem::create_directory(dir.path() / "old.dir");
+    const std::string input = dir.file("old.dir/photo");
+    frontend_test::write_pattern_bmp(input, W, H, 1);
+    frontend_test::write_pattern_bmp(dir.file("old.dir/photo_bis.bmp"), W, H, 2);
+    // The dot of the folder name starts no extension, so old_bis.bmp is not
+    // the companion.
+    frontend_test::write_pattern_bmp(dir.file("old_bis.bmp"), W, H, 3);
+    const Loaded r = load(input, 1, 1);
+    ASSERT_TRUE(r.ok) << r.err;
+    EXPECT_EQ(r.pictures.bis_method, 1);
+    EXPECT_EQ(r.pictures.second, frontend_test::pattern_pixels(W, H, 2));
+    EXPECT_EQ(r.out, "outfilename_bis=" + dir.file("old.dir/photo_bis.bmp") + " \n");
+}
+
+TEST(SecondPicture, VerboseNamesTheCompanionEvenWhenAbsent) {
+    TempDir dir;
+    frontend_test::write_pattern_bmp(dir.file("p.bmp"), W, H, 7);
+    EXPECT_EQ(load(dir.file("p.bmp"), 1, 1).out,
+              "outfilename_bis=" + dir.file("p_bis.bmp") + " \n");
+    EXPECT_EQ(load(dir.file("p.bmp"), 1, 0).out, "");
+}
+
+struct BrokenCompanionCase {
+    const char* name;
+    Bytes file;
+    std::string message;
+};
+
+void PrintTo(const BrokenCompanionCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+std::vector<BrokenCompanionCase> broken_companions() {
+    const Bytes pixels = frontend_test::uniform_pixels(W, H, 0x22);
+    return {
+        {"not_bm", frontend_test::make_bmp({.signature_ok = false}, pixels), kNotBmp},
+        {"bits_32", frontend_test::make_bmp({.bits_per_pixel = 32}, pixels), kFormat},
+        {"rle", frontend_test::make_bmp({.bits_per_pixel = 8, .compression = 1}, pixels), kFormat},
+        {"wrong_height", frontend_test::make_bmp({.height = 200}, pixels), kSize},
+        {"truncated_pixels", cut(frontend_test::make_bmp({W, H}, pixels), 54 + 100),
+         kTruncatedPixels},
+        {"truncated_header", cut(frontend_test::make_bmp({W, H}, pixels), 20), kTruncatedHeader},
+    };
+}
+
+class BrokenCompanion : public testing::TestWithParam<BrokenCompanionCase> {};
+
+TEST_P(BrokenCompanion, EndsTheLoadNamingTheCompanionWhateverPixpal) {
+    const BrokenCompanionCase& c = GetParam();
+    TempDir dir;
+    frontend_test::write_pattern_bmp(dir.file("p.bmp"), W, H, 7);
+    frontend_test::write_file(dir.file("p_bis.bmp"), c.file);
+    for (int pixpal : {1, 2, 3}) {
+        const Loaded r = load(dir.file("p.bmp"), pixpal);
+        EXPECT_FALSE(r.ok) << "pixpal " << pixpal;
+        EXPECT_EQ(r.err, "brenvik: " + dir.file("p_bis.bmp") + ": " + c.message + "\n")
+            << "pixpal " << pixpal;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(BmpInput, BrokenCompanion, testing::ValuesIn(broken_companions()),
+                         [](const testing::TestParamInfo<BrokenCompanionCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+}  // namespace

@@ -1,0 +1,422 @@
+// Command line: which arguments are accepted and what they set, the help
+// text, the settings derived from the quality digit, and the block geometry.
+#include "encoder/frontend/options.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "encoder/frontend/run.h"
+#include "frontend_support.h"
+
+namespace {
+
+using brenvik::RunSettings;
+using Args = std::vector<std::string>;
+
+// The settings a command line leaves behind; the member initialisers are the
+// values of a command line that names only the picture.
+struct Expected {
+    int opt = 3;
+    int dither = 0;
+    int errordiffusion = 1;
+    int pixpal = 1;
+    int ispreview = 0;
+    int shiftpixels = 0;
+    int ligneX3 = 1;
+    int verbose = 0;
+    int seed = 42;
+    int mode_row = 0;
+    std::string arg = "pic.bmp";
+};
+
+struct AcceptedCase {
+    const char* name;
+    Args options;  // what follows the invocation name
+    Expected expected;
+};
+
+void PrintTo(const AcceptedCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+const AcceptedCase kAccepted[] = {
+    {"picture_only", {"pic.bmp"}, {}},
+    {"quality_digit_7", {"-7", "pic.bmp"}, {.opt = 7}},
+    {"quality_digit_0", {"-0", "pic.bmp"}, {.opt = 0}},
+    {"quality_digit_9", {"-9", "pic.bmp"}, {.opt = 9}},
+    {"mode_0", {"--mode=0", "pic.bmp"}, {.mode_row = 0}},
+    {"mode_1", {"--mode=1", "pic.bmp"}, {.mode_row = 1}},
+    {"mode_3", {"--mode=3", "pic.bmp"}, {.mode_row = 3}},
+    {"mode_4_unlisted_row", {"--mode=4", "pic.bmp"}, {.mode_row = 4}},
+    {"mode_without_digits_is_0", {"--mode=x", "pic.bmp"}, {.mode_row = 0}},
+    {"mode_digits_then_text", {"--mode=2abc", "pic.bmp"}, {.mode_row = 2}},
+    {"mode_leading_blank", {"--mode= 3", "pic.bmp"}, {.mode_row = 3}},
+    {"mode_plus_sign", {"--mode=+1", "pic.bmp"}, {.mode_row = 1}},
+    {"verbose", {"--verbose", "pic.bmp"}, {.verbose = 1}},
+    {"verbose_prefix_with_value_0", {"--verbose=0", "pic.bmp"}, {.verbose = 1}},
+    {"verbose_prefix_with_text", {"--verboseXYZ", "pic.bmp"}, {.verbose = 1}},
+    {"dith_0", {"--dith=0", "pic.bmp"}, {.dither = 0}},
+    {"dith_2", {"--dith=2", "pic.bmp"}, {.dither = 2}},
+    {"dith_5", {"--dith=5", "pic.bmp"}, {.dither = 5}},
+    {"dither_spelling_2", {"--dither=2", "pic.bmp"}, {.dither = 2}},
+    {"dither_spelling_5", {"--dither=5", "pic.bmp"}, {.dither = 5}},
+    {"ed_0", {"--ed=0", "pic.bmp"}, {.errordiffusion = 0}},
+    {"ed_3", {"--ed=3", "pic.bmp"}, {.errordiffusion = 3}},
+    {"pixpal_1", {"--pixpal=1", "pic.bmp"}, {.pixpal = 1}},
+    {"pixpal_3", {"--pixpal=3", "pic.bmp"}, {.pixpal = 3}},
+    {"preview_0", {"--preview=0", "pic.bmp"}, {.ispreview = 0}},
+    {"preview_1", {"--preview=1", "pic.bmp"}, {.ispreview = 1}},
+    {"shiftpixels_0_is_minus_5", {"--shiftpixels=0", "pic.bmp"}, {.shiftpixels = -5}},
+    {"shiftpixels_5_is_centred", {"--shiftpixels=5", "pic.bmp"}, {.shiftpixels = 0}},
+    {"shiftpixels_9_is_4", {"--shiftpixels=9", "pic.bmp"}, {.shiftpixels = 4}},
+    {"blockoflines_0", {"--blockoflines=0", "pic.bmp"}, {.ligneX3 = 0}},
+    {"blockoflines_6", {"--blockoflines=6", "pic.bmp"}, {.ligneX3 = 6}},
+    {"blockoflines_8_kept_as_typed", {"--blockoflines=8", "pic.bmp"}, {.ligneX3 = 8}},
+    {"blockoflines_9", {"--blockoflines=9", "pic.bmp"}, {.ligneX3 = 9}},
+    {"seed_number", {"--seed=1234", "pic.bmp"}, {.seed = 1234}},
+    {"seed_negative_not_range_tested", {"--seed=-7", "pic.bmp"}, {.seed = -7}},
+    {"seed_text_is_0", {"--seed=abc", "pic.bmp"}, {.seed = 0}},
+    {"seed_huge_saturates", {"--seed=99999999999", "pic.bmp"}, {.seed = INT_MAX}},
+    {"later_option_wins",
+     {"--mode=1", "--mode=2", "-5", "-1", "pic.bmp"},
+     {.opt = 1, .mode_row = 2}},
+    {"every_option",
+     {"--mode=3", "--verbose", "--dith=4", "--ed=2", "--pixpal=2", "--preview=1", "--shiftpixels=7",
+      "--blockoflines=5", "--seed=17", "-9", "in.bmp"},
+     {.opt = 9,
+      .dither = 4,
+      .errordiffusion = 2,
+      .pixpal = 2,
+      .ispreview = 1,
+      .shiftpixels = 2,
+      .ligneX3 = 5,
+      .verbose = 1,
+      .seed = 17,
+      .mode_row = 3,
+      .arg = "in.bmp"}},
+    {"second_name_accepted_and_unused", {"pic.bmp", "other.bmp"}, {}},
+    {"option_after_name_not_parsed", {"pic.bmp", "--mode=1"}, {.mode_row = 0}},
+    {"bad_option_after_name_not_parsed", {"pic.bmp", "-35"}, {}},
+    {"name_with_directory_kept_as_typed",
+     {"-1", "old.dir/photo"},
+     {.opt = 1, .arg = "old.dir/photo"}},
+};
+
+class AcceptedCommandLine : public testing::TestWithParam<AcceptedCase> {};
+
+TEST_P(AcceptedCommandLine, SetsExactlyTheNamedSettings) {
+    const AcceptedCase& c = GetParam();
+    Args args{"brenvik"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    RunSettings s;
+    ASSERT_TRUE(brenvik::parse_command_line(args, s));
+    const Expected& e = c.expected;
+    EXPECT_EQ(s.opt, e.opt);
+    EXPECT_EQ(s.dither, e.dither);
+    EXPECT_EQ(s.errordiffusion, e.errordiffusion);
+    EXPECT_EQ(s.pixpal, e.pixpal);
+    EXPECT_EQ(s.ispreview, e.ispreview);
+    EXPECT_EQ(s.shiftpixels, e.shiftpixels);
+    EXPECT_EQ(s.ligneX3, e.ligneX3);
+    EXPECT_EQ(s.verbose, e.verbose);
+    EXPECT_EQ(s.seed, e.seed);
+    EXPECT_EQ(s.mode_row, e.mode_row);
+    EXPECT_EQ(s.arg, e.arg);
+    EXPECT_EQ(s.prog, "brenvik");
+}
+
+INSTANTIATE_TEST_SUITE_P(Options, AcceptedCommandLine, testing::ValuesIn(kAccepted),
+                         [](const testing::TestParamInfo<AcceptedCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+// The help text as the program prints it, line by line; "%s" in the usage
+// line is the invocation name.
+std::string expected_help(const std::string& prog) {
+    const std::vector<std::string> lines = {
+        "Brenvik",
+        "A hicolor pictures encoder for Atari ST/STE displaying system",
+        "usage: " + prog + " [OPTION] file.bmp ",
+        "",
+        "Options are:",
+        "  -1\t\t\tLight optimization, very fast",
+        "  -3\t\t\tOptimize faster (default)",
+        "  -5\t\t\tOptimize better but longer",
+        "  --mode=VALUE\t\tPalette and screen mode",
+        "\t\t\t0: 320x200, 54 colors/scanline, ST/STE (default)",
+        "\t\t\t1: 320x200, 80 colors/scanline, ST/STE",
+        "\t\t\t2: 320x200, 48 colors/scanline, ST/STE",
+        "\t\t\t3: 416x229, 48 colors/scanline overscan, ST/STE",
+        "  --dither=VALUE\t\tDithering mode",
+        "\t\t\t0: Post-dithering (after optimization) (default)",
+        "\t\t\t1: Pre-dithering '(X+Y) mod 2' ",
+        "\t\t\t2: Pre-dithering 'TV scanline' for 2 pals mode ",
+        "\t\t\t3: Dithering '(X+Y) mod 2' during calculation ",
+        "\t\t\t4: Pre-dithering Sierra 2-4 12 bits ",
+        "\t\t\t5: dither 3+4 Sierra 15b and (X+Y) mod 2 ",
+        "  --ed=VALUE\t\tPost-error diffusion method",
+        "\t\t\t1: Floyd Steinberg (default)",
+        "\t\t\t2: Sierra 24' ",
+        "\t\t\t3: Atkinson (preserve detail well, light and dark areas may appear blown out)' ",
+        "  --pixpal=VALUE\t\tNumber of bitmaps/palettes to generate ",
+        "\t\t\t1 (1 bitmap, 1 palette, default)",
+        "\t\t\t2 (2 bitmaps, 2 palettes)",
+        "\t\t\t3 (1 bitmap, 2 palettes)",
+        "  --preview=VALUE\t\t0=no preview (defalt) 1=make a preview picture",
+        "  --shiftpixels=VALUE\t0 to 9, 5 (default) is centered, decrease to shift left, increase "
+        "to "
+        "shift right",
+        "  --blockoflines=VALUE\t1 (default) to 6",
+        "",
+    };
+    std::string text;
+    for (const std::string& line : lines) text += line + "\n";
+    return text;
+}
+
+TEST(HelpText, MatchesTheExpectedLinesByteForByte) {
+    EXPECT_EQ(brenvik::usage_text("brenvik"), expected_help("brenvik"));
+    EXPECT_EQ(brenvik::usage_text("/opt/bin/brenvik.exe"), expected_help("/opt/bin/brenvik.exe"));
+}
+
+TEST(HelpText, HasThirtyTwoLinesAndEndsWithAnEmptyLine) {
+    const std::string text = brenvik::usage_text("x");
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 32);
+    EXPECT_TRUE(text.ends_with("to 6\n\n"));
+    EXPECT_TRUE(text.starts_with("Brenvik\n"));
+}
+
+struct RejectedCase {
+    const char* name;
+    Args options;
+};
+
+void PrintTo(const RejectedCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+const RejectedCase kRejected[] = {
+    {"no_arguments", {}},
+    {"only_options", {"-5", "--verbose"}},
+    {"three_names", {"a.bmp", "b.bmp", "c.bmp"}},
+    {"mode_5", {"--mode=5", "pic.bmp"}},
+    {"mode_minus_1", {"--mode=-1", "pic.bmp"}},
+    {"mode_2_pow_32_does_not_wrap_to_0", {"--mode=4294967296", "pic.bmp"}},
+    {"mode_2_pow_32_plus_4_does_not_wrap_to_4", {"--mode=4294967300", "pic.bmp"}},
+    {"mode_without_equals", {"--mode", "pic.bmp"}},
+    {"mode_shorter_literal", {"--mod=1", "pic.bmp"}},
+    {"mode_upper_case", {"--MODE=1", "pic.bmp"}},
+    {"dith_6", {"--dith=6", "pic.bmp"}},
+    {"dith_minus_1", {"--dith=-1", "pic.bmp"}},
+    {"dither_6", {"--dither=6", "pic.bmp"}},
+    {"dith_without_equals", {"--dith", "pic.bmp"}},
+    {"ed_4", {"--ed=4", "pic.bmp"}},
+    {"ed_minus_1", {"--ed=-1", "pic.bmp"}},
+    {"pixpal_0", {"--pixpal=0", "pic.bmp"}},
+    {"pixpal_4", {"--pixpal=4", "pic.bmp"}},
+    {"pixpal_text_is_0", {"--pixpal=two", "pic.bmp"}},
+    {"preview_2", {"--preview=2", "pic.bmp"}},
+    {"shiftpixels_10", {"--shiftpixels=10", "pic.bmp"}},
+    {"shiftpixels_minus_1", {"--shiftpixels=-1", "pic.bmp"}},
+    {"blockoflines_10", {"--blockoflines=10", "pic.bmp"}},
+    {"blockoflines_huge", {"--blockoflines=99999999999999999999", "pic.bmp"}},
+    {"seed_without_equals", {"--seed", "pic.bmp"}},
+    {"two_digit_quality", {"-35", "pic.bmp"}},
+    {"letter_quality", {"-x", "pic.bmp"}},
+    {"digit_then_letter", {"-7x", "pic.bmp"}},
+    {"lone_minus", {"-", "pic.bmp"}},
+    {"double_minus", {"--", "pic.bmp"}},
+    {"unknown_option", {"--quality=3", "pic.bmp"}},
+    {"bad_option_after_good_one", {"-1", "--nope", "pic.bmp"}},
+};
+
+class RejectedCommandLine : public testing::TestWithParam<RejectedCase> {};
+
+TEST_P(RejectedCommandLine, PrintsTheHelpTextOnStandardErrorAndExits1) {
+    const RejectedCase& c = GetParam();
+    Args args{"brenvik-under-test"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    RunSettings s;
+    EXPECT_FALSE(brenvik::parse_command_line(args, s));
+
+    frontend_test::Capture out;
+    frontend_test::Capture err;
+    EXPECT_EQ(brenvik::run_brenvik(args, out.file(), err.file()), 1);
+    EXPECT_EQ(err.text(), expected_help("brenvik-under-test"));
+    EXPECT_EQ(out.text(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Options, RejectedCommandLine, testing::ValuesIn(kRejected),
+                         [](const testing::TestParamInfo<RejectedCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+struct AtoiCase {
+    const char* text;
+    int value;
+};
+
+void PrintTo(const AtoiCase& c, std::ostream* os) {
+    *os << '"' << c.text << '"';
+}
+
+class AtoiSaturating : public testing::TestWithParam<AtoiCase> {};
+
+TEST_P(AtoiSaturating, ConvertsLikeAtoiAndSaturatesOutOfRange) {
+    EXPECT_EQ(brenvik::atoi_saturating(GetParam().text), GetParam().value) << GetParam().text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Options, AtoiSaturating,
+    testing::Values(AtoiCase{"", 0}, AtoiCase{"abc", 0}, AtoiCase{"12abc", 12},
+                    AtoiCase{"  42", 42}, AtoiCase{"\t7", 7}, AtoiCase{"-5", -5}, AtoiCase{"+5", 5},
+                    AtoiCase{"- 5", 0}, AtoiCase{"1 2", 1}, AtoiCase{"007", 7},
+                    AtoiCase{"2147483647", INT_MAX}, AtoiCase{"2147483648", INT_MAX},
+                    AtoiCase{"4294967296", INT_MAX}, AtoiCase{"99999999999999999999999", INT_MAX},
+                    AtoiCase{"-2147483648", INT_MIN}, AtoiCase{"-2147483649", INT_MIN},
+                    AtoiCase{"-99999999999999999999999", INT_MIN}));
+
+// Settings per quality digit: the loop count, the starting temperature
+// (divided by 1.5 and truncated q times), the acceptance quality and the
+// final temperature.
+struct QualityRow {
+    int q;
+    int nb_loop_fast_init;
+    int power_temperature;
+    double power_quality;
+    double power_temperature_mini;
+};
+
+void PrintTo(const QualityRow& c, std::ostream* os) {
+    *os << "q=" << c.q;
+}
+
+const QualityRow kQualityRows[] = {
+    {0, 50, 1000000, 0.9, 1e-4},
+    {1, 150, 666666, 0.97, 3.3333e-5},
+    {2, 250, 444444, 0.991, 1.1111e-5},
+    {3, 350, 296296, 0.9973, 3.7037e-6},
+    {4, 450, 197530, 0.99919, 1.2346e-6},
+    {5, 550, 131686, 0.999757, 4.1152e-7},
+    {6, 650, 87790, 0.9999271, 1.3717e-7},
+    {7, 750, 58526, 0.99997813, 4.5725e-8},
+    {8, 850, 39017, 0.999993439, 1.5242e-8},
+    {9, 950, 26011, 0.9999980317, 5.0805e-9},
+};
+
+class QualitySettings : public testing::TestWithParam<QualityRow> {};
+
+TEST_P(QualitySettings, FollowTheTableForTheDigit) {
+    const QualityRow& row = GetParam();
+    RunSettings s;
+    s.opt = row.q;
+    brenvik::derive_settings(s);
+    EXPECT_EQ(s.nb_loop_fast_init, row.nb_loop_fast_init);
+    EXPECT_EQ(s.power_temperature, row.power_temperature);
+    // The quality values are exact decimals; only binary rounding separates them.
+    EXPECT_NEAR(s.power_quality, row.power_quality, 1e-12);
+    // The final temperatures are given to five significant digits.
+    EXPECT_NEAR(s.power_temperature_mini, row.power_temperature_mini,
+                row.power_temperature_mini * 1e-4);
+    EXPECT_EQ(s.dist_newcolor, 0);
+}
+
+TEST_P(QualitySettings, CommandLineDigitReachesTheSettings) {
+    const QualityRow& row = GetParam();
+    RunSettings s;
+    ASSERT_TRUE(brenvik::parse_command_line({"brenvik", "-" + std::to_string(row.q), "p.bmp"}, s));
+    brenvik::derive_settings(s);
+    EXPECT_EQ(s.nb_loop_fast_init, row.nb_loop_fast_init);
+    EXPECT_EQ(s.power_temperature, row.power_temperature);
+}
+
+INSTANTIATE_TEST_SUITE_P(Options, QualitySettings, testing::ValuesIn(kQualityRows),
+                         [](const testing::TestParamInfo<QualityRow>& info) {
+                             return "q" + std::to_string(info.param.q);
+                         });
+
+TEST(QualitySettings, DefaultDigitIs3) {
+    RunSettings s;
+    ASSERT_TRUE(brenvik::parse_command_line({"brenvik", "p.bmp"}, s));
+    brenvik::derive_settings(s);
+    EXPECT_EQ(s.opt, 3);
+    EXPECT_EQ(s.nb_loop_fast_init, 350);
+    EXPECT_EQ(s.power_temperature, 296296);
+}
+
+struct DitherPhaseCase {
+    int dither;
+    int dithoutA;
+    int dithoutB;
+};
+
+void PrintTo(const DitherPhaseCase& c, std::ostream* os) {
+    *os << "dither=" << c.dither;
+}
+
+class DitherPhase : public testing::TestWithParam<DitherPhaseCase> {};
+
+TEST_P(DitherPhase, CoefficientsFollowTheDitheringMode) {
+    RunSettings s;
+    s.dither = GetParam().dither;
+    brenvik::derive_settings(s);
+    EXPECT_EQ(s.dithoutA, GetParam().dithoutA);
+    EXPECT_EQ(s.dithoutB, GetParam().dithoutB);
+}
+
+INSTANTIATE_TEST_SUITE_P(Options, DitherPhase,
+                         testing::Values(DitherPhaseCase{0, 0, 0}, DitherPhaseCase{1, 0, 0},
+                                         DitherPhaseCase{2, 1, 0}, DitherPhaseCase{3, 1, 1},
+                                         DitherPhaseCase{4, 0, 0}, DitherPhaseCase{5, 1, 1}));
+
+struct GeometryRow {
+    int ligneX3;
+    int hauteursegment;
+    int hhh_minus;
+    int hhh_maxus;
+    int hauteurdebut;
+};
+
+void PrintTo(const GeometryRow& c, std::ostream* os) {
+    *os << "ligneX3=" << c.ligneX3;
+}
+
+class BlockGeometry : public testing::TestWithParam<GeometryRow> {};
+
+TEST_P(BlockGeometry, FollowsTheTableAndStartsTheFirstBlockOnLine1) {
+    const GeometryRow& row = GetParam();
+    const brenvik::BlockGeometry g = brenvik::block_geometry(row.ligneX3);
+    EXPECT_EQ(g.hauteursegment, row.hauteursegment);
+    EXPECT_EQ(g.hhh_minus, row.hhh_minus);
+    EXPECT_EQ(g.hhh_maxus, row.hhh_maxus);
+    EXPECT_EQ(g.hauteurdebut, row.hauteurdebut);
+    // The first block covers lines 1..hauteursegment, and blocks tile the picture.
+    EXPECT_EQ(g.hauteurdebut + g.hhh_minus, 1);
+    EXPECT_EQ(g.hauteurdebut + g.hhh_maxus, g.hauteursegment);
+    EXPECT_EQ(g.rows(), g.hauteursegment);
+
+    RunSettings s;
+    s.ligneX3 = row.ligneX3;
+    brenvik::derive_settings(s);
+    EXPECT_EQ(s.geometry.hauteursegment, row.hauteursegment);
+    EXPECT_EQ(s.geometry.hhh_minus, row.hhh_minus);
+    EXPECT_EQ(s.ligneX3, row.ligneX3) << "the typed value is kept";
+}
+
+INSTANTIATE_TEST_SUITE_P(Options, BlockGeometry,
+                         testing::Values(GeometryRow{0, 1, 0, 0, 1}, GeometryRow{1, 1, 0, 0, 1},
+                                         GeometryRow{2, 2, 0, 1, 1}, GeometryRow{3, 3, -1, 1, 2},
+                                         GeometryRow{4, 4, -1, 2, 2}, GeometryRow{5, 5, -2, 2, 3},
+                                         GeometryRow{6, 6, -2, 3, 3}, GeometryRow{7, 1, 0, 0, 1},
+                                         GeometryRow{8, 1, 0, 0, 1}, GeometryRow{9, 1, 0, 0, 1}),
+                         [](const testing::TestParamInfo<GeometryRow>& info) {
+                             return "lines" + std::to_string(info.param.ligneX3);
+                         });
+
+}  // namespace
