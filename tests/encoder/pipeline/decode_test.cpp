@@ -92,7 +92,9 @@ TEST_P(DecodeTest, EveryPixelShowsThePreviewColour) {
 
     const brenvik::ScreenLayout layout = brenvik::layout_screen(mode, c.shift - 5);
     const int step = level_step(run.out);
-    if (c.grid16) EXPECT_EQ(step, 16);
+    if (c.grid16) {
+        EXPECT_EQ(step, 16);
+    }
     const int W = mode.width;
     const int H = mode.height;
     const brenvik::BlockGeometry g = brenvik::block_geometry(c.blocks);
