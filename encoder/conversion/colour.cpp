@@ -1,5 +1,6 @@
 #include "encoder/conversion/colour.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace brenvik {
@@ -25,9 +26,47 @@ std::uint16_t palette_word(int r, int v, int b, int nbbitsroundint) {
                     level_of_component(b, nbbitsroundint));
 }
 
+namespace {
+
+int compute_rounded_level(int v, double step) {
+    const long level = std::lroundf(static_cast<float>(v / step));
+    return level > 15 ? 15 : static_cast<int>(level);
+}
+
+std::array<int, 2> compute_two_levels(int v, double step) {
+    const auto levels = two_nearest_levels(v, step);
+    return {std::clamp(levels[0], 0, 15), std::clamp(levels[1], 0, 15)};
+}
+
+bool is_byte(int v) {
+    return v >= 0 && v <= 255;
+}
+
+}  // namespace
+
+void set_level_step(PictureTables& pic, int step) {
+    pic.nbbitsroundint = step;
+    pic.nbbitsround = step;
+    for (int v = 0; v < 256; ++v) {
+        pic.rounded_level[v] = compute_rounded_level(v, pic.nbbitsround);
+        pic.target_level[v] = level_of_target(v, pic.nbbitsround);
+        pic.two_levels[v] = compute_two_levels(v, pic.nbbitsround);
+    }
+}
+
+int rounded_level(const PictureTables& pic, int v) {
+    return is_byte(v) ? pic.rounded_level[v] : compute_rounded_level(v, pic.nbbitsround);
+}
+
+int target_level(const PictureTables& pic, int v) {
+    return is_byte(v) ? pic.target_level[v] : level_of_target(v, pic.nbbitsround);
+}
+
+std::array<int, 2> two_levels(const PictureTables& pic, int v) {
+    return is_byte(v) ? pic.two_levels[v] : compute_two_levels(v, pic.nbbitsround);
+}
+
 void detect_level_step(PictureTables& pic, Rng& rng, TextSink& out) {
-    pic.nbbitsround = 17.0;
-    pic.nbbitsroundint = 17;
     int off_grid = 0;
     int tested = 0;
     for (int i = 0; i < 49; ++i) {
@@ -42,10 +81,7 @@ void detect_level_step(PictureTables& pic, Rng& rng, TextSink& out) {
         }
     }
     out.printf("nbbits16=%d nbbitstest16=%d \n", off_grid, tested);
-    if (off_grid == 0) {
-        pic.nbbitsround = 16.0;
-        pic.nbbitsroundint = 16;
-    }
+    set_level_step(pic, off_grid == 0 ? 16 : 17);
 }
 
 }  // namespace brenvik

@@ -41,6 +41,16 @@ inline std::uint16_t ste_word(int r, int v, int b) {
 // Palette word of an optimiser colour (components on the 0..255 scale).
 std::uint16_t palette_word(int r, int v, int b, int nbbitsroundint);
 
+// Sets the level step and the per-value level tables that follow from it.
+void set_level_step(PictureTables& pic, int step);
+
+// Nearest level of v (halves away from zero), clamped to 15.
+int rounded_level(const PictureTables& pic, int v);
+// level_of_target at the picture's level step.
+int target_level(const PictureTables& pic, int v);
+// two_nearest_levels at the picture's level step, clamped to 0..15.
+std::array<int, 2> two_levels(const PictureTables& pic, int v);
+
 // Chooses the level step (17, or 16 for a picture already on a 16-step grid)
 // from 49 sampled pixels of the first target colour; prints
 // "nbbits16=%d nbbitstest16=%d \n".

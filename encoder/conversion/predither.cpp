@@ -1,14 +1,16 @@
 #include "encoder/conversion/predither.h"
 
-#include "encoder/conversion/colour.h"
-
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
+#include "encoder/conversion/colour.h"
+
 namespace brenvik {
 
-std::array<int, 2> checkerboard_levels(int v) { return two_nearest_levels(v, 17.0); }
+std::array<int, 2> checkerboard_levels(int v) {
+    return two_nearest_levels(v, 17.0);
+}
 
 int sierra_quantise(int v, double step) {
     const long level = std::lroundf(static_cast<float>(static_cast<float>(v) / step));

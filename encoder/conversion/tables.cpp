@@ -10,6 +10,7 @@ void load_picture_tables(const SourcePictures& pictures, const ScreenMode& mode,
     const int H = mode.height;
     pic.width = W;
     pic.height = H;
+    set_level_step(pic, 17);
     // Room for the lines that the last block may reach past the picture
     // (they stay black) and for two margin columns past the width.
     pic.lines = H + 10;
@@ -54,9 +55,8 @@ void colour_statistics(PictureTables& pic) {
     for (int y = 1; y <= H; ++y) {
         for (int x = 1; x <= W; ++x) {
             const auto& t = pic.vecteurinit.at(x, y);
-            const int i = colour12(level_of_target(t[1], pic.nbbitsround),
-                                   level_of_target(t[2], pic.nbbitsround),
-                                   level_of_target(t[3], pic.nbbitsround));
+            const int i =
+                colour12(target_level(pic, t[1]), target_level(pic, t[2]), target_level(pic, t[3]));
             pic.vecteur12b.at(x, y) = i;
             pic.vecteur12bcount[i] += 1;
             if (seen_on_line[i] != y) {

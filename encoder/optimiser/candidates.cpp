@@ -21,9 +21,9 @@ std::array<int, 2> two_level_colours(const PictureTables& pic, int x, int y) {
     int level1[3];
     int level2[3];
     for (int c = 0; c < 3; ++c) {
-        const auto levels = two_nearest_levels(src[c], pic.nbbitsround);
-        level1[c] = std::clamp(levels[0], 0, 15);
-        level2[c] = std::clamp(levels[1], 0, 15);
+        const auto levels = two_levels(pic, src[c]);
+        level1[c] = levels[0];
+        level2[c] = levels[1];
     }
     return {colour12(level1[0], level1[1], level1[2]), colour12(level2[0], level2[1], level2[2])};
 }
@@ -34,18 +34,26 @@ int clamp_level(long level) {
     return static_cast<int>(std::clamp(level, 0L, 15L));
 }
 
-// Level of a channel value rounded to the nearest level step.
-long round_level(double v, double nbbitsround) {
-    return std::lroundf(static_cast<float>(v / nbbitsround));
-}
-
 class OneColourLists {
   public:
     OneColourLists(const RunContext& ctx, BlockSearch& search)
         : ctx_(ctx), s_(search), L_(ctx.layout), pic_(ctx.pic), whole_(L_.limit + 2) {
         const int slots = L_.slot_count();
-        s_.unik_colors_freq.assign(static_cast<std::size_t>(slots) * 4096, 0);
-        s_.unik_colors_segment_id.assign(static_cast<std::size_t>(slots) * 4096, 0);
+        const std::size_t table_size = static_cast<std::size_t>(slots) * 4096;
+        if (s_.unik_colors_freq.size() != table_size ||
+            s_.unik_colors_global_id.size() != static_cast<std::size_t>(slots)) {
+            s_.unik_colors_freq.assign(table_size, 0);
+            s_.unik_colors_segment_id.assign(table_size, 0);
+        } else {
+            // Only the colours of the previous block's lists are set.
+            for (int k = 0; k < slots; ++k) {
+                const auto& previous = s_.unik_colors_global_id[k];
+                for (std::size_t i = 1; i < previous.size(); ++i) {
+                    freq(k, previous[i]) = 0;
+                    segment_id(k, previous[i]) = 0;
+                }
+            }
+        }
         s_.unik_colors_segment_nb.assign(slots, 0);
         s_.unik_colors_global_id.resize(slots);
         s_.unik_colors_id_segmenttotal.resize(slots);
@@ -120,9 +128,8 @@ class OneColourLists {
                     colour = most_used_;
                 } else {
                     const auto& t = pic_.vecteurinit.at(x, y);
-                    colour = colour12(std::min<long>(round_level(t[1], pic_.nbbitsround), 15),
-                                      std::min<long>(round_level(t[2], pic_.nbbitsround), 15),
-                                      std::min<long>(round_level(t[3], pic_.nbbitsround), 15));
+                    colour = colour12(rounded_level(pic_, t[1]), rounded_level(pic_, t[2]),
+                                      rounded_level(pic_, t[3]));
                 }
                 freq(slot, colour) += 1;
                 append(slot, colour);

@@ -96,11 +96,10 @@ class PairLists {
   private:
     int pixel_pair(int x, int y) const {
         const auto& t = pic_.vecteurinit.at(x, y);
-        const double step = pic_.nbbitsroundint;
-        const int first = colour12(level_of_target(t[1], step), level_of_target(t[2], step),
-                                   level_of_target(t[3], step));
-        const int second = colour12(level_of_target(t[4], step), level_of_target(t[5], step),
-                                    level_of_target(t[6], step));
+        const int first =
+            colour12(target_level(pic_, t[1]), target_level(pic_, t[2]), target_level(pic_, t[3]));
+        const int second =
+            colour12(target_level(pic_, t[4]), target_level(pic_, t[5]), target_level(pic_, t[6]));
         return pack_pair(first, second);
     }
 

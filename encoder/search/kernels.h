@@ -21,13 +21,11 @@ inline int dither_phase(const RunSettings& s, int x, int y) {
     return (s.dithoutA * y + s.dithoutB * x) % 2;
 }
 
-// Both phases of a one-bitmap pair distance: one of the two is quartered,
-// chosen by the sign of S = sum(dH) - sum(dL); with pre-dithering (1) neither.
+// The two phases of a pair distance.
 struct PhasePair {
     int phase0;
     int phase1;
 };
-PhasePair one_bitmap_phases(int D, int S, int dither);
 
 // Both phases of a two-palette pair distance: the mix term (the pair's two
 // colours added against the pixel's two added; none with a separate second

@@ -136,6 +136,12 @@ struct PictureTables {
 
     double nbbitsround = 17.0;
     int nbbitsroundint = 17;
+    // Levels of every channel value 0..255 for the current level step (see
+    // set_level_step): nearest level clamped to 15, level of a target value,
+    // and the two nearest levels clamped to 0..15.
+    std::array<int, 256> rounded_level{};
+    std::array<int, 256> target_level{};
+    std::array<std::array<int, 2>, 256> two_levels{};
     int bis_method = 0;
 };
 
