@@ -46,7 +46,7 @@ run_one() {
   fi
   if [ -s "$dir/err.txt" ]; then echo "FAIL stderr: $dir"; cat "$dir/err.txt"; return 1; fi
   local seg=$blocks minus=0
-  case $blocks in 3) minus=-1 ;; 4) minus=-1 ;; 5) minus=-2 ;; 6) minus=-2 ;; *) seg=1 ;; esac
+  case $blocks in 2) minus=0 ;; 3) minus=-1 ;; 4) minus=-1 ;; 5) minus=-2 ;; 6) minus=-2 ;; *) seg=1 ;; esac
   local first=$((1 - minus)) count=0 c
   for ((c = first; c < h + seg; c += seg)); do count=$((count + 1)); done
   local bitmap=$((w * h / 2)) record=$((2 * colours))
