@@ -79,8 +79,9 @@ bool AtomicOutputFile::open() {
 
     const fs::path destination(destination_);
     const fs::path folder = destination.parent_path();
-    const std::string stem = "." + destination.filename().string() + ".tmp-" +
-                             std::to_string(static_cast<long>(::getpid())) + "-";
+    // A short name of fixed length, so that any target name that is itself
+    // valid leaves room for it in the folder.
+    const std::string stem = ".tmp-" + std::to_string(static_cast<long>(::getpid())) + "-";
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string name =
             stem + std::to_string(temporary_serial.fetch_add(1, std::memory_order_relaxed));

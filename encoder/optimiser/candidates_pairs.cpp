@@ -106,11 +106,7 @@ class PairLists {
     int count(int slot) const { return s_.unik_colors_segment_nb[slot]; }
 
     // List index of the first entry of `pair` in slot's list, 0 if none.
-    int lookup(int slot, int pair) const {
-        const auto& index = s_.tab_colors_unique_mod[slot];
-        const auto it = index.find(pair);
-        return it == index.end() ? 0 : it->second;
-    }
+    int lookup(int slot, int pair) const { return s_.tab_colors_unique_mod[slot].find(pair); }
 
     // Appends `pair` and returns its candidate id (0 when the block's list
     // does not hold it).
@@ -118,7 +114,7 @@ class PairLists {
         auto& ids = s_.unik_colors_global_id[slot];
         ids.push_back(pair);
         const int n = static_cast<int>(ids.size()) - 1;
-        s_.tab_colors_unique_mod[slot].emplace(pair, n);
+        s_.tab_colors_unique_mod[slot].insert_first(pair, n);
         const int id = lookup(whole_, pair);
         s_.unik_colors_id_segmenttotal[slot].push_back(id);
         s_.unik_colors_segment_nb[slot] = n;

@@ -117,59 +117,92 @@ void distance_2pix2pal(const RunContext& ctx, BlockSearch& search) {
     fill_one_bitmap(ctx, search, false);
 }
 
+namespace {
+
+// How a two-palette pair distance is divided for a pixel's own phase.
+enum Divide : int { kKeep = 0, kThird = 1, kQuarter = 2 };
+
+// Two-palette distances of one candidate to the columns 1..W of one row:
+// the mix term (the pair's two colours added against the pixel's two added),
+// then the colour terms, in full (`terms` 2), in fifths (1) or not at all (0).
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+[[gnu::target_clones("avx2", "default")]]
+#endif
+void pair_row(const Unpacked& u, const int* __restrict p0, const int* __restrict p1,
+              const int* __restrict p2, const int* __restrict p3, const int* __restrict p4,
+              const int* __restrict p5, const int* __restrict divide, int mix, int terms,
+              std::int32_t* __restrict out, int W) {
+    for (int x = 1; x <= W; ++x) {
+        const int dl0 = u.L[0] - p0[x], dl1 = u.L[1] - p1[x], dl2 = u.L[2] - p2[x];
+        const int dh0 = u.H[0] - p3[x], dh1 = u.H[1] - p4[x], dh2 = u.H[2] - p5[x];
+        const int eL = weighted_distance(dl0, dl1, dl2);
+        const int eH = weighted_distance(dh0, dh1, dh2);
+        int distt = mix * weighted_distance(dl0 + dh0, dl1 + dh1, dl2 + dh2);
+        distt += terms == 2 ? eL + eH : (terms == 1 ? eL / 5 + eH / 5 : 0);
+        const int third = distt / 3;
+        const int quarter = distt >> 2;
+        out[x] = divide[x] == kThird ? third : (divide[x] == kQuarter ? quarter : distt);
+    }
+}
+
+}  // namespace
+
 void distance_1pix2pal(const RunContext& ctx, BlockSearch& search) {
     const auto candidates = unpack_candidates(ctx, search);
     const int n = static_cast<int>(candidates.size()) - 1;
     prepare_table(ctx, search, n);
     const int W = ctx.layout.largeur;
     const RunSettings& s = ctx.settings;
+    const int dither = s.dither;
     const int bis_method = ctx.pic.bis_method;
-    // Rows, then columns, then candidates: the order of the dither-0 draws.
+    const int mix = bis_method == 0 ? 1 : 0;
+    int terms = 0;
+    if (dither == 1 || (dither == 4 && bis_method == 1)) {
+        terms = 2;
+    } else if (dither == 0 || dither == 2 || dither == 3 || dither == 5) {
+        terms = 1;
+    }
+    const std::size_t columns = static_cast<std::size_t>(W) + 1;
+    std::vector<int> p[6];
+    for (auto& channel : p) channel.assign(columns, 0);
+    std::vector<int> phase(columns, 0);
+    std::vector<int> divide(columns, kKeep);
+    // Dithering 0 draws one number per (column, candidate), columns first.
+    std::vector<std::uint8_t> odd_draw(dither == 0 ? columns * (static_cast<std::size_t>(n) + 1)
+                                                   : 0);
+
     for (int row = 0; row < search.rows; ++row) {
         const int y = search.hhhh + s.geometry.hhh_minus + row;
         for (int x = 1; x <= W; ++x) {
             const auto& t = ctx.pic.vecteurinit.at(x, y);
-            const int phase = dither_phase(s, x, y);
-            for (int c = 1; c <= n; ++c) {
-                const Unpacked& u = candidates[c];
-                const int dl0 = u.L[0] - t[1], dl1 = u.L[1] - t[2], dl2 = u.L[2] - t[3];
-                const int dh0 = u.H[0] - t[4], dh1 = u.H[1] - t[5], dh2 = u.H[2] - t[6];
-                const PhasePair p = two_palette_phases(dl0, dl1, dl2, dh0, dh1, dh2, u.L, u.H,
-                                                       s.dither, bis_method, search.rng);
-                table_row(search, row, c)[x] = phase == 0 ? p.phase0 : p.phase1;
+            for (int c = 0; c < 6; ++c) p[c][x] = t[c + 1];
+            phase[x] = dither_phase(s, x, y);
+        }
+        if (dither == 0) {
+            for (int x = 1; x <= W; ++x) {
+                for (int c = 1; c <= n; ++c) {
+                    odd_draw[static_cast<std::size_t>(c) * columns + x] =
+                        static_cast<std::uint8_t>(search.rng.rand() % 2);
+                }
             }
         }
-    }
-}
-
-PhasePair two_palette_phases(int dl0, int dl1, int dl2, int dh0, int dh1, int dh2,
-                             const int (&L)[3], const int (&H)[3], int dither, int bis_method,
-                             Rng& rng) {
-    // Mix term: the two colours added against the pixel's two colours added.
-    int distt = bis_method == 0 ? weighted_distance(dl0 + dh0, dl1 + dh1, dl2 + dh2) : 0;
-    const int eL = weighted_distance(dl0, dl1, dl2);
-    const int eH = weighted_distance(dh0, dh1, dh2);
-    if (dither == 1 || (dither == 4 && bis_method == 1)) {
-        distt += eL + eH;
-    } else if (dither == 0 || dither == 2 || dither == 3 || dither == 5) {
-        distt += eL / 5 + eH / 5;
-    }
-    int d0 = 1;
-    int d1 = 1;
-    if (dither == 0) {
-        if (rng.rand() % 2 == 0) {
-            d1 = 3;
-        } else {
-            d0 = 3;
-        }
-    } else if (dither != 1) {
-        if ((H[0] + H[1] + H[2]) - (L[0] + L[1] + L[2]) > 0) {
-            d0 = 4;
-        } else {
-            d1 = 4;
+        for (int c = 1; c <= n; ++c) {
+            const Unpacked& u = candidates[c];
+            if (dither == 0) {
+                // An even draw divides phase 1 by 3, an odd one phase 0.
+                const std::uint8_t* odd = &odd_draw[static_cast<std::size_t>(c) * columns];
+                for (int x = 1; x <= W; ++x) divide[x] = odd[x] != phase[x] ? kThird : kKeep;
+            } else if (dither != 1) {
+                // Phase 0 is quartered when the second colour is the brighter.
+                const bool brighter = (u.H[0] + u.H[1] + u.H[2]) - (u.L[0] + u.L[1] + u.L[2]) > 0;
+                for (int x = 1; x <= W; ++x) {
+                    divide[x] = brighter == (phase[x] == 0) ? kQuarter : kKeep;
+                }
+            }
+            pair_row(u, p[0].data(), p[1].data(), p[2].data(), p[3].data(), p[4].data(),
+                     p[5].data(), divide.data(), mix, terms, table_row(search, row, c), W);
         }
     }
-    return {distt / d0, distt / d1};
 }
 
 }  // namespace brenvik

@@ -21,20 +21,6 @@ inline int dither_phase(const RunSettings& s, int x, int y) {
     return (s.dithoutA * y + s.dithoutB * x) % 2;
 }
 
-// The two phases of a pair distance.
-struct PhasePair {
-    int phase0;
-    int phase1;
-};
-
-// Both phases of a two-palette pair distance: the mix term (the pair's two
-// colours added against the pixel's two added; none with a separate second
-// picture), colour terms by dithering mode, then the phase divisors (random
-// for dithering 0, one draw).
-PhasePair two_palette_phases(int dl0, int dl1, int dl2, int dh0, int dh1, int dh2,
-                             const int (&L)[3], const int (&H)[3], int dither, int bis_method,
-                             Rng& rng);
-
 void distance_1pix1pal(const RunContext& ctx, BlockSearch& search);
 void distance_1pix2pal(const RunContext& ctx, BlockSearch& search);
 void distance_2pix2pal(const RunContext& ctx, BlockSearch& search);

@@ -12,11 +12,11 @@
 #include <cstdint>
 #include <ctime>
 #include <string>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "encoder/state/grid.h"
+#include "encoder/state/pair_index.h"
 #include "encoder/state/rng.h"
 #include "encoder/state/text_sink.h"
 
@@ -181,8 +181,8 @@ struct BlockSearch {
     std::vector<int> unik_colors_freq;        // [slot * 4096 + colour]
     std::vector<int> unik_colors_segment_id;  // [slot * 4096 + colour]
     // Two-colour lists: per slot, the index of every packed pair's first
-    // entry in that slot's list (pairs are 24 bits, so a hash index).
-    std::vector<std::unordered_map<int, int>> tab_colors_unique_mod;
+    // entry in that slot's list.
+    std::vector<PairIndex> tab_colors_unique_mod;
 
     // Distances of every pixel of the block to every candidate of the
     // block's list, for the pixel's own dither phase:

@@ -227,7 +227,7 @@ const Row kRows[] = {
          // "<name>F2.bVK" is one character too long.
          const std::string base(250, 'o');
          write_file(dir / (base + ".bmp"), small_picture());
-         Invocation run = invoke({"--mode=4", "-0", "--pixpal=2", base + ".bmp"});
+         Invocation run = invoke({"--mode=4", "-0", "--pixpal=3", base + ".bmp"});
          run.in_err = {base + "F2.bVK: File name too long"};
          run.outputs = {{base + ".bVK", -1}, {"F" + base + ".bVK", -1}};
          return run;
