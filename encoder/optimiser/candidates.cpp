@@ -49,6 +49,7 @@ class OneColourLists {
             for (int k = 0; k < slots; ++k) {
                 const auto& previous = s_.unik_colors_global_id[k];
                 for (std::size_t i = 1; i < previous.size(); ++i) {
+                    if (previous[i] < 0 || previous[i] >= 4096) continue;  // not a 12-bit colour
                     freq(k, previous[i]) = 0;
                     segment_id(k, previous[i]) = 0;
                 }
