@@ -1,12 +1,8 @@
 #include "tests/common/fixtures.h"
 
-#include <unistd.h>
-
+#include <cstddef>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <random>
-#include <stdexcept>
 
 #include "encoder/frontend/run.h"
 
@@ -16,28 +12,15 @@ namespace fs = std::filesystem;
 
 std::vector<std::uint8_t> make_bmp(int width, int height,
                                    const std::function<Rgb(int x, int y)>& pixel) {
-    const std::uint32_t data = static_cast<std::uint32_t>(width) * height * 3;
-    std::vector<std::uint8_t> bmp(54, 0);
-    auto put32 = [&](int at, std::uint32_t v) {
-        for (int i = 0; i < 4; ++i) bmp[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
-    };
-    bmp[0] = 'B';
-    bmp[1] = 'M';
-    put32(2, 54 + data);
-    put32(10, 54);
-    put32(14, 40);
-    put32(18, static_cast<std::uint32_t>(width));
-    put32(22, static_cast<std::uint32_t>(height));
-    bmp[26] = 1;
-    bmp[28] = 24;
-    put32(34, data);
+    std::vector<std::uint8_t> pixels;
+    pixels.reserve(static_cast<std::size_t>(width) * height * 3);
     for (int row = height - 1; row >= 0; --row) {
         for (int x = 0; x < width; ++x) {
             const Rgb c = pixel(x, row);
-            bmp.insert(bmp.end(), {c.b, c.g, c.r});
+            pixels.insert(pixels.end(), {c.b, c.g, c.r});
         }
     }
-    return bmp;
+    return bmp_file(width, height, pixels);
 }
 
 std::vector<std::uint8_t> synthetic_picture(int width, int height, unsigned seed) {
@@ -61,30 +44,6 @@ std::vector<std::uint8_t> synthetic_picture(int width, int height, unsigned seed
         if ((x / 24 + y / 12) % 5 == 0) b = 255 - b;
         return Rgb{clamp8(r + noise()), clamp8(g + noise()), clamp8(b + noise())};
     });
-}
-
-std::vector<std::uint8_t> read_file(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw std::runtime_error("cannot read " + path.string());
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void write_file(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-    if (!out) throw std::runtime_error("cannot write " + path.string());
-}
-
-TempDir::TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "brenvik-test-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-}
-
-TempDir::~TempDir() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
 }
 
 namespace {
@@ -124,7 +83,9 @@ std::string mask_times(const std::string& out) {
     // Every "<digits>.<digits> sec" becomes "T sec".
     std::string masked;
     std::size_t i = 0;
-    auto digit = [&](std::size_t at) { return at < out.size() && out[at] >= '0' && out[at] <= '9'; };
+    auto digit = [&](std::size_t at) {
+        return at < out.size() && out[at] >= '0' && out[at] <= '9';
+    };
     while (i < out.size()) {
         std::size_t j = i;
         while (digit(j)) ++j;

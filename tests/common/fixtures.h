@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/common/files.h"
+
 namespace testsupport {
 
 // A 24-bit bottom-up BMP of W x H pixels; pixel(x, y) gives R, G, B for
@@ -21,22 +23,6 @@ std::vector<std::uint8_t> make_bmp(int width, int height,
 // A photo-like test picture: smooth gradients, a few shapes and some noise
 // from a fixed generator, so every run builds the same bytes.
 std::vector<std::uint8_t> synthetic_picture(int width, int height, unsigned seed);
-
-std::vector<std::uint8_t> read_file(const std::filesystem::path& path);
-void write_file(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
-
-// A fresh empty folder, removed with the object.
-class TempDir {
-  public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::filesystem::path& path() const { return path_; }
-
-  private:
-    std::filesystem::path path_;
-};
 
 struct RunOutput {
     int status = 0;

@@ -1,64 +1,8 @@
 #include "test_support.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <atomic>
-#include <fstream>
-#include <random>
-#include <stdexcept>
 
 namespace zorpa_test {
-
-namespace {
-std::atomic<unsigned> temp_dir_serial{0};
-}
-
-TempDir::TempDir() {
-    std::random_device random;
-    const fs::path base = fs::temp_directory_path();
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const fs::path candidate =
-            base / ("zorpa-test-" + std::to_string(::getpid()) + "-" +
-                    std::to_string(temp_dir_serial++) + "-" + std::to_string(random()));
-        if (fs::create_directory(candidate)) {
-            path_ = candidate;
-            return;
-        }
-    }
-    throw std::runtime_error("cannot create a temporary folder");
-}
-
-TempDir::~TempDir() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-}
-
-std::vector<std::string> TempDir::entries() const {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(path_)) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-void write_file(const fs::path& path, const Bytes& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-    if (!out) {
-        throw std::runtime_error("cannot write " + path.string());
-    }
-}
-
-Bytes read_file(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        throw std::runtime_error("cannot read " + path.string());
-    }
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 unsigned char position_byte(std::uint64_t position, std::uint32_t salt) {
     std::uint64_t x = position * 0x9E3779B97F4A7C15ull + salt * 0xC2B2AE3D27D4EB4Full + 1;

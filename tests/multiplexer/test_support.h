@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/common/files.h"
+
 namespace zorpa_test {
 
 namespace fs = std::filesystem;
@@ -26,26 +28,9 @@ constexpr std::uint64_t container_size(std::uint64_t frames) {
     return kHeaderSize + kPreRollSize + kRecordSize * frames;
 }
 
-// A folder of its own under the system's temporary folder, removed with its
-// contents when the object goes.
-class TempDir {
-  public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    const fs::path& path() const { return path_; }
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-    // Names of the entries of the folder, sorted.
-    std::vector<std::string> entries() const;
-
-  private:
-    fs::path path_;
-};
-
-void write_file(const fs::path& path, const Bytes& bytes);
-Bytes read_file(const fs::path& path);
+using testsupport::read_file;
+using testsupport::TempDir;
+using testsupport::write_file;
 
 // A byte that depends on position and salt with no short period, so a
 // slice found at the wrong offset never matches by accident.

@@ -151,50 +151,13 @@ bool read_only_bind_works() {
     return works;
 }
 
-ScratchFolder::ScratchFolder() {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern =
-        std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/robustness-XXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    if (::mkdtemp(name.data()) == nullptr) throw system_error("mkdtemp");
-    path_ = name.data();
-}
-
 ScratchFolder::~ScratchFolder() {
-    const int dir = ::open(path_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    // What is left, the empty folder, goes with the base object.
+    const int dir = ::open(path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
         remove_content(dir);
         ::close(dir);
     }
-    ::rmdir(path_.c_str());
-}
-
-void write_file(const std::string& path, const Bytes& bytes) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) throw system_error("create " + path);
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n <= 0) {
-            ::close(fd);
-            throw system_error("write " + path);
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    ::close(fd);
-}
-
-Bytes read_file(const std::string& path) {
-    Bytes bytes;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw system_error("open " + path);
-    char buffer[65536];
-    ssize_t n = 0;
-    while ((n = ::read(fd, buffer, sizeof buffer)) > 0)
-        bytes.insert(bytes.end(), buffer, buffer + n);
-    ::close(fd);
-    return bytes;
 }
 
 bool exists(const std::string& path) {
@@ -220,25 +183,11 @@ std::vector<std::string> list_folder(const std::string& folder) {
 }
 
 Bytes bmp_file(int width, int height, std::uint8_t seed) {
-    const auto pixels = static_cast<std::uint32_t>(width * height * 3);
-    Bytes file(54 + pixels, 0);
-    auto le32 = [&file](std::size_t at, std::uint32_t v) {
-        for (int i = 0; i < 4; ++i) file[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
-    };
-    file[0] = 'B';
-    file[1] = 'M';
-    le32(2, 54 + pixels);
-    le32(10, 54);
-    le32(14, 40);
-    le32(18, static_cast<std::uint32_t>(width));
-    le32(22, static_cast<std::uint32_t>(height));
-    file[26] = 1;
-    file[28] = 24;
-    le32(34, pixels);
-    for (std::uint32_t i = 0; i < pixels; ++i) {
-        file[54 + i] = static_cast<std::uint8_t>((i * 7 + (i / 960) * 13 + seed) & 0xFF);
+    Bytes pixels(static_cast<std::size_t>(width * height * 3));
+    for (std::size_t i = 0; i < pixels.size(); ++i) {
+        pixels[i] = static_cast<std::uint8_t>((i * 7 + (i / 960) * 13 + seed) & 0xFF);
     }
-    return file;
+    return testsupport::bmp_file(width, height, pixels);
 }
 
 Bytes picture_file(std::size_t size, std::uint8_t seed) {

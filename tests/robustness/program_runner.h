@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "tests/common/files.h"
+
 namespace robustness {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -39,22 +41,18 @@ RunResult run_program(const std::vector<std::string>& argv, const ChildSetup& se
 // mount (root, or a kernel that allows it otherwise).
 bool read_only_bind_works();
 
-// A private folder under $TMPDIR (or /tmp), removed with its content.
-class ScratchFolder {
+// A private folder under the system's temporary folder, removed with its
+// content: folders below it made read-only and trees deeper than PATH_MAX go
+// too.
+class ScratchFolder : public testsupport::TempDir {
   public:
-    ScratchFolder();
+    ScratchFolder() = default;
     ~ScratchFolder();
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-    const std::string& path() const { return path_; }
-    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
-  private:
-    std::string path_;
+    std::string operator/(const std::string& name) const { return file(name); }
 };
 
-void write_file(const std::string& path, const Bytes& bytes);
-Bytes read_file(const std::string& path);
+using testsupport::read_file;
+using testsupport::write_file;
 bool exists(const std::string& path);
 void make_folder(const std::string& path);
 std::vector<std::string> list_folder(const std::string& folder);

@@ -10,28 +10,15 @@
 #include <string>
 #include <vector>
 
+#include "tests/common/files.h"
+
 namespace frontend_test {
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 
-// A folder of its own under the system's temporary folder, removed with its
-// contents when the object goes.
-class TempDir {
-  public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    const fs::path& path() const { return path_; }
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-
-  private:
-    fs::path path_;
-};
-
-void write_file(const std::string& path, const Bytes& bytes);
+using testsupport::TempDir;
+using testsupport::write_file;
 
 // An in-memory FILE* whose text can be read back.
 class Capture {
