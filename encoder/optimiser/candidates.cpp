@@ -28,6 +28,21 @@ std::array<int, 2> two_level_colours(const PictureTables& pic, int x, int y) {
     return {colour12(level1[0], level1[1], level1[2]), colour12(level2[0], level2[1], level2[2])};
 }
 
+void reset_candidate_lists(BlockSearch& search, int slots) {
+    search.unik_colors_segment_nb.assign(slots, 0);
+    search.unik_colors_global_id.resize(slots);
+    search.unik_colors_id_segmenttotal.resize(slots);
+    for (int k = 0; k < slots; ++k) {
+        search.unik_colors_global_id[k].assign(1, -1);
+        search.unik_colors_id_segmenttotal[k].assign(1, -1);
+    }
+}
+
+int most_used_colour(const PictureTables& pic) {
+    const auto& g = pic.vecteurglobalbest;
+    return colour12(std::min(g[3], 15), std::min(g[6], 15), std::min(g[9], 15));
+}
+
 namespace {
 
 int clamp_level(long level) {
@@ -55,17 +70,10 @@ class OneColourLists {
                 }
             }
         }
-        s_.unik_colors_segment_nb.assign(slots, 0);
-        s_.unik_colors_global_id.resize(slots);
-        s_.unik_colors_id_segmenttotal.resize(slots);
-        for (int k = 0; k < slots; ++k) {
-            s_.unik_colors_global_id[k].assign(1, -1);
-            s_.unik_colors_id_segmenttotal[k].assign(1, -1);
-        }
+        reset_candidate_lists(s_, slots);
         order_.push_back(whole_);
         for (int k = 0; k <= L_.limit + 1; ++k) order_.push_back(k);
-        const auto& g = pic_.vecteurglobalbest;
-        most_used_ = colour12(g[3], g[6], g[9]);
+        most_used_ = most_used_colour(pic_);
     }
 
     void build() {
@@ -122,16 +130,11 @@ class OneColourLists {
         for (int row = 0; row < s_.rows; ++row) {
             const int y = line_of_row(row);
             for (int x = low; x <= high; ++x) {
-                int colour = 0;
-                if (x == L_.largeur + 1) {
-                    colour = 0;
-                } else if (x == L_.largeur + 2) {
-                    colour = most_used_;
-                } else {
+                const int colour = list_column_colour(L_, x, most_used_, [&] {
                     const auto& t = pic_.vecteurinit.at(x, y);
-                    colour = colour12(rounded_level(pic_, t[1]), rounded_level(pic_, t[2]),
-                                      rounded_level(pic_, t[3]));
-                }
+                    return colour12(rounded_level(pic_, t[1]), rounded_level(pic_, t[2]),
+                                    rounded_level(pic_, t[3]));
+                });
                 freq(slot, colour) += 1;
                 append(slot, colour);
             }

@@ -17,6 +17,21 @@ void list_range(const ScreenLayout& layout, int slot, int& low, int& high);
 // each clamped to 0..15) of the source pixel of column x, line y.
 std::array<int, 2> two_level_colours(const PictureTables& pic, int x, int y);
 
+// Empties the candidate lists of every slot (1-based: entry 0 is a filler).
+void reset_candidate_lists(BlockSearch& search, int slots);
+
+// The picture's most used colour as a packed 12-bit colour.
+int most_used_colour(const PictureTables& pic);
+
+// The colour a list takes from column x: black on the virtual column
+// largeur+1, the most used colour on largeur+2, else pixel_colour().
+template <typename PixelColour>
+int list_column_colour(const ScreenLayout& layout, int x, int most_used, PixelColour pixel_colour) {
+    if (x == layout.largeur + 1) return 0;
+    if (x == layout.largeur + 2) return most_used;
+    return pixel_colour();
+}
+
 // One-colour modes (one palette per line): builds the lists and fills the
 // distance table with the mode's kernel.
 void build_candidate_lists_one_colour(const RunContext& ctx, BlockSearch& search);

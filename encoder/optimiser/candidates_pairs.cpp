@@ -29,17 +29,10 @@ class PairLists {
     PairLists(const RunContext& ctx, BlockSearch& search)
         : ctx_(ctx), s_(search), L_(ctx.layout), pic_(ctx.pic), whole_(L_.limit + 2) {
         const int slots = L_.slot_count();
-        s_.unik_colors_segment_nb.assign(slots, 0);
-        s_.unik_colors_global_id.resize(slots);
-        s_.unik_colors_id_segmenttotal.resize(slots);
+        reset_candidate_lists(s_, slots);
         s_.tab_colors_unique_mod.resize(slots);
-        for (int k = 0; k < slots; ++k) {
-            s_.unik_colors_global_id[k].assign(1, -1);
-            s_.unik_colors_id_segmenttotal[k].assign(1, -1);
-            s_.tab_colors_unique_mod[k].clear();
-        }
-        const auto& g = pic_.vecteurglobalbest;
-        most_used_ = colour12(std::min(g[3], 15), std::min(g[6], 15), std::min(g[9], 15));
+        for (auto& index : s_.tab_colors_unique_mod) index.clear();
+        most_used_ = most_used_colour(pic_);
     }
 
     void build() {
@@ -55,15 +48,7 @@ class PairLists {
         // The block's list: every pixel of the line(s) plus the two virtual
         // columns (black, the most used colour).
         for_each_column(whole_, true, [&](int x, int y) {
-            int pair = 0;
-            if (x == L_.largeur + 1) {
-                pair = 0;
-            } else if (x == L_.largeur + 2) {
-                pair = most_used_;
-            } else {
-                pair = pixel_pair(x, y);
-            }
-            append(whole_, pair);
+            append(whole_, list_column_colour(L_, x, most_used_, [&] { return pixel_pair(x, y); }));
         });
         trace("max1_nb_control=%d \n", 0);
         trace_count("v", whole_);
