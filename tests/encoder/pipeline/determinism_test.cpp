@@ -38,6 +38,10 @@ Snapshot encode(const Params& params, unsigned threads) {
     return snap;
 }
 
+void PrintTo(const Params& params, std::ostream* os) {
+    for (const auto& option : params.options) *os << option << ' ';
+}
+
 class DeterminismTest : public ::testing::TestWithParam<Params> {};
 
 TEST_P(DeterminismTest, SameBytesForAnyThreadCount) {
