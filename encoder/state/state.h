@@ -243,20 +243,16 @@ struct RunResults {
     }
 };
 
-// Seconds of processor time since `start`.
-inline double seconds_since(std::clock_t start) {
-    return static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
-}
-
-}  // namespace brenvik
-
-namespace brenvik {
-
 // The read-only inputs of a block's search.
 struct RunContext {
     const RunSettings& settings;
     const ScreenLayout& layout;
     const PictureTables& pic;
 };
+
+// Seconds of processor time since `start`.
+inline double seconds_since(std::clock_t start) {
+    return static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
+}
 
 }  // namespace brenvik
