@@ -311,12 +311,33 @@ TEST_F(SweepTest, FailedCombinationIsShownWithTheEncodersMessageAndTheOthersComp
     EXPECT_NE(rows[3].at("message").find("does not take these options"), std::string::npos)
         << rows[3].at("message");
     EXPECT_NE(result.err.find("-0 --mode=3: failed"), std::string::npos) << result.err;
-    // The sheet has a tile for each of the four.
+    // The sheet has a tile for each of the four, side by side.
     const Picture png = read_png(sheet().string() + ".png");
-    EXPECT_EQ(png.width, 6 * 328);
+    EXPECT_EQ(png.width, 4 * 328);
     // The best commands name the only combination that worked.
     EXPECT_NE(result.out.find("best psnr: "), std::string::npos);
     EXPECT_EQ(result.out.find("--mode=3"), std::string::npos) << result.out;
+}
+
+// The plain file does not depend on the diffusion kernel: two combinations
+// that differ only there make one plain tile and two diffused ones.
+TEST_F(SweepTest, SameFileFromTwoCombinationsIsShownOnce) {
+    const Outcome result = sweep({"-0 --mode=2 --ed=1", "-0 --mode=2 --ed=3"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    const fs::path files = dir.path() / "out" / "sheet_files";
+    ASSERT_EQ(read_file(files / "1" / "chelsea_320x200.bVK"),
+              read_file(files / "2" / "chelsea_320x200.bVK"));
+    ASSERT_NE(read_file(files / "1" / "Fchelsea_320x200.bVK"),
+              read_file(files / "2" / "Fchelsea_320x200.bVK"));
+    const std::string page = read_text(sheet().string() + ".html");
+    const std::vector<Row> rows = table_rows(page);
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0].at("file"), "sheet_files/1/chelsea_320x200.bVK");
+    EXPECT_EQ(rows[1].at("file"), "sheet_files/1/Fchelsea_320x200.bVK");
+    EXPECT_EQ(rows[2].at("file"), "sheet_files/2/Fchelsea_320x200.bVK");
+    EXPECT_NE(page.find("same file from: #2 -0 --mode=2 --ed=3"), std::string::npos);
+    const Picture png = read_png(sheet().string() + ".png");
+    EXPECT_EQ(png.width, 3 * 328);
 }
 
 TEST_F(SweepTest, NothingEncodedExitsWithOne) {
