@@ -340,6 +340,29 @@ TEST_F(SweepTest, SameFileFromTwoCombinationsIsShownOnce) {
     EXPECT_EQ(png.width, 3 * 328);
 }
 
+// One job or several: the same rows in the same order with the same figures
+// and files (only the times differ).
+TEST_F(SweepTest, ResultsDoNotDependOnTheNumberOfJobs) {
+    const std::vector<std::string> lines = {"-0 --mode=1 --dither=3", "-0 --mode=0", "-0 --ed=0"};
+    std::vector<std::vector<Row>> runs;
+    std::vector<std::vector<std::uint8_t>> files;
+    for (const char* jobs : {"--jobs=1", "--jobs=3"}) {
+        const Outcome result = sweep(lines, jobs);
+        ASSERT_EQ(result.status, 0) << result.err;
+        std::vector<Row> rows = table_rows(read_text(sheet().string() + ".html"));
+        for (Row& row : rows) {
+            files.push_back(read_file(dir.path() / "out" / row.at("file")));
+            row.erase("cpu");
+            row.erase("wall");
+        }
+        runs.push_back(rows);
+    }
+    // The plain file of "-0 --ed=0" is the one of "-0 --mode=0", shown once.
+    ASSERT_EQ(runs[0].size(), 5u);
+    EXPECT_EQ(runs[0], runs[1]);
+    for (std::size_t i = 0; i < 5; ++i) EXPECT_EQ(files[i], files[i + 5]) << "row " << i + 1;
+}
+
 TEST_F(SweepTest, NothingEncodedExitsWithOne) {
     const Outcome result = sweep({"-0 --mode=3", "-0 --pixpal=9"});
     EXPECT_EQ(result.status, 1);
