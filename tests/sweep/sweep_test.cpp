@@ -219,6 +219,12 @@ TEST_F(SweepTest, SheetFiguresAndBestCommandsMatchTheViewerAndTheEncoder) {
         EXPECT_EQ(dir.path() / "out" / row.at("picture"), stem.string() + "_2x.png");
     }
 
+    // Sheet and page can be read by others, like any file the programs write.
+    for (const char* extension : {".png", ".html"}) {
+        const fs::perms perms = fs::status(sheet().string() + extension).permissions();
+        EXPECT_NE(perms & fs::perms::others_read, fs::perms::none) << extension;
+    }
+
     // The sheet: four columns of 320 + 2 x 4 pixels, two rows (six pictures).
     const Picture png = read_png(sheet().string() + ".png");
     ASSERT_EQ(png.width, 4 * 328);
