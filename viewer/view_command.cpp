@@ -51,7 +51,12 @@ std::optional<int> number_in(const std::string& text, int low, int high) {
     return value;
 }
 
-// Reads a whole regular file; false with `error` naming it.
+// Largest file read: well past every picture file and 24-bit BMP of the
+// modes' sizes, so that an endless input (a device, a pipe) is refused.
+constexpr std::size_t kLargestInput = 16u << 20;
+
+// Reads a whole file of at most kLargestInput bytes; false with `error`
+// naming it.
 bool read_whole_file(const std::string& name, std::vector<std::uint8_t>& bytes,
                      std::string& error) {
     const auto failed = [&](int number) {
@@ -78,6 +83,12 @@ bool read_whole_file(const std::string& name, std::vector<std::uint8_t>& bytes,
         }
         if (got == 0) break;
         bytes.insert(bytes.end(), buffer, buffer + got);
+        if (bytes.size() > kLargestInput) {
+            ::close(fd);
+            error = quoted(name) + " is too large to be a picture (over " +
+                    std::to_string(kLargestInput) + " bytes)";
+            return false;
+        }
     }
     ::close(fd);
     return true;

@@ -121,6 +121,7 @@ TEST_F(ViewProgram, RefusalsNameTheFileAndLeaveNothing) {
         {{pic, "-o", out, "--scale=0"}, "--scale=0"},
         {{pic, "-o", out, "--levelstep=15"}, "--levelstep=15"},
         {{pic, "-o", out, "--bogus"}, "--bogus"},
+        {{"/dev/zero", "-o", out}, "/dev/zero"},
     };
     for (const Case& c : cases) {
         const auto run = view(c.args);
