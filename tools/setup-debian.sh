@@ -5,6 +5,7 @@ set -euo pipefail
 packages=(cmake ninja-build g++ clang clang-format libclang-rt-14-dev
           libgtest-dev googletest libbenchmark-dev
           qt6-base-dev fonts-dejavu-core
+          libpng-dev ffmpeg
           python3 imagemagick chromium)
 missing=()
 for p in "${packages[@]}"; do
