@@ -274,6 +274,14 @@ TEST_F(FormatsPage, ScheduleTablesMatchTheEncodersLayout) {
                 EXPECT_EQ(wrong, 0) << "slot " << k << ": columns " << slot.first << ".."
                                     << slot.last << " on the page";
             }
+            // "Runs of one register never overlap."
+            for (std::size_t a = 0; a < doc.size(); ++a) {
+                for (std::size_t b = a + 1; b < doc.size(); ++b) {
+                    if (doc[a].reg < 0 || doc[a].reg != doc[b].reg) continue;
+                    EXPECT_TRUE(doc[a].last < doc[b].first || doc[b].last < doc[a].first)
+                        << "slots " << a << " and " << b << " overlap";
+                }
+            }
             for (int k = 0; k < layout.slot_count(); ++k) {
                 if (k >= layout.debutlimit && k <= layout.limit + 1) continue;
                 EXPECT_LT(doc[static_cast<std::size_t>(k)].reg, 0)
