@@ -3,8 +3,11 @@
 # Expects BIN (the folder holding brenvik, zorpamux-cli and brenvik-video) and
 # SCRATCH (a fresh folder removed by the caller).
 
+# shellcheck disable=SC2034  # used by the scripts that source this file
 readonly window_top=21 # first bitmap row the container carries
+# shellcheck disable=SC2034
 readonly window_bottom=178 # last bitmap row the container carries
+# Container layout, for the raw look at silence.
 readonly record_size=42496
 readonly first_record=32768 # header and pre-roll
 readonly sound_in_record=40448
@@ -106,18 +109,18 @@ window_of() {
   copy_bytes "$file" 34016 "$result" 34016 15168
 }
 
-# Frame I of CONTAINER as a 51200-byte picture file, cut out of its record.
-frame_of() {
-  local record=$((first_record + $2 * record_size))
-  head -c 51200 /dev/zero >"$3"
-  copy_bytes "$1" $record "$3" 3360 25280
-  copy_bytes "$1" $((record + 25280)) "$3" 34016 15168
+# Frame I of CONTAINER as a 51200-byte picture file, through the container reader.
+frame_of() { "$BIN/zorpamux-cli" extract-frame "$1" "$2" -o "$3" >/dev/null; }
+
+# The frame count, through the container reader ("frames=N bytes=SIZE" first).
+frame_count_of() {
+  local listing
+  listing=$("$BIN/zorpamux-cli" list "$1") || return 1
+  field frames "$(head -n 1 <<<"$listing")"
 }
 
-# The frame count in the container's header.
-frame_count_of() {
-  od -An -t u1 -j 6 -N 4 "$1" | awk '{ print (($1 * 256 + $2) * 256 + $3) * 256 + $4 }'
-}
+# The reader finds the container's structure sound.
+sound_structure() { "$BIN/zorpamux-cli" check "$1" >/dev/null; }
 
 # The sound chunk of frame I and the first 8192 pre-roll bytes, raw from the container.
 sound_chunk_of() {
