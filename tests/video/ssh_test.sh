@@ -7,7 +7,12 @@ set -uo pipefail
 BIN=$(readlink -f "$1")
 SCRATCH=$(mktemp -d "${TMPDIR:-/tmp}/video-ssh-test.XXXXXX")
 sshd_pid=""
+login=""
 cleanup() {
+  if [[ -n $login ]]; then
+    # shellcheck disable=SC2086  # the login is words: the ssh command and the host
+    $login -O exit 2>/dev/null
+  fi
   if [[ -n $sshd_pid ]]; then
     kill "$sshd_pid" 2>/dev/null
     wait "$sshd_pid" 2>/dev/null
@@ -75,6 +80,8 @@ for port in $((20000 + RANDOM % 20000)) $((20000 + RANDOM % 20000)) $((20000 + R
   sshd_pid=""
 done
 ((started)) || skip "sshd does not start or cannot be reached on 127.0.0.1: $(tail -n 3 ssh/sshd.log)"
+# One shared connection carries every job's transfers and commands.
+ssh_command+=(-o ControlMaster=auto -o ControlPath="$SCRATCH/ssh/%C" -o ControlPersist=30)
 login="${ssh_command[*]} -p $port $user@127.0.0.1"
 # shellcheck disable=SC2016  # $HOME of the far side
 home=$("${ssh_command[@]}" -p "$port" "$user@127.0.0.1" 'printf %s "$HOME"')
