@@ -5,6 +5,7 @@
 #   fit         pad, crop and stretch of a picture of known layout
 #   silent      no sound track, one job, the error-diffused twins packed
 #   resume      only missing or incomplete picture files are encoded again
+#   stop        a run stopped by TERM ends at once and resumes to the same container
 #   failures    a failing frame, bad input and bad options leave no container
 set -uo pipefail
 BIN=$(readlink -f "$1")
@@ -171,6 +172,33 @@ case_resume() {
   # Without --workdir the temporary folder goes too.
   video clip.mkv fifth.ZRP --quality=0 --duration=0.2 >/dev/null || check "short run succeeds" false
   check "no temporary left" no_temporaries_left
+}
+
+case_stop() {
+  must "make the clip" make_clip clip.mkv 2
+  "$BIN/brenvik-video" clip.mkv stopped.ZRP --quality=0 --workdir=work >/dev/null 2>err.txt &
+  local pid=$! waited
+  # Stopped as soon as the first picture file is there.
+  for ((waited = 0; waited < 1200; ++waited)); do
+    compgen -G 'work/frame*.bVK' >/dev/null && break
+    sleep 0.05
+  done
+  kill -TERM "$pid"
+  wait "$pid"
+  check "stopped: exit status of TERM" equal "$?" 143
+  check "stopped: no container" test ! -e stopped.ZRP
+  check "stopped: says how to go on" grep -q -- "--resume --workdir=" err.txt
+  local done_then
+  done_then=$(find work -name 'frame*.bVK' | wc -l)
+  check "stopped before the end" test "$done_then" -lt 50
+  sleep 2
+  check "stopped: no encoder left running" equal "$(find work -name 'frame*.bVK' | wc -l)" "$done_then"
+  local summary
+  summary=$(video clip.mkv resumed.ZRP --quality=0 --workdir=work --resume) ||
+    must "resumed run succeeds" false
+  check "resumed: the rest encoded" equal "$(field encoded "$summary")" $((50 - done_then))
+  video clip.mkv whole.ZRP --quality=0 >/dev/null || must "whole run succeeds" false
+  check "resumed container equals a whole run's" cmp -s resumed.ZRP whole.ZRP
 }
 
 case_failures() {
