@@ -3,6 +3,7 @@
 #   end_to_end  a moving clip with a tone, part of it taken: frames, order,
 #               pictures and sound checked against the container
 #   fit         pad, crop and stretch of a picture of known layout
+#   sequence    an image sequence at its own rate, named by a relative pattern
 #   silent      no sound track, one job, the error-diffused twins packed
 #   resume      only missing or incomplete picture files are encoded again
 #   stop        a run stopped by TERM ends at once and resumes to the same container
@@ -112,6 +113,27 @@ case_fit() {
     check "$fit: rows below the window are black" equal "$(lit_bytes_in_rows "$bmp" 179 199)" 0
     check "$fit: window's last row is lit" near "$(pixel "$bmp" 160 $window_bottom)" "${colour[red]}"
     check "$fit: no sound file for a picture" test ! -e "$fit/sound.wav"
+  done
+}
+
+case_sequence() {
+  # Four pictures at 10 a second, named by a relative pattern: 0.4 s, 10 frames
+  # at 25 a second, each showing the picture of its time.
+  mkdir shots
+  local levels=(30 90 150 210) i
+  for i in 0 1 2 3; do
+    must "make picture $i" ff -f lavfi -i "color=0x0000$(printf '%02x' "${levels[i]}"):s=160x100:d=1" \
+      -frames:v 1 "shots/img$i.png"
+  done
+  local summary
+  summary=$(video 'shots/img%d.png' seq.ZRP --input-rate=10 --quality=0 --workdir=work --keep) ||
+    must "brenvik-video succeeds" false
+  check "frame count" equal "$(frame_count_of seq.ZRP)" 10
+  for ((i = 0; i < 10; ++i)); do
+    local bmp
+    bmp=$(printf 'work/frame%05d.bmp' "$i")
+    check "frame $i shows picture $((i * 10 / 25))" near "$(pixel "$bmp" 160 100)" \
+      "${levels[i * 10 / 25]} 0 0"
   done
 }
 
