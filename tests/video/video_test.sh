@@ -6,7 +6,8 @@
 #   sequence    an image sequence at its own rate, named by a relative pattern
 #   silent      no sound track, one job, the error-diffused twins packed
 #   resume      only missing or incomplete picture files are encoded again
-#   stop        a run stopped by TERM ends at once and resumes to the same container
+#   stop        a run stopped by TERM ends at once and resumes to the same
+#               container; Ctrl-C leaves no temporary folder
 #   failures    a failing frame, bad input and bad options leave no container
 set -uo pipefail
 BIN=$(readlink -f "$1")
@@ -221,6 +222,24 @@ case_stop() {
   check "resumed: the rest encoded" equal "$(field encoded "$summary")" $((50 - done_then))
   video clip.mkv whole.ZRP --quality=0 >/dev/null || must "whole run succeeds" false
   check "resumed container equals a whole run's" cmp -s resumed.ZRP whole.ZRP
+
+  # Ctrl-C on a terminal: SIGINT to the whole process group. With job control
+  # the run gets a group of its own and SIGINT is not ignored in it, as in a
+  # terminal. The temporary folder goes.
+  set -m
+  "$BIN/brenvik-video" clip.mkv interrupted.ZRP --quality=0 >/dev/null 2>err.txt &
+  pid=$!
+  for ((waited = 0; waited < 1200; ++waited)); do
+    compgen -G "$TMPDIR/brenvik-video.*/frame*.bVK" >/dev/null && break
+    sleep 0.05
+  done
+  kill -INT -- -"$pid"
+  wait "$pid"
+  local status=$?
+  set +m
+  check "interrupted: exit status of INT" equal "$status" 130
+  check "interrupted: no container" test ! -e interrupted.ZRP
+  check "interrupted: no temporary left" no_temporaries_left
 }
 
 case_failures() {
