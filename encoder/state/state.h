@@ -207,6 +207,16 @@ struct BlockSearch {
     std::vector<int> vecteurfinal12;                // [slot] working candidate ids
     std::vector<int> vecteurfinaltmp;               // [slot] committed candidate ids
 
+    // Working structures of the local exploration.
+    std::vector<int> visible_slots;    // optimiser slots visible per column, flattened
+    std::vector<int> visible_start;    // [column] first entry of the column in visible_slots
+    std::vector<int> visible_padded;   // [column * 16 + i] the same, padded to 16 per column
+    bool visible_fits_padding = true;  // no column shows more than 16 slots
+    // [slot]: candidate id times (largeur + 1), where the slot's working
+    // colour starts in a block row's distance table.
+    std::vector<int> slot_offset;
+    std::vector<int> changed_slots;  // slots changed since the last commit
+
     long long distancemoyenne = 0;
     long long distancemoyennea = 0;
     long long bestdistancemoyenne = 0;
