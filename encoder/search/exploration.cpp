@@ -272,7 +272,8 @@ void exploration_locale_fast(const RunContext& ctx, BlockSearch& search, RunResu
     const std::size_t row_table_size =
         static_cast<std::size_t>(search.distance_candidates) * search.distance_columns;
 #ifdef BRENVIK_HAS_AVX2_PATH
-    const bool use_avx2 = search.visible_fits_padding && __builtin_cpu_supports("avx2");
+    const bool use_avx2 =
+        !settings.portable_search && search.visible_fits_padding && __builtin_cpu_supports("avx2");
 #endif
 
     // Slots changed since the last commit, and the columns whose per-pixel

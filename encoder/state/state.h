@@ -72,6 +72,8 @@ struct RunSettings {
     // Worker threads for the block loop (0 = one per hardware thread). The
     // output does not depend on it.
     unsigned threads = 0;
+    // Search with the portable code even where AVX2 is available (same output).
+    bool portable_search = false;
 
     std::clock_t start = 0;  // processor time at program start
 };
