@@ -71,7 +71,7 @@ stage_count() { # profile function-regex
   callgrind_annotate --inclusive=yes --auto=no --threshold=100 "$1" 2> /dev/null |
     awk -v pattern="$2" '$0 ~ pattern && $1 ~ /^[0-9,]+$/ {
                            gsub(",", "", $1); if ($1 + 0 > most) most = $1 + 0 }
-                         END { printf "%d", most }'
+                         END { printf "%.0f", most }'
 }
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2fx", a / b; else print "-" }'; }

@@ -22,22 +22,19 @@ double ticks_to_seconds(std::clock_t ticks) {
 // register), padded to this width for the AVX2 path.
 constexpr int kVisibleWidth = 16;
 
-// The optimiser slots visible at each column, flattened: column x's slots
-// are visible_slots[visible_start[x] .. visible_start[x + 1]), and again in
-// visible_padded[x * 16 ...], the unused places holding `padding_slot`. The
-// layout does not change during a run, so a worker builds this once.
+// The optimiser slots visible at each column for the AVX2 path, padded to
+// 16 per column: column x's at visible_padded[x * 16 ...], the unused places
+// holding `padding_slot`. The layout does not change during a run, so a
+// worker builds this once.
 void prepare_visible_slots(const ScreenLayout& L, BlockSearch& search, int padding_slot) {
     const int W = L.largeur;
-    if (search.visible_start.size() == static_cast<std::size_t>(W) + 2) return;
-    search.visible_slots.clear();
-    search.visible_start.assign(static_cast<std::size_t>(W) + 2, 0);
-    search.visible_padded.assign((static_cast<std::size_t>(W) + 2) * kVisibleWidth, padding_slot);
+    const std::size_t size = (static_cast<std::size_t>(W) + 2) * kVisibleWidth;
+    if (search.visible_padded.size() == size) return;
+    search.visible_padded.assign(size, padding_slot);
     search.visible_fits_padding = true;
     for (int x = 1; x <= W; ++x) {
-        search.visible_start[x] = static_cast<int>(search.visible_slots.size());
         int i = 0;
         for (int slot : L.paletteactive_id[x]) {
-            search.visible_slots.push_back(slot);
             if (i < kVisibleWidth) {
                 search.visible_padded[static_cast<std::size_t>(x) * kVisibleWidth + i] = slot;
             } else {
@@ -46,7 +43,6 @@ void prepare_visible_slots(const ScreenLayout& L, BlockSearch& search, int paddi
             ++i;
         }
     }
-    search.visible_start[W + 1] = static_cast<int>(search.visible_slots.size());
 }
 
 // One block row of a move of slot s to a new colour, on the slot's columns
@@ -62,8 +58,8 @@ void prepare_visible_slots(const ScreenLayout& L, BlockSearch& search, int paddi
 // nearer than its own moves to s. Each pixel only depends on itself, so the
 // two cases are settled column by column.
 long long move_row_plain(const std::int32_t* row_table, const int* slot_offset,
-                         const int* visible_slots, const int* visible_start, int* slot_of,
-                         int* dist_of, int s, int first, int last) {
+                         const std::vector<int>* visible_of, int* slot_of, int* dist_of, int s,
+                         int first, int last) {
     const std::int32_t* d_row = row_table + slot_offset[s];
     long long change = 0;
     for (int x = first; x <= last; ++x) {
@@ -73,8 +69,8 @@ long long move_row_plain(const std::int32_t* row_table, const int* slot_offset,
             slot_of[x] = s;
             dist_of[x] = d;
         } else if (slot_of[x] == s) {
-            const int* visible = visible_slots + visible_start[x];
-            const int* visible_end = visible_slots + visible_start[x + 1];
+            const int* visible = visible_of[x].data();
+            const int* visible_end = visible + visible_of[x].size();
             int best_slot = *visible;
             int best = row_table[slot_offset[best_slot] + x];
             for (++visible; visible != visible_end; ++visible) {
@@ -262,7 +258,6 @@ void exploration_locale_fast(const RunContext& ctx, BlockSearch& search, RunResu
     // slot_offset[k]: where slot k's working colour has its distances in a
     // block row's table; the padding slot `slots` points at candidate 0,
     // whose distance never wins.
-    prepare_visible_slots(L, search, slots);
     search.slot_offset.assign(static_cast<std::size_t>(slots) + 1, 0);
     auto point_slot = [&](int slot) {
         search.slot_offset[slot] = search.vecteurfinal12[slot] * search.distance_columns;
@@ -272,6 +267,7 @@ void exploration_locale_fast(const RunContext& ctx, BlockSearch& search, RunResu
     const std::size_t row_table_size =
         static_cast<std::size_t>(search.distance_candidates) * search.distance_columns;
 #ifdef BRENVIK_HAS_AVX2_PATH
+    if (!settings.portable_search) prepare_visible_slots(L, search, slots);
     const bool use_avx2 =
         !settings.portable_search && search.visible_fits_padding && __builtin_cpu_supports("avx2");
 #endif
@@ -331,9 +327,8 @@ void exploration_locale_fast(const RunContext& ctx, BlockSearch& search, RunResu
                 continue;
             }
 #endif
-            working_total +=
-                move_row_plain(row_table, slot_offset, search.visible_slots.data(),
-                               search.visible_start.data(), slot_of, dist_of, s, first, last);
+            working_total += move_row_plain(row_table, slot_offset, L.paletteactive_id.data(),
+                                            slot_of, dist_of, s, first, last);
         }
         search.distancemoyennea = working_total;
         if (debug_line) {

@@ -210,9 +210,7 @@ struct BlockSearch {
     std::vector<int> vecteurfinaltmp;               // [slot] committed candidate ids
 
     // Working structures of the local exploration.
-    std::vector<int> visible_slots;    // optimiser slots visible per column, flattened
-    std::vector<int> visible_start;    // [column] first entry of the column in visible_slots
-    std::vector<int> visible_padded;   // [column * 16 + i] the same, padded to 16 per column
+    std::vector<int> visible_padded;   // [column * 16 + i] visible optimiser slots, padded
     bool visible_fits_padding = true;  // no column shows more than 16 slots
     // [slot]: candidate id times (largeur + 1), where the slot's working
     // colour starts in a block row's distance table.
