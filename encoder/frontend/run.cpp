@@ -16,6 +16,7 @@ int run_brenvik(const std::vector<std::string>& args, std::FILE* out, std::FILE*
     RunSettings settings;
     settings.start = std::clock();
     settings.threads = options.threads;
+    settings.portable_search = options.portable_search;
 
     if (!parse_command_line(args, settings)) {
         const std::string help = usage_text(settings.prog);

@@ -11,6 +11,9 @@ namespace brenvik {
 struct RunOptions {
     // Worker threads for the block loop; 0 = one per hardware thread.
     unsigned threads = 0;
+    // Use the portable build of the search even where the processor has
+    // AVX2 (the output is the same; tests compare the two).
+    bool portable_search = false;
 };
 
 // Runs the encoder on `args` (args[0] is the invocation name), printing on

@@ -77,6 +77,7 @@ class OneColourLists {
     }
 
     void build() {
+        read_columns();
         const bool verbose = ctx_.settings.verbose == 1;
         int previous = L_.limit + 3;
         int pass = 0;
@@ -112,14 +113,53 @@ class OneColourLists {
 
     int line_of_row(int row) const { return s_.hhhh + ctx_.settings.geometry.hhh_minus + row; }
 
+    // Every list reads the same few colours of a pixel, and a pixel lies in
+    // the range of many slots: they are worked out once per block, for the
+    // columns 1..largeur+2 of every row.
+    enum ColumnColour { kPixel, kSame, kAbove, kBelow, kLevel1, kLevel2, kColumnColours };
+
+    int& column_colour(int row, int x, ColumnColour which) {
+        return column_colours_[(static_cast<std::size_t>(row) * columns_ + x) * kColumnColours +
+                               which];
+    }
+
+    void read_columns() {
+        const int W = L_.largeur;
+        columns_ = W + 3;
+        column_colours_.assign(static_cast<std::size_t>(s_.rows) * columns_ * kColumnColours, 0);
+        const int step = pic_.nbbitsroundint;
+        for (int row = 0; row < s_.rows; ++row) {
+            const int y = line_of_row(row);
+            for (int x = 1; x <= W + 2; ++x) {
+                const auto& t = pic_.vecteurinit.at(x, y);
+                column_colour(row, x, kPixel) = list_column_colour(L_, x, most_used_, [&] {
+                    return colour12(rounded_level(pic_, t[1]), rounded_level(pic_, t[2]),
+                                    rounded_level(pic_, t[3]));
+                });
+                const int r = t[1] / step;
+                const int v = t[2] / step;
+                const int b = t[3] / step;
+                const ColumnColour neighbours[3] = {kSame, kAbove, kBelow};
+                const int offsets[3] = {0, 1, -1};
+                for (int i = 0; i < 3; ++i) {
+                    const int d = offsets[i];
+                    column_colour(row, x, neighbours[i]) =
+                        colour12(clamp_level(r + d), clamp_level(v + d), clamp_level(b + d));
+                }
+                const auto levels = two_level_colours(pic_, x, y);
+                column_colour(row, x, kLevel1) = levels[0];
+                column_colour(row, x, kLevel2) = levels[1];
+            }
+        }
+    }
+
     template <typename Visit>
     void for_each_pixel(int slot, Visit visit) {
         int low = 0;
         int high = 0;
         list_range(L_, slot, low, high);
         for (int row = 0; row < s_.rows; ++row) {
-            const int y = line_of_row(row);
-            for (int x = low; x <= high; ++x) visit(x, y);
+            for (int x = low; x <= high; ++x) visit(row, x);
         }
     }
 
@@ -128,13 +168,8 @@ class OneColourLists {
         int high = 0;
         list_range(L_, slot, low, high);
         for (int row = 0; row < s_.rows; ++row) {
-            const int y = line_of_row(row);
             for (int x = low; x <= high; ++x) {
-                const int colour = list_column_colour(L_, x, most_used_, [&] {
-                    const auto& t = pic_.vecteurinit.at(x, y);
-                    return colour12(rounded_level(pic_, t[1]), rounded_level(pic_, t[2]),
-                                    rounded_level(pic_, t[3]));
-                });
+                const int colour = column_colour(row, x, kPixel);
                 freq(slot, colour) += 1;
                 append(slot, colour);
             }
@@ -149,22 +184,17 @@ class OneColourLists {
     }
 
     void neighbour_candidates(int slot) {
-        const int step = pic_.nbbitsroundint;
-        for_each_pixel(slot, [&](int x, int y) {
-            const auto& t = pic_.vecteurinit.at(x, y);
-            const int r = t[1] / step;
-            const int v = t[2] / step;
-            const int b = t[3] / step;
-            for (int d : {0, 1, -1}) {
-                add_extra(slot,
-                          colour12(clamp_level(r + d), clamp_level(v + d), clamp_level(b + d)));
+        for_each_pixel(slot, [&](int row, int x) {
+            for (ColumnColour which : {kSame, kAbove, kBelow}) {
+                add_extra(slot, column_colour(row, x, which));
             }
         });
     }
 
     void two_level_candidates(int slot) {
-        for_each_pixel(slot, [&](int x, int y) {
-            for (int colour : two_level_colours(pic_, x, y)) add_extra(slot, colour);
+        for_each_pixel(slot, [&](int row, int x) {
+            add_extra(slot, column_colour(row, x, kLevel1));
+            add_extra(slot, column_colour(row, x, kLevel2));
         });
     }
 
@@ -188,6 +218,8 @@ class OneColourLists {
     const int whole_;
     int most_used_ = 0;
     std::vector<int> order_;
+    int columns_ = 0;
+    std::vector<int> column_colours_;  // [(row * columns_ + x) * kColumnColours + which]
 };
 
 }  // namespace

@@ -4,6 +4,10 @@
 #include <cmath>
 #include <ctime>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 #include "encoder/optimiser/record.h"
 
 namespace brenvik {
@@ -13,6 +17,167 @@ namespace {
 double ticks_to_seconds(std::clock_t ticks) {
     return static_cast<double>(ticks) / CLOCKS_PER_SEC;
 }
+
+// Visible optimiser slots per column, at most this many (one per colour
+// register), padded to this width for the AVX2 path.
+constexpr int kVisibleWidth = 16;
+
+// The optimiser slots visible at each column for the AVX2 path, padded to
+// 16 per column: column x's at visible_padded[x * 16 ...], the unused places
+// holding `padding_slot`. The layout does not change during a run, so a
+// worker builds this once.
+void prepare_visible_slots(const ScreenLayout& L, BlockSearch& search, int padding_slot) {
+    const int W = L.largeur;
+    const std::size_t size = (static_cast<std::size_t>(W) + 2) * kVisibleWidth;
+    if (search.visible_padded.size() == size) return;
+    search.visible_padded.assign(size, padding_slot);
+    search.visible_fits_padding = true;
+    for (int x = 1; x <= W; ++x) {
+        int i = 0;
+        for (int slot : L.paletteactive_id[x]) {
+            if (i < kVisibleWidth) {
+                search.visible_padded[static_cast<std::size_t>(x) * kVisibleWidth + i] = slot;
+            } else {
+                search.visible_fits_padding = false;
+            }
+            ++i;
+        }
+    }
+}
+
+// One block row of a move of slot s to a new colour, on the slot's columns
+// first..last; returns the change of the total. `row_table` is the block
+// row's distance table and slot k's working colour has its distances at
+// row_table + slot_offset[k].
+//
+// A pixel that showed s and that the new colour brings strictly nearer stays
+// with s: its distance was already the smallest of its visible slots, so the
+// new one is now smaller than every other. Only the pixels of s that the new
+// colour does not bring nearer choose again among their visible slots (the
+// first listed wins ties). Every pixel that the new colour shows strictly
+// nearer than its own moves to s. Each pixel only depends on itself, so the
+// two cases are settled column by column.
+long long move_row_plain(const std::int32_t* row_table, const int* slot_offset,
+                         const std::vector<int>* visible_of, int* slot_of, int* dist_of, int s,
+                         int first, int last) {
+    const std::int32_t* d_row = row_table + slot_offset[s];
+    long long change = 0;
+    for (int x = first; x <= last; ++x) {
+        const int d = d_row[x];
+        if (d < dist_of[x]) {
+            change += static_cast<long long>(d) - dist_of[x];
+            slot_of[x] = s;
+            dist_of[x] = d;
+        } else if (slot_of[x] == s) {
+            const int* visible = visible_of[x].data();
+            const int* visible_end = visible + visible_of[x].size();
+            int best_slot = *visible;
+            int best = row_table[slot_offset[best_slot] + x];
+            for (++visible; visible != visible_end; ++visible) {
+                const int candidate = row_table[slot_offset[*visible] + x];
+                if (candidate < best) {
+                    best = candidate;
+                    best_slot = *visible;
+                }
+            }
+            change += static_cast<long long>(best) - dist_of[x];
+            slot_of[x] = best_slot;
+            dist_of[x] = best;
+        }
+    }
+    return change;
+}
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define BRENVIK_HAS_AVX2_PATH 1
+
+// Nearest visible slot of column x, the first listed on ties: the sixteen
+// (padded) distances are gathered and reduced together.
+[[gnu::target("avx2")]] inline void choose_again_avx2(const std::int32_t* row_table,
+                                                      const int* slot_offset, const int* visible16,
+                                                      int x, int& best_slot, int& best) {
+    const int* visible = visible16 + static_cast<std::size_t>(x) * kVisibleWidth;
+    const __m256i column = _mm256_set1_epi32(x);
+    const __m256i slots_low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(visible));
+    const __m256i slots_high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(visible + 8));
+    const __m256i at_low =
+        _mm256_add_epi32(_mm256_i32gather_epi32(slot_offset, slots_low, 4), column);
+    const __m256i at_high =
+        _mm256_add_epi32(_mm256_i32gather_epi32(slot_offset, slots_high, 4), column);
+    const __m256i d_low = _mm256_i32gather_epi32(row_table, at_low, 4);
+    const __m256i d_high = _mm256_i32gather_epi32(row_table, at_high, 4);
+    __m256i m = _mm256_min_epi32(d_low, d_high);
+    m = _mm256_min_epi32(m, _mm256_permute2x128_si256(m, m, 1));
+    m = _mm256_min_epi32(m, _mm256_shuffle_epi32(m, _MM_SHUFFLE(1, 0, 3, 2)));
+    m = _mm256_min_epi32(m, _mm256_shuffle_epi32(m, _MM_SHUFFLE(2, 3, 0, 1)));
+    const int low_mask = _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(d_low, m)));
+    int index = 0;
+    if (low_mask != 0) {
+        index = __builtin_ctz(static_cast<unsigned>(low_mask));
+    } else {
+        const int high_mask =
+            _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(d_high, m)));
+        index = 8 + __builtin_ctz(static_cast<unsigned>(high_mask));
+    }
+    best = _mm_cvtsi128_si32(_mm256_castsi256_si128(m));
+    best_slot = visible[index];
+}
+
+// move_row_plain, eight columns at a time.
+[[gnu::target("avx2")]] long long move_row_avx2(const std::int32_t* row_table,
+                                                const int* slot_offset, const int* visible16,
+                                                int* slot_of, int* dist_of, int s, int first,
+                                                int last) {
+    const std::int32_t* d_row = row_table + slot_offset[s];
+    const __m256i slot_s = _mm256_set1_epi32(s);
+    __m256i sum = _mm256_setzero_si256();  // four 64-bit partial sums
+    long long change = 0;
+    int x = first;
+    for (; x + 7 <= last; x += 8) {
+        __m256i* slot_at = reinterpret_cast<__m256i*>(slot_of + x);
+        __m256i* dist_at = reinterpret_cast<__m256i*>(dist_of + x);
+        const __m256i here = _mm256_loadu_si256(slot_at);
+        const __m256i old = _mm256_loadu_si256(dist_at);
+        const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d_row + x));
+        const __m256i wins = _mm256_cmpgt_epi32(old, d);
+        const __m256i again = _mm256_andnot_si256(wins, _mm256_cmpeq_epi32(here, slot_s));
+        const __m256i delta = _mm256_and_si256(wins, _mm256_sub_epi32(d, old));
+        sum = _mm256_add_epi64(sum, _mm256_cvtepi32_epi64(_mm256_castsi256_si128(delta)));
+        sum = _mm256_add_epi64(sum, _mm256_cvtepi32_epi64(_mm256_extracti128_si256(delta, 1)));
+        _mm256_storeu_si256(dist_at, _mm256_blendv_epi8(old, d, wins));
+        _mm256_storeu_si256(slot_at, _mm256_blendv_epi8(here, slot_s, wins));
+        unsigned mask = static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(again)));
+        while (mask != 0) {
+            const int column = x + __builtin_ctz(mask);
+            mask &= mask - 1;
+            int best_slot = 0;
+            int best = 0;
+            choose_again_avx2(row_table, slot_offset, visible16, column, best_slot, best);
+            change += static_cast<long long>(best) - dist_of[column];
+            slot_of[column] = best_slot;
+            dist_of[column] = best;
+        }
+    }
+    for (; x <= last; ++x) {
+        const int d = d_row[x];
+        if (d < dist_of[x]) {
+            change += static_cast<long long>(d) - dist_of[x];
+            slot_of[x] = s;
+            dist_of[x] = d;
+        } else if (slot_of[x] == s) {
+            int best_slot = 0;
+            int best = 0;
+            choose_again_avx2(row_table, slot_offset, visible16, x, best_slot, best);
+            change += static_cast<long long>(best) - dist_of[x];
+            slot_of[x] = best_slot;
+            dist_of[x] = best;
+        }
+    }
+    alignas(32) long long parts[4];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(parts), sum);
+    return change + parts[0] + parts[1] + parts[2] + parts[3];
+}
+#endif
 
 }  // namespace
 
@@ -90,8 +255,27 @@ void exploration_locale_fast(const RunContext& ctx, BlockSearch& search, RunResu
     const double B = static_cast<double>(search.bestdistancemoyenne);
     double T = 2 * ((-B * 0.02 * 1000.0 * 10.0) / -0.10536051565782628) / search.temperature_ratio;
 
-    // The working per-pixel tables differ from the committed ones only on
-    // columns dirty_low..dirty_high; commit and undo copy just that span.
+    // slot_offset[k]: where slot k's working colour has its distances in a
+    // block row's table; the padding slot `slots` points at candidate 0,
+    // whose distance never wins.
+    search.slot_offset.assign(static_cast<std::size_t>(slots) + 1, 0);
+    auto point_slot = [&](int slot) {
+        search.slot_offset[slot] = search.vecteurfinal12[slot] * search.distance_columns;
+    };
+    for (int slot = 0; slot < slots; ++slot) point_slot(slot);
+    const int* slot_offset = search.slot_offset.data();
+    const std::size_t row_table_size =
+        static_cast<std::size_t>(search.distance_candidates) * search.distance_columns;
+#ifdef BRENVIK_HAS_AVX2_PATH
+    if (!settings.portable_search) prepare_visible_slots(L, search, slots);
+    const bool use_avx2 =
+        !settings.portable_search && search.visible_fits_padding && __builtin_cpu_supports("avx2");
+#endif
+
+    // Slots changed since the last commit, and the columns whose per-pixel
+    // working values may differ from the committed ones (dirty_low..dirty_high).
+    std::vector<int>& changed_slots = search.changed_slots;
+    changed_slots.clear();
     int dirty_low = W + 1;
     int dirty_high = 0;
     auto sync = [&](std::vector<int>& to02, std::vector<int>& to12, const std::vector<int>& from02,
@@ -123,47 +307,28 @@ void exploration_locale_fast(const RunContext& ctx, BlockSearch& search, RunResu
         const int p = search.rng.rand() % count + 1;
         const int c = search.unik_colors_id_segmenttotal[s][p];
         search.vecteurfinal12[s] = c;
+        changed_slots.push_back(s);
+        point_slot(s);
 
-        const int deb = L.paletteactiveoverride_deb[s];
-        const int fin = L.paletteactiveoverride_fin[s];
+        // A pixel can only show a slot on the slot's own columns, so both the
+        // pixels that showed s and those its new colour may win lie there.
         const int first = L.first_column(s);
         const int last = first + L.run_length(s) - 1;
-        dirty_low = std::min(dirty_low, std::min(deb, first));
-        dirty_high = std::max(dirty_high, std::max(fin, last));
+        dirty_low = std::min(dirty_low, first);
+        dirty_high = std::max(dirty_high, last);
         for (int row = 0; row < search.rows; ++row) {
             int* slot_of = &search.paletteres02[static_cast<std::size_t>(row) * stride];
             int* dist_of = &search.paletteres12[static_cast<std::size_t>(row) * stride];
-            // Pixels that showed slot s choose again among their visible slots.
-            for (int x = deb; x <= fin; ++x) {
-                if (slot_of[x] != s) continue;
-                const auto& visible = L.paletteactive_id[x];
-                int best_slot = visible.front();
-                int best = search.distance(row, x, search.vecteurfinal12[best_slot]);
-                for (std::size_t i = 1; i < visible.size(); ++i) {
-                    const int d = search.distance(row, x, search.vecteurfinal12[visible[i]]);
-                    if (d < best) {
-                        best = d;
-                        best_slot = visible[i];
-                    }
-                }
-                working_total += static_cast<long long>(best) - dist_of[x];
-                slot_of[x] = best_slot;
-                dist_of[x] = best;
+            const std::int32_t* row_table = &search.distance_precalcHL2[row * row_table_size];
+#ifdef BRENVIK_HAS_AVX2_PATH
+            if (use_avx2) {
+                working_total += move_row_avx2(row_table, slot_offset, search.visible_padded.data(),
+                                               slot_of, dist_of, s, first, last);
+                continue;
             }
-            // Pixels of slot s's range that the new colour beats move to it.
-            const std::int32_t* d_row =
-                &search.distance_precalcHL2[(static_cast<std::size_t>(row) *
-                                                 search.distance_candidates +
-                                             static_cast<std::size_t>(c)) *
-                                            search.distance_columns];
-            for (int x = first; x <= last; ++x) {
-                const int d = d_row[x];
-                if (d < dist_of[x]) {
-                    working_total += static_cast<long long>(d) - dist_of[x];
-                    slot_of[x] = s;
-                    dist_of[x] = d;
-                }
-            }
+#endif
+            working_total += move_row_plain(row_table, slot_offset, L.paletteactive_id.data(),
+                                            slot_of, dist_of, s, first, last);
         }
         search.distancemoyennea = working_total;
         if (debug_line) {
@@ -190,7 +355,9 @@ void exploration_locale_fast(const RunContext& ctx, BlockSearch& search, RunResu
                     search.nbiteration_moindrescarres2, k, search.nb_loop_fast, search.nbtry_init,
                     accepted_worse);
             }
-            search.vecteurfinaltmp = search.vecteurfinal12;
+            for (int slot : changed_slots)
+                search.vecteurfinaltmp[slot] = search.vecteurfinal12[slot];
+            changed_slots.clear();
             sync(search.palettecurr02, search.palettecurr12, search.paletteres02,
                  search.paletteres12);
             committed_total = working_total;
@@ -216,7 +383,11 @@ void exploration_locale_fast(const RunContext& ctx, BlockSearch& search, RunResu
             if (T < settings.power_temperature_mini) k = search.nb_loop_fast + 1;
             const double r = search.rng.rand() * 3.051850947599719e-05;
             if (P <= r) {
-                search.vecteurfinal12 = search.vecteurfinaltmp;
+                for (int slot : changed_slots) {
+                    search.vecteurfinal12[slot] = search.vecteurfinaltmp[slot];
+                    point_slot(slot);
+                }
+                changed_slots.clear();
                 sync(search.paletteres02, search.paletteres12, search.palettecurr02,
                      search.palettecurr12);
                 working_total = committed_total;

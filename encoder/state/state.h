@@ -72,6 +72,8 @@ struct RunSettings {
     // Worker threads for the block loop (0 = one per hardware thread). The
     // output does not depend on it.
     unsigned threads = 0;
+    // Search with the portable code even where AVX2 is available (same output).
+    bool portable_search = false;
 
     std::clock_t start = 0;  // processor time at program start
 };
@@ -206,6 +208,14 @@ struct BlockSearch {
     std::vector<int> palettecurr02, palettecurr12;  // committed solution
     std::vector<int> vecteurfinal12;                // [slot] working candidate ids
     std::vector<int> vecteurfinaltmp;               // [slot] committed candidate ids
+
+    // Working structures of the local exploration.
+    std::vector<int> visible_padded;   // [column * 16 + i] visible optimiser slots, padded
+    bool visible_fits_padding = true;  // no column shows more than 16 slots
+    // [slot]: candidate id times (largeur + 1), where the slot's working
+    // colour starts in a block row's distance table.
+    std::vector<int> slot_offset;
+    std::vector<int> changed_slots;  // slots changed since the last commit
 
     long long distancemoyenne = 0;
     long long distancemoyennea = 0;

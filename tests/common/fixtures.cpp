@@ -60,7 +60,8 @@ std::string slurp(std::FILE* f) {
 
 }  // namespace
 
-RunOutput run_encoder(const fs::path& dir, const std::vector<std::string>& args, unsigned threads) {
+RunOutput run_encoder(const fs::path& dir, const std::vector<std::string>& args, unsigned threads,
+                      bool portable_search) {
     std::vector<std::string> argv{"brenvik"};
     argv.insert(argv.end(), args.begin(), args.end());
     const fs::path previous = fs::current_path();
@@ -70,6 +71,7 @@ RunOutput run_encoder(const fs::path& dir, const std::vector<std::string>& args,
     RunOutput result;
     brenvik::RunOptions options;
     options.threads = threads;
+    options.portable_search = portable_search;
     result.status = brenvik::run_brenvik(argv, out, err, options);
     fs::current_path(previous);
     result.out = slurp(out);

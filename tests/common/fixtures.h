@@ -31,9 +31,10 @@ struct RunOutput {
 };
 
 // Runs the encoder library's entry point with `args` (without the program
-// name) from inside `dir`.
+// name) from inside `dir`; `portable_search` forces the search code that
+// runs where AVX2 is missing.
 RunOutput run_encoder(const std::filesystem::path& dir, const std::vector<std::string>& args,
-                      unsigned threads = 1);
+                      unsigned threads = 1, bool portable_search = false);
 
 // Standard output with the processor-time figures masked.
 std::string mask_times(const std::string& out);

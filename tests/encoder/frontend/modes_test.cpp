@@ -261,6 +261,20 @@ TEST_P(EveryLayout, FirstColumnAndLengthDescribeEachSlotsRun) {
     }
 }
 
+// The local exploration only looks at a slot's first run when the slot
+// changes colour: an optimiser slot must show nowhere else, and somewhere.
+TEST_P(EveryLayout, OptimiserSlotsShowOnTheirFirstRunOnly) {
+    for (int k = L.debutlimit; k <= L.limit + 1; ++k) {
+        const int first = L.first_column(k);
+        ASSERT_GE(first, 1) << where() << " slot " << k;
+        const int last = first + L.run_length(k) - 1;
+        for (int x = 1; x <= L.largeur; ++x) {
+            ASSERT_EQ(L.active(x, k) == 1, x >= first && x <= last)
+                << where() << " slot " << k << " column " << x;
+        }
+    }
+}
+
 TEST_P(EveryLayout, RescanRangeCoversTheSlotsOwnColumns) {
     for (int j = L.debutlimit; j <= L.limit + 1; ++j) {
         const int deb = L.paletteactiveoverride_deb[j];

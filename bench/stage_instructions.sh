@@ -1,0 +1,118 @@
+#!/usr/bin/env bash
+# Old build against new build on the five runs the encoder's speed is judged
+# by: processor time (user+sys), wall time and peak memory of the whole
+# process (best of REPEAT runs, peak memory the largest), instructions
+# (callgrind), and for each build the instructions per stage.
+#   bench/stage_instructions.sh OLD_BRENVIK NEW_BRENVIK
+# Environment: REPEAT (default 3), WIDE_SAMPLE (416x229 picture for mode 3,
+# default /work/shared/samples/astronaut_416x229.bmp), NO_CALLGRIND=1 to
+# skip the instruction counts. Needs valgrind and GNU time.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+old=$(realpath "$1")
+new=$(realpath "$2")
+repeat=${REPEAT:-3}
+wide=${WIDE_SAMPLE:-/work/shared/samples/astronaut_416x229.bmp}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cp "$old" "$work/old_brenvik"
+cp "$new" "$work/new_brenvik"
+
+# name|picture|options
+runs=(
+  "default|samples/chelsea_320x200.bmp|"
+  "mode3 -3|$wide|--mode=3 -3"
+  "pixpal2 -1|samples/chelsea_320x200.bmp|--pixpal=2 -1"
+  "blockoflines3|samples/chelsea_320x200.bmp|--blockoflines=3"
+  "-1|samples/chelsea_320x200.bmp|-1"
+)
+
+# Stages: label and a regular expression for the function whose inclusive
+# count it is.
+stages=(
+  "candidate lists + kernel|build_candidate_lists_"
+  "  distance kernel|distance_[12]pix[12]pal[(]"
+  "local exploration|exploration_locale_fast[(]"
+  "  moves (rows)|move_row_"
+  "  acceptance exp()|exp@@"
+  "  copies (memcpy)|__memcpy_avx_unaligned_erms"
+  "all blocks|annealKez[(]"
+  "error diffusion|error_diffusion[(]"
+  "output files|write_outputs[(]"
+)
+
+measure() { # binary folder options... -> "cpu wall rss"
+  local bin=$1 dir=$2
+  shift 2
+  local best_cpu="" best_wall="" rss=0
+  for ((i = 0; i < repeat; i++)); do
+    (cd "$dir" && /usr/bin/time -f '%U %S %e %M' -o time.txt "$bin" "$@" pic.bmp > /dev/null)
+    read -r user sys wall peak < "$dir/time.txt"
+    local cpu
+    cpu=$(awk -v u="$user" -v s="$sys" 'BEGIN { printf "%.2f", u + s }')
+    if [ -z "$best_cpu" ] || awk -v a="$cpu" -v b="$best_cpu" 'BEGIN { exit !(a < b) }'; then best_cpu=$cpu; fi
+    if [ -z "$best_wall" ] || awk -v a="$wall" -v b="$best_wall" 'BEGIN { exit !(a < b) }'; then best_wall=$wall; fi
+    [ "$peak" -gt "$rss" ] && rss=$peak
+  done
+  echo "$best_cpu $best_wall $rss"
+}
+
+instructions() { # binary folder profile options...
+  local bin=$1 dir=$2 profile=$3
+  shift 3
+  (cd "$dir" && valgrind --tool=callgrind --callgrind-out-file="$profile" "$bin" "$@" pic.bmp \
+     > /dev/null 2> valgrind.txt)
+  callgrind_annotate "$profile" 2> /dev/null | awk '/PROGRAM TOTALS/ { gsub(",", "", $1); print $1 }'
+}
+
+# Inclusive count of the function: its largest entry (the entries of code
+# inlined from headers are part of it).
+stage_count() { # profile function-regex
+  callgrind_annotate --inclusive=yes --auto=no --threshold=100 "$1" 2> /dev/null |
+    awk -v pattern="$2" '$0 ~ pattern && $1 ~ /^[0-9,]+$/ {
+                           gsub(",", "", $1); if ($1 + 0 > most) most = $1 + 0 }
+                         END { printf "%.0f", most }'
+}
+
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2fx", a / b; else print "-" }'; }
+
+printf '%-14s | %-24s | %-24s | %-20s | %-30s\n' run "cpu s old/new" "wall s old/new" \
+  "peak kB old/new" "instructions old/new"
+profiles=()
+n=0
+for entry in "${runs[@]}"; do
+  IFS='|' read -r name picture options <<< "$entry"
+  n=$((n + 1))
+  if [ ! -f "$picture" ]; then echo "$name: no picture $picture, skipped"; continue; fi
+  for side in old new; do
+    mkdir -p "$work/$n/$side"
+    cp "$picture" "$work/$n/$side/pic.bmp"
+  done
+  # shellcheck disable=SC2086
+  read -r oc ow om <<< "$(measure "$work/old_brenvik" "$work/$n/old" $options)"
+  # shellcheck disable=SC2086
+  read -r nc nw nm <<< "$(measure "$work/new_brenvik" "$work/$n/new" $options)"
+  oi=- ni=-
+  if [ "${NO_CALLGRIND:-0}" != 1 ]; then
+    # shellcheck disable=SC2086
+    oi=$(instructions "$work/old_brenvik" "$work/$n/old" "$work/$n/old.out" $options)
+    # shellcheck disable=SC2086
+    ni=$(instructions "$work/new_brenvik" "$work/$n/new" "$work/$n/new.out" $options)
+    profiles+=("$name|$work/$n/old.out|$work/$n/new.out")
+  fi
+  printf '%-14s | %-24s | %-24s | %-20s | %-30s\n' "$name" \
+    "$oc / $nc ($(ratio "$oc" "$nc"))" "$ow / $nw ($(ratio "$ow" "$nw"))" "$om / $nm" \
+    "$oi / $ni ($(ratio "$oi" "$ni"))"
+done
+
+for entry in "${profiles[@]}"; do
+  IFS='|' read -r name old_profile new_profile <<< "$entry"
+  echo
+  echo "instructions per stage, $name (inclusive: a stage counts what it calls)"
+  printf '  %-28s %16s %16s\n' stage old new
+  for stage in "${stages[@]}"; do
+    IFS='|' read -r label pattern <<< "$stage"
+    printf '  %-28s %16s %16s\n' "$label" "$(stage_count "$old_profile" "$pattern")" \
+      "$(stage_count "$new_profile" "$pattern")"
+  done
+done
