@@ -1,7 +1,7 @@
 | Bootable 256 KB STE ROM image (TOS-style header, base 0xE00000) that shows
-| the picture file embedded with it. Assembled with PICTURE_FILE's bytes in
-| "picture.bin" on the include path and MODE, BLOCK_LINES, PALETTE_SETS and
-| SECOND_BITMAP (0 or 1, "bitmap2.bin") defined on the command line.
+| a picture file. This is the template: `ste-host embed` copies a picture
+| file (and optionally a second bitmap) into its payload area and fills the
+| parameter block at offset 0x30.
         .text
         .org    0
         bra.s   reset
@@ -14,23 +14,30 @@
         .long   0x01012026              | date
         .word   0                       | configuration
         .word   0
+
+| Parameter block (big-endian), filled in by the embedding tool.
         .org    0x30
+        .ascii  "BVKROM01"              | 0x30 magic
+param_mode:
+        .word   0                       | 0x38 screen mode 0..2
+param_block:
+        .word   1                       | 0x3a lines per palette block 1..6
+param_sets:
+        .word   1                       | 0x3c palette sets 1 or 2
+param_bitmap2:
+        .word   0                       | 0x3e 1 when a second bitmap follows
+        .long   payload - 0xE00000      | 0x40 payload offset (picture file)
+param_size:
+        .long   0                       | 0x44 picture file size
+param_bitmap2_offset:
+        .long   0                       | 0x48 offset of the second bitmap
+        .long   0x40000                 | 0x4c image size
+
+        .org    0x50
 reset:
         move.w  #0x2700,sr
-        move.b  #0x05,0xffff8001.w      | two banks of 512 KB
+        move.b  #0x05,0xffff8001.w      | memory: two banks of 512 KB
         lea     0x8000,sp
-        lea     picture(pc),a0
-        .if SECOND_BITMAP
-        lea     bitmap2(pc),a1
-        .else
-        sub.l   a1,a1
-        .endif
-        lea     0x10000,a2              | work area
-        lea     halt(pc),a3
-        moveq   #MODE,d1
-        moveq   #BLOCK_LINES,d2
-        moveq   #PALETTE_SETS,d3
-        moveq   #0,d4                   | no keyboard in the emulator run
 | The routine runs from RAM, as it does when loaded by TOS: the ST inserts
 | wait states that round bus accesses to RAM up to 4-cycle slots, which ROM
 | fetches do not have, and the routine's cycle counts assume RAM.
@@ -39,6 +46,18 @@ reset:
         move.w  #(routine_end-routine)/2-1,d0
 1:      move.w  (a4)+,(a5)+
         dbra    d0,1b
+        lea     payload(pc),a0
+        sub.l   a1,a1
+        move.w  param_bitmap2(pc),d0
+        beq.s   2f
+        lea     0xE00000,a1
+        add.l   param_bitmap2_offset(pc),a1
+2:      lea     0x10000,a2              | work area
+        lea     halt(pc),a3
+        move.w  param_mode(pc),d1
+        move.w  param_block(pc),d2
+        move.w  param_sets(pc),d3
+        moveq   #0,d4                   | no keyboard in an emulator run
         jmp     0x30000 + (display_start - routine)
 halt:   bra.s   halt
 
@@ -47,13 +66,7 @@ routine:
         .include "display.S"
 routine_end:
 
-        .balign 4
-picture:
-        .incbin "picture.bin"
-        .balign 4
-        .if SECOND_BITMAP
-bitmap2:
-        .incbin "bitmap2.bin"
-        .endif
+        .balign 16
+payload:
         .org    0x40000 - 2
         .word   0
