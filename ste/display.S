@@ -283,9 +283,15 @@ display_start:
         blt.s   3b
         cmp.w   #2,d3
         bne.s   4f
-        move.l  #LINES-1,d0             | the second set follows the blocks
-        add.l   d2,d0
+        move.w  d2,d0                   | the second set follows the blocks:
+        addq.w  #1,d0                   | (LINES - 1 + N - (N + 1) / 2) / N + 1
+        lsr.w   #1,d0                   | records, as many as the encoder's
+        neg.w   d0                      | block centre lines (from (N + 1) / 2,
+        add.w   #LINES-1,d0             | every N lines, below LINES + N)
+        add.w   d2,d0
+        ext.l   d0
         divu    d2,d0
+        addq.w  #1,d0
         mulu    d5,d0
         add.l   d0,d0
         lea     0(a0,d0.l),a3

@@ -95,9 +95,15 @@ text_start:
         move.w  d5,d0
         add.w   d0,d0
         move.w  0(a0,d0.w),d1           | bytes per record
-        move.l  #199,d0
-        add.l   d6,d0
-        divu    d6,d0                   | blocks
+        move.w  d6,d0                   | blocks: (199 + N - (N + 1) / 2) / N + 1
+        addq.w  #1,d0
+        lsr.w   #1,d0
+        neg.w   d0
+        add.w   #199,d0
+        add.w   d6,d0
+        ext.l   d0
+        divu    d6,d0
+        addq.w  #1,d0
         mulu    d1,d0
         cmp.w   #2,d7
         bne.s   6f

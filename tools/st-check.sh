@@ -87,7 +87,7 @@ fi
 embed=("$host" embed "$template" "$picture" --mode="$mode" --blockoflines="$block" --pixpal="$pixpal")
 [ -z "$second" ] || embed+=(--second-bitmap="$second")
 "${embed[@]}" -o "$work/picture.img"
-st_run_rom "$work/picture.img" 12 "$work/picture.avi"
+st_run_rom "$work/picture.img" 20 "$work/picture.avi"
 st_ppm "$reference" "$work/reference1.ppm"
 st_frame "$work/picture.avi" -1 "$work/frame1.ppm"
 if [ "$pixpal" = 1 ]; then

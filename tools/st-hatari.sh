@@ -11,7 +11,7 @@ st_run_rom() {
     rm -f "$avi"
     HOME=$home SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy \
         hatari --tos "$rom" --machine ste --memsize 1 --patch-tos false --fast-boot false \
-            --sound off --zoom 1 --borders false --statusbar false --drive-led false \
+            --sound off --frameskips 0 --zoom 1 --borders false --statusbar false --drive-led false \
             --confirm-quit false --log-level error --alert-level fatal \
             --avirecord --avi-vcodec png --avi-file "$avi" --run-vbls "$vbls" \
             </dev/null >"$avi.log" 2>&1 || true

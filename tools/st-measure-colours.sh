@@ -23,7 +23,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 "$host" chart -o "$work/chart.bVK"
 "$host" embed "$template" "$work/chart.bVK" --mode=2 --pixpal=2 -o "$work/chart.img"
-st_run_rom "$work/chart.img" 12 "$work/chart.avi"
+st_run_rom "$work/chart.img" 20 "$work/chart.avi"
 st_frame "$work/chart.avi" -2 "$work/a.ppm"
 st_frame "$work/chart.avi" -1 "$work/b.ppm"
 "$host" measure "$work/a.ppm" "$work/b.ppm" -o "$out"
