@@ -21,7 +21,10 @@
 |   a2 = work area, 256-byte aligned, WORK_SIZE bytes of ST RAM
 |   a3 = address to jump to when a key is pressed (with the stack restored)
 |   d1 = screen mode (0, 1 or 2), d2 = lines per palette block (1..6),
-|   d3 = palette sets (1 or 2), d4.b = 0x10 to leave on a key press, else 0
+|   d3 = palette sets (1 or 2), d4.b = 0x10 to leave on a key press, else 0,
+|   d5 = column shift of the schedule (shiftpixels - 5; modes 1 and 2 only):
+|        writes land on every 4th column, so mode 2 takes -4, 0 or 4 and
+|        mode 1 -2 or 2 (its unshifted columns lie between two slots)
 | The routine never returns otherwise.
 
         .include "schedule.inc"
@@ -33,7 +36,8 @@
         .equ V_SCR1, 12         | screen of the frame after
         .equ V_SP, 16           | stack pointer at entry
         .equ V_EXIT, 20         | where to go on a key press
-        .equ V_KEYMASK, 24      | ACIA status mask that means "leave"
+        .equ V_KEYMASK, 24      | GPIP bits that mean "leave"
+        .equ V_SHIFT_COUNT, 26  | shift count that stretches the entry by the shift
         .equ SCREEN_A, 0x100
         .equ SCREEN_B, 0x7e00
         .equ PAL_A, 0x10000
@@ -70,6 +74,14 @@
         .endr
         .endm
 
+| Stops the assembly when a palette write would not land on the column the
+| screen-mode schedule gives.
+        .macro EXPECT_COLUMN got, want
+        .if (\got) - (\want)
+        .error "palette write lands off the screen-mode schedule"
+        .endif
+        .endm
+
 | Locks to the beam on the first displayed line of the next frame: waits
 | until the video counter is back at the screen base (vertical blank or top
 | border), then until it moves (the first line's fetch has begun), and
@@ -98,7 +110,7 @@
 | the ACIA itself is synchronised to the 6800 E clock, which would make the
 | frame's length vary. Uses d0-d3, a4, a5.
         .equ HOUSEKEEPING_CYCLES, 4+44+12+16+16+16+4+8+16+MFP_READ_CYCLES+4+12+12
-        .macro HOUSEKEEPING
+        .macro HOUSEKEEPING leave
         move.l  usp,a5                  | 4
         movem.l (a5),d0-d3              | 12+8*4: d0/d1 palettes, d2/d3 screens
         move.l  d1,(a5)                 | 12
@@ -111,7 +123,7 @@
         move.b  0xfffffa01.w,d0         | MFP_READ_CYCLES
         not.b   d0                      | 4
         and.b   V_KEYMASK(a5),d0        | 12
-        bne.w   leave_on_key            | 12 when not taken
+        bne.w   \leave                  | 12 when not taken
         .endm
 
 | ---------------------------------------------------------------------------
@@ -164,12 +176,40 @@
         .equ M2_FIRST_WRITE_3B, 40+44+76+40+4
         .equ M2_FIRST_WRITE_1, M2_HEAD_CYCLES+76+4-LINE_CYCLES
 
-| The schedule columns must be the ones these instruction sequences give.
-        .macro EXPECT_COLUMN got, want
-        .if (\got) - (\want)
-        .error "palette write lands off the screen-mode schedule"
-        .endif
+| ---------------------------------------------------------------------------
+| Mode 1: 80 colours, five slots per register; only the first two are shown.
+| The schedule reloads all 16 registers four times within the line, back to
+| back (72 cycles apart): 64 palette words in 288 cycles, all of them from
+| registers, while the 68000 holds 32 words at most. Over a whole line the
+| 80 words need 80 reads and 80 writes, more than the 128 bus slots a line
+| has, so no routine can follow it. This one loads the first slots before
+| the line and the second slots from column 32, exactly as scheduled; from
+| the third slots on (column 104 + 4r for register r) each register keeps
+| its second slot's colour to the end of the line.
+        .equ M1_HEAD_CYCLES, 72
+        .macro M1_HEAD
+        movem.l d0-d7,(a0)              | 8+64: registers 0..15, 2nd slots
         .endm
+        .equ M1_BORDER_WAIT, 160
+        .equ M1_TAIL_CYCLES, M1_BORDER_WAIT+76+72+76+8
+        .macro M1_TAIL
+        DELAY   M1_BORDER_WAIT          | d7 is free once the 2nd slots are out
+        movem.l (a6)+,d0-d7             | 12+64: next line's 1st slots
+        movem.l d0-d7,(a0)              | 8+64: written in the border
+        movem.l (a6)+,d0-d7             | 12+64: next line's 2nd slots
+        lea     (S1_WORDS-32)*2(a6),a6  | 8: slots 3..5 are not shown
+        .endm
+        .equ M1_FILL, LINE_CYCLES - M1_HEAD_CYCLES - M1_TAIL_CYCLES
+        .equ M1_FIRST_WRITE_2, 4
+        .equ M1_FIRST_WRITE_1, M1_HEAD_CYCLES+M1_BORDER_WAIT+76+4-LINE_CYCLES
+        .irp r, 0,1,2,3,4,5,6,7,8,9,10,11,12,13,14,15
+        EXPECT_COLUMN S1_R\r\()_2, S1_R0_2 + 4 * \r
+        .endr
+        .if S1_R0_2 + M1_FIRST_WRITE_1 + LINE_CYCLES - M1_FIRST_WRITE_2 <= 320
+        .error "mode 1: first slots written while the line is shown"
+        .endif
+
+| The schedule columns must be the ones these instruction sequences give.
         .irp r, 2,3,4,5,6,7,8,9,10,11,12,13,14,15
         EXPECT_COLUMN S0_R\r\()_2, S0_R2_2 + 4 * (\r - 2)
         EXPECT_COLUMN S0_R\r\()_3, S0_R2_2 + M0_FIRST_WRITE_3 - M0_FIRST_WRITE_2 + 4 * (\r - 2)
@@ -190,7 +230,13 @@
 | line cycle at which a write must start to show from column 1, the
 | picture's first pixel).
         .equ M0_START, COLUMN_CYCLE + S0_R2_2 - 1 - M0_FIRST_WRITE_2
-        .equ M2_START, COLUMN_CYCLE + S2_R0_2 - 1 - M2_FIRST_WRITE_2
+| Modes 1 and 2 start at their smallest shift; the entry stretches by the
+| file's shift beyond it.
+        .equ M2_START, COLUMN_CYCLE + S2_R0_2 - 1 - M2_FIRST_WRITE_2 + M2_SHIFT_BASE
+        .equ M1_START, COLUMN_CYCLE + S1_R0_2 - 1 - M1_FIRST_WRITE_2 + M1_SHIFT_BASE
+        .equ M0_SHIFT_BASE, 0
+        .equ M1_SHIFT_BASE, -2
+        .equ M2_SHIFT_BASE, -4
 
 | One frame: 200 lines, then the housekeeping and the wait through the
 | borders, ending with the first line's loads so that the frame loop is
@@ -204,10 +250,12 @@ frame_\mode:
         .endr
         M\mode\()_HEAD
 idle_\mode:
-        HOUSEKEEPING
+        HOUSEKEEPING leave_\mode
         DELAY IDLE_\mode - HOUSEKEEPING_CYCLES - M\mode\()_TAIL_CYCLES - BRA_CYCLES
         M\mode\()_TAIL
         bra.w   frame_\mode
+leave_\mode:
+        bra.w   leave_on_key
         .endm
         .equ BRA_CYCLES, 12
         .ifndef MFP_READ_CYCLES
@@ -215,6 +263,7 @@ idle_\mode:
         .endif
         .equ IDLE_0, (FRAME_LINES - LINES + 1) * LINE_CYCLES - M0_HEAD_CYCLES
         .equ IDLE_2, (FRAME_LINES - LINES + 1) * LINE_CYCLES - M2_HEAD_CYCLES
+        .equ IDLE_1, (FRAME_LINES - LINES + 1) * LINE_CYCLES - M1_HEAD_CYCLES
 
 | Beam calibration, measured in Hatari (see tools/st-calibrate.sh):
 | COLUMN_CYCLE is the line cycle at which a palette write must start to show
@@ -242,6 +291,13 @@ display_start:
         lea     words_per_record(pc),a4
         move.w  d1,d0
         add.w   d0,d0
+        lea     shift_base(pc),a3       | shift count: (shift - base) / 2,
+        sub.w   0(a3,d0.w),d5           | 0 in mode 0
+        asr.w   #1,d5
+        tst.w   d1
+        bne.s   1f
+        moveq   #0,d5
+1:      move.w  d5,V_SHIFT_COUNT(a5)
         move.w  0(a4,d0.w),d5           | d5 = words per record
 
         lea     SCREEN_A(a5),a4         | bitmap -> screen A
@@ -317,10 +373,14 @@ display_start:
         dbra    d0,1b
         cmp.w   #2,d1
         beq     enter_2
+        cmp.w   #1,d1
+        beq     enter_1
         bra     enter_0
 
 words_per_record:
         .word   S0_WORDS, S1_WORDS, S2_WORDS
+shift_base:
+        .word   M0_SHIFT_BASE, M1_SHIFT_BASE, M2_SHIFT_BASE
 
 leave_on_key:
         move.l  usp,a5
@@ -334,7 +394,9 @@ leave_on_key:
 enter_\mode:
         M\mode\()_POINTERS
         BEAM_LOCK
-        DELAY FRAME_CYCLES + M\mode\()_START - LOCK_EXIT - BRA_CYCLES - IDLE_\mode
+        move.w  V_SHIFT_COUNT(a5),d0    | 12
+        lsl.l   d0,d1                   | 8 + 2 * count: the shift
+        DELAY FRAME_CYCLES + M\mode\()_START - LOCK_EXIT - 20 - BRA_CYCLES - IDLE_\mode
         bra.w   idle_\mode
         .endm
 
@@ -350,3 +412,8 @@ enter_\mode:
         FRAME 0
         ENTER 2
         FRAME 2
+        .macro M1_POINTERS
+        lea     PALETTE.w,a0
+        .endm
+        ENTER 1
+        FRAME 1

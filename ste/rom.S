@@ -32,8 +32,10 @@ param_size:
 param_bitmap2_offset:
         .long   0                       | 0x48 offset of the second bitmap
         .long   0x40000                 | 0x4c image size
+param_shift:
+        .word   0                       | 0x50 column shift (shiftpixels - 5)
 
-        .org    0x50
+        .org    0x60
 reset:
         move.w  #0x2700,sr
         move.b  #0x05,0xffff8001.w      | memory: two banks of 512 KB
@@ -57,6 +59,7 @@ reset:
         move.w  param_mode(pc),d1
         move.w  param_block(pc),d2
         move.w  param_sets(pc),d3
+        move.w  param_shift(pc),d5
         moveq   #0,d4                   | no keyboard in an emulator run
         jmp     0x30000 + (display_start - routine)
 halt:   bra.s   halt

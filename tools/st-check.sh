@@ -3,8 +3,8 @@
 # against a rendering of the file, pixel for pixel.
 #
 #   tools/st-check.sh PICTURE.bVK --mode=N [--blockoflines=N] [--pixpal=N]
-#                     [--second-bitmap=FILE] [--reference=IMAGE] [--reference2=IMAGE]
-#                     [--build=DIR] [--keep=DIR]
+#                     [--shiftpixels=N] [--second-bitmap=FILE] [--reference=IMAGE]
+#                     [--reference2=IMAGE] [--columns=A-B] [--build=DIR] [--keep=DIR]
 #
 # Builds a ROM image with the picture in it, runs Hatari headless for a few
 # frames, takes the last frame(s), and compares them with the reference
@@ -12,7 +12,8 @@
 # brenvik-view) through the emulator's measured colour table
 # (ste/hatari-colours.csv). Two-palette files (--pixpal=2 or 3) alternate
 # every frame: the last two frames are compared with --reference and
-# --reference2 (in either order). --keep=DIR keeps the ROM, the recording and
+# --reference2 (in either order). --columns=A-B compares only those columns
+# (1-based), for the modes the hardware cannot follow to the end of a line. --keep=DIR keeps the ROM, the recording and
 # the frames. Exit status 0 when every pixel is equal, 1 otherwise, 2 on
 # usage errors.
 set -euo pipefail
@@ -29,21 +30,25 @@ picture=
 mode=
 block=1
 pixpal=1
+shift=5
 second=
 reference=
 reference2=
 build=$root/build
 keep=
+columns=()
 for arg in "$@"; do
     case "$arg" in
         --mode=*) mode=${arg#*=} ;;
         --blockoflines=*) block=${arg#*=} ;;
         --pixpal=*) pixpal=${arg#*=} ;;
+        --shiftpixels=*) shift=${arg#*=} ;;
         --second-bitmap=*) second=${arg#*=} ;;
         --reference=*) reference=${arg#*=} ;;
         --reference2=*) reference2=${arg#*=} ;;
         --build=*) build=${arg#*=} ;;
         --keep=*) keep=${arg#*=} ;;
+        --columns=*) columns=("$arg") ;;
         -*) usage ;;
         *) [ -z "$picture" ] || usage; picture=$arg ;;
     esac
@@ -70,10 +75,10 @@ fi
 if [ -z "$reference" ]; then
     [ -x "$viewer" ] || { echo "st-check: no --reference and no $viewer" >&2; exit 1; }
     if [ "$pixpal" = 1 ]; then
-        "$viewer" "$picture" --mode="$mode" --blockoflines="$block" -o "$work/reference.png"
+        "$viewer" "$picture" --mode="$mode" --blockoflines="$block" --shiftpixels="$shift" -o "$work/reference.png"
         reference=$work/reference.png
     else
-        "$viewer" "$picture" --mode="$mode" --blockoflines="$block" --pixpal="$pixpal" \
+        "$viewer" "$picture" --mode="$mode" --blockoflines="$block" --shiftpixels="$shift" --pixpal="$pixpal" \
             --each="$work/reference%d.png" -o "$work/average.png"
         reference=$work/reference1.png
         reference2=$work/reference2.png
@@ -84,27 +89,28 @@ if [ "$pixpal" != 1 ] && [ -z "$reference2" ]; then
     exit 2
 fi
 
-embed=("$host" embed "$template" "$picture" --mode="$mode" --blockoflines="$block" --pixpal="$pixpal")
+embed=("$host" embed "$template" "$picture" --mode="$mode" --blockoflines="$block" --pixpal="$pixpal"
+       --shiftpixels="$shift")
 [ -z "$second" ] || embed+=(--second-bitmap="$second")
 "${embed[@]}" -o "$work/picture.img"
 st_run_rom "$work/picture.img" 20 "$work/picture.avi"
 st_ppm "$reference" "$work/reference1.ppm"
 st_frame "$work/picture.avi" -1 "$work/frame1.ppm"
 if [ "$pixpal" = 1 ]; then
-    "$host" compare "$work/reference1.ppm" "$work/frame1.ppm" --colours="$colours"
+    "$host" compare "$work/reference1.ppm" "$work/frame1.ppm" --colours="$colours" "${columns[@]}"
     exit
 fi
 st_ppm "$reference2" "$work/reference2.ppm"
 st_frame "$work/picture.avi" -2 "$work/frame2.ppm"
 # The frame order depends on the phase the display locked in; one of the two
 # pairings must match completely.
-if "$host" compare "$work/reference1.ppm" "$work/frame1.ppm" --colours="$colours" >"$work/a1" &&
-   "$host" compare "$work/reference2.ppm" "$work/frame2.ppm" --colours="$colours" >"$work/a2"; then
+if "$host" compare "$work/reference1.ppm" "$work/frame1.ppm" --colours="$colours" "${columns[@]}" >"$work/a1" &&
+   "$host" compare "$work/reference2.ppm" "$work/frame2.ppm" --colours="$colours" "${columns[@]}" >"$work/a2"; then
     cat "$work/a1" "$work/a2"
     exit 0
 fi
-if "$host" compare "$work/reference1.ppm" "$work/frame2.ppm" --colours="$colours" >"$work/b1" &&
-   "$host" compare "$work/reference2.ppm" "$work/frame1.ppm" --colours="$colours" >"$work/b2"; then
+if "$host" compare "$work/reference1.ppm" "$work/frame2.ppm" --colours="$colours" "${columns[@]}" >"$work/b1" &&
+   "$host" compare "$work/reference2.ppm" "$work/frame1.ppm" --colours="$colours" "${columns[@]}" >"$work/b2"; then
     cat "$work/b1" "$work/b2"
     exit 0
 fi

@@ -1,9 +1,10 @@
 // ste-host: the host side of the STE display program.
 //   ste-host embed TEMPLATE.img PICTURE.bVK --mode=N [--blockoflines=N] [--pixpal=N]
-//                  [--second-bitmap=FILE] -o ROM.img
+//                  [--shiftpixels=N] [--second-bitmap=FILE] -o ROM.img
 //   ste-host chart -o CHART.bVK
 //   ste-host measure FRAME1.ppm FRAME2.ppm -o COLOURS.csv
 //   ste-host compare REFERENCE.ppm CAPTURE.ppm --colours=COLOURS.csv [--scale=N]
+//                    [--columns=A-B]
 // Exit status 0 on success (compare: every pixel equal), 1 when compare finds
 // differences or anything fails.
 #include <cstdio>
@@ -21,10 +22,11 @@ namespace {
 int usage() {
     std::fputs(
         "usage: ste-host embed TEMPLATE.img PICTURE.bVK --mode=N [--blockoflines=N] [--pixpal=N]\n"
-        "                      [--second-bitmap=FILE] -o ROM.img\n"
+        "                      [--shiftpixels=N] [--second-bitmap=FILE] -o ROM.img\n"
         "       ste-host chart -o CHART.bVK\n"
         "       ste-host measure FRAME1.ppm FRAME2.ppm -o COLOURS.csv\n"
-        "       ste-host compare REFERENCE.ppm CAPTURE.ppm --colours=COLOURS.csv [--scale=N]\n",
+        "       ste-host compare REFERENCE.ppm CAPTURE.ppm --colours=COLOURS.csv [--scale=N]\n"
+        "                        [--columns=A-B]\n",
         stderr);
     return 1;
 }
@@ -82,6 +84,7 @@ int embed(const std::vector<std::string>& args) {
     std::string second;
     ste::PictureFormat format;
     int pixpal = 1;
+    int shiftpixels = 5;
     bool have_mode = false;
     bool bad = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -95,6 +98,8 @@ int embed(const std::vector<std::string>& args) {
             format.block_lines = *v;
         } else if (auto v = option_value(a, "pixpal", bad)) {
             pixpal = *v;
+        } else if (auto v = option_value(a, "shiftpixels", bad)) {
+            shiftpixels = *v;
         } else if (a.rfind("--second-bitmap=", 0) == 0) {
             second = a.substr(16);
         } else if (!a.empty() && a[0] != '-') {
@@ -103,9 +108,12 @@ int embed(const std::vector<std::string>& args) {
             bad = true;
         }
     }
-    if (bad || files.size() != 2 || output.empty() || !have_mode || pixpal < 1 || pixpal > 3)
+    if (bad || files.size() != 2 || output.empty() || !have_mode || pixpal < 1 || pixpal > 3 ||
+        shiftpixels > 9) {
         return usage();
+    }
     format.palette_sets = pixpal == 1 ? 1 : 2;
+    format.shift = shiftpixels - 5;
     std::vector<std::uint8_t> rom;
     std::vector<std::uint8_t> picture;
     std::vector<std::uint8_t> bitmap2;
@@ -146,10 +154,27 @@ int compare(const std::vector<std::string>& args) {
     std::vector<std::string> files;
     std::string colours;
     int scale = 2;
+    int first_column = 1;
+    int last_column = 0;
     bool bad = false;
     for (const std::string& a : args) {
         if (a.rfind("--colours=", 0) == 0) {
             colours = a.substr(10);
+        } else if (a.rfind("--columns=", 0) == 0) {
+            const std::string range = a.substr(10);
+            const std::size_t dash = range.find('-');
+            const std::string first = range.substr(0, dash);
+            const std::string last = dash == std::string::npos ? "" : range.substr(dash + 1);
+            auto digits = [](const std::string& t) {
+                return !t.empty() && t.size() <= 3 &&
+                       t.find_first_not_of("0123456789") == std::string::npos;
+            };
+            if (!digits(first) || !digits(last)) {
+                bad = true;
+            } else {
+                first_column = std::stoi(first);
+                last_column = std::stoi(last);
+            }
         } else if (auto v = option_value(a, "scale", bad)) {
             scale = *v;
         } else if (!a.empty() && a[0] != '-') {
@@ -173,7 +198,10 @@ int compare(const std::vector<std::string>& args) {
         return 1;
     }
     ste::Comparison result;
-    if (!ste::compare_frame(reference, capture, scale, table, result, error)) {
+    if (last_column == 0 && first_column != 1) bad = true;
+    if (bad) return usage();
+    if (!ste::compare_frame(reference, capture, scale, table, result, error, first_column,
+                            last_column)) {
         std::fprintf(stderr, "ste-host: %s, %s: %s\n", files[0].c_str(), files[1].c_str(),
                      error.c_str());
         return 1;

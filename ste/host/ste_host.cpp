@@ -20,6 +20,7 @@ constexpr std::size_t kPayloadOffset = 0x40;
 constexpr std::size_t kSizeOffset = 0x44;
 constexpr std::size_t kBitmap2Offset = 0x48;
 constexpr std::size_t kImageSizeOffset = 0x4c;
+constexpr std::size_t kShiftOffset = 0x50;
 
 constexpr int kChartLines = 128;
 constexpr int kChartCellWidth = 20;
@@ -82,6 +83,20 @@ int words_per_record(int mode) {
     }
 }
 
+bool shift_supported(int mode, int shift) {
+    if (shift < -5 || shift > 4) return false;
+    switch (mode) {
+        case 0:
+            return true;
+        case 1:
+            return (shift + 2) % 4 == 0;
+        case 2:
+            return shift % 4 == 0;
+        default:
+            return false;
+    }
+}
+
 std::size_t picture_file_size(const PictureFormat& format) {
     const int words = words_per_record(format.mode);
     if (words == 0 || format.block_lines < 1 || format.block_lines > 6) return 0;
@@ -113,6 +128,11 @@ std::string embed_picture(std::vector<std::uint8_t>& rom, const std::vector<std:
         return "ROM image template has the wrong size";
     const std::size_t expected = picture_file_size(format);
     if (expected == 0) return "unsupported mode, block height or palette sets";
+    if (!shift_supported(format.mode, format.shift)) {
+        return "mode " + std::to_string(format.mode) +
+               " cannot be shown with shiftpixels=" + std::to_string(format.shift + 5) +
+               " (palette writes land on every 4th column)";
+    }
     if (picture.size() != expected) {
         return "picture file has " + std::to_string(picture.size()) + " bytes, the format needs " +
                std::to_string(expected);
@@ -137,6 +157,8 @@ std::string embed_picture(std::vector<std::uint8_t>& rom, const std::vector<std:
     write_word(rom, kBlockOffset, static_cast<std::uint32_t>(format.block_lines));
     write_word(rom, kSetsOffset, static_cast<std::uint32_t>(format.palette_sets));
     write_word(rom, kBitmap2FlagOffset, second_bitmap != nullptr ? 1 : 0);
+    write_word(rom, kShiftOffset,
+               static_cast<std::uint32_t>(format.mode == 0 ? 0 : format.shift) & 0xffff);
     write_long(rom, kSizeOffset, static_cast<std::uint32_t>(picture.size()));
     write_long(rom, kBitmap2Offset,
                second_bitmap != nullptr ? static_cast<std::uint32_t>(bitmap2_at) : 0);
@@ -344,7 +366,8 @@ bool measure_colour_chart(const Image& first, const Image& second, ColourTable& 
 }
 
 bool compare_frame(const Image& reference, const Image& capture, int scale,
-                   const ColourTable& table, Comparison& result, std::string& error) {
+                   const ColourTable& table, Comparison& result, std::string& error,
+                   int first_column, int last_column) {
     if (scale < 1 || capture.width != reference.width * scale ||
         capture.height != reference.height * scale) {
         error = "captured frame is " + std::to_string(capture.width) + " x " +
@@ -353,10 +376,16 @@ bool compare_frame(const Image& reference, const Image& capture, int scale,
                 std::to_string(reference.height * scale);
         return false;
     }
+    if (last_column == 0) last_column = reference.width;
+    if (first_column < 1 || last_column > reference.width || first_column > last_column) {
+        error = "columns " + std::to_string(first_column) + ".." + std::to_string(last_column) +
+                " are outside the picture";
+        return false;
+    }
     result = Comparison{};
     result.differing_per_column.assign(static_cast<std::size_t>(reference.width), 0);
     for (int y = 0; y < reference.height; ++y) {
-        for (int x = 0; x < reference.width; ++x) {
+        for (int x = first_column - 1; x < last_column; ++x) {
             const int colour = colour_at(reference, x, y);
             if (colour < 0) {
                 error = "reference pixel " + std::to_string(x + 1) + "," + std::to_string(y + 1) +

@@ -21,7 +21,13 @@ struct PictureFormat {
     int mode = 0;          // 0, 1 or 2
     int block_lines = 1;   // lines per palette record of the first set, 1..6
     int palette_sets = 1;  // 2 for the two-palette files
+    int shift = 0;         // column shift of the schedule (shiftpixels - 5), -5..4
 };
+
+// Whether the display routine can follow the mode's schedule with that
+// shift: palette writes land on every 4th column only, so mode 2 takes the
+// shifts -4, 0 and 4 and mode 1 the shifts -2 and 2 (mode 0 has no shift).
+bool shift_supported(int mode, int shift);
 
 // Palette words per record of a screen mode (0..2), 0 for any other mode.
 int words_per_record(int mode);
@@ -87,8 +93,11 @@ struct Comparison {
     std::vector<long> differing_per_column;  // reference columns 0..width-1
     std::string first_difference;            // description of the first one
 };
+// Only columns first_column..last_column (1-based, inclusive) are compared
+// when last_column is not 0.
 bool compare_frame(const Image& reference, const Image& capture, int scale,
-                   const ColourTable& table, Comparison& result, std::string& error);
+                   const ColourTable& table, Comparison& result, std::string& error,
+                   int first_column = 1, int last_column = 0);
 
 // Columns with differences as ranges, 1-based like the screen schedules:
 // "58-61 (800) 102 (200)".
