@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(cmake ninja-build g++ clang clang-format libclang-rt-14-dev
           libgtest-dev googletest libbenchmark-dev
           qt6-base-dev fonts-dejavu-core
-          hatari binutils-m68k-linux-gnu ffmpeg)
+          libpng-dev ffmpeg hatari binutils-m68k-linux-gnu)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
