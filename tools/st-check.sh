@@ -75,13 +75,15 @@ fi
 if [ -z "$reference" ]; then
     [ -x "$viewer" ] || { echo "st-check: no --reference and no $viewer" >&2; exit 1; }
     if [ "$pixpal" = 1 ]; then
-        "$viewer" "$picture" --mode="$mode" --blockoflines="$block" --shiftpixels="$shift" -o "$work/reference.png"
+        "$viewer" "$picture" --mode="$mode" --blockoflines="$block" --shiftpixels="$shift" \
+            --pixpal=1 -o "$work/reference.png"
         reference=$work/reference.png
     else
-        "$viewer" "$picture" --mode="$mode" --blockoflines="$block" --shiftpixels="$shift" --pixpal="$pixpal" \
-            --each="$work/reference%d.png" -o "$work/average.png"
-        reference=$work/reference1.png
-        reference2=$work/reference2.png
+        # --each writes the two alternating pictures as NAME_1.png, NAME_2.png.
+        "$viewer" "$picture" --mode="$mode" --blockoflines="$block" --shiftpixels="$shift" \
+            --pixpal="$pixpal" --each -o "$work/reference.png"
+        reference=$work/reference_1.png
+        reference2=$work/reference_2.png
     fi
 fi
 if [ "$pixpal" != 1 ] && [ -z "$reference2" ]; then
