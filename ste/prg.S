@@ -1,7 +1,9 @@
 | TOS program that shows a picture file on an STE:
-|   SHOWBVK.PRG FILE.BVK [MODE [LINES [SETS]]]
-| MODE 0 (default) or 2 is the screen mode, LINES (1..6, default 1) the
-| lines per palette block, SETS 2 for the two-palette files (default 1).
+|   SHOWBVK.PRG FILE.BVK [MODE [LINES [SETS [SHIFT]]]]
+| MODE 0 (default), 1 or 2 is the screen mode, LINES (1..6, default 1) the
+| lines per palette block, SETS 2 for the two-palette files (default 1),
+| SHIFT the encoder's shiftpixels (0..9, default 5; mode 2 takes 1, 5 or 9,
+| mode 1 3 or 7).
 | Any key (or a mouse move) ends it and restores the screen. The code is
 | position independent, so the relocation table is empty.
         .text
@@ -46,6 +48,7 @@ text_start:
 4:      moveq   #0,d5                   | mode
         moveq   #1,d6                   | lines per block
         moveq   #1,d7                   | palette sets
+        moveq   #5,d2                   | shiftpixels
         bsr     next_digit
         bmi.s   5f
         move.w  d0,d5
@@ -55,10 +58,23 @@ text_start:
         bsr     next_digit
         bmi.s   5f
         move.w  d0,d7
-5:      cmp.w   #1,d5                   | modes 0 and 2 only
-        beq     usage
-        cmp.w   #2,d5
+        bsr     next_digit
+        bmi.s   5f
+        move.w  d0,d2
+5:      cmp.w   #2,d5
         bhi     usage
+        subq.w  #5,d2                   | column shift, -5..4
+        tst.w   d5                      | writes land on every 4th column:
+        beq.s   8f                      | mode 1 takes -2 and 2, mode 2 -4, 0
+        move.w  d2,d0                   | and 4, mode 0 ignores the shift
+        cmp.w   #1,d5
+        bne.s   9f
+        addq.w  #2,d0
+9:      and.w   #3,d0
+        bne     usage
+        bra.s   10f
+8:      moveq   #0,d2
+10:     move.w  d2,-(sp)                | kept for display_start
         tst.w   d6
         beq     usage
         cmp.w   #6,d6
@@ -146,6 +162,7 @@ text_start:
         move.w  d6,d2
         move.w  d7,d3
         moveq   #0x10,d4                | leave on a key press
+        move.w  (sp),d5                 | column shift
         bra     display_start
 
 finished:
@@ -222,7 +239,7 @@ fail:   move.l  a0,-(sp)                | Cconws
 words_table:
         .word   108, 160, 96
 usage_text:
-        .asciz  "usage: SHOWBVK FILE.BVK [MODE 0|2 [LINES 1..6 [SETS 1|2]]]\r\n"
+        .asciz  "usage: SHOWBVK FILE.BVK [MODE 0..2 [LINES 1..6 [SETS 1|2 [SHIFT 0..9]]]]\r\n"
 read_text:
         .asciz  "SHOWBVK: cannot read the picture file\r\n"
 size_text:

@@ -4,7 +4,8 @@
 #
 #   tools/st-check.sh PICTURE.bVK --mode=N [--blockoflines=N] [--pixpal=N]
 #                     [--shiftpixels=N] [--second-bitmap=FILE] [--reference=IMAGE]
-#                     [--reference2=IMAGE] [--columns=A-B] [--build=DIR] [--keep=DIR]
+#                     [--reference2=IMAGE] [--columns=A-B] [--through-prg]
+#                     [--build=DIR] [--keep=DIR]
 #
 # Builds a ROM image with the picture in it, runs Hatari headless for a few
 # frames, takes the last frame(s), and compares them with the reference
@@ -13,7 +14,9 @@
 # (ste/hatari-colours.csv). Two-palette files (--pixpal=2 or 3) alternate
 # every frame: the last two frames are compared with --reference and
 # --reference2 (in either order). --columns=A-B compares only those columns
-# (1-based), for the modes the hardware cannot follow to the end of a line. --keep=DIR keeps the ROM, the recording and
+# (1-based), for the modes the hardware cannot follow to the end of a line.
+# --through-prg runs SHOWBVK.PRG (in a ROM that stands in for GEMDOS) in
+# place of the ROM's own copy of the display routine. --keep=DIR keeps the ROM, the recording and
 # the frames. Exit status 0 when every pixel is equal, 1 otherwise, 2 on
 # usage errors.
 set -euo pipefail
@@ -22,7 +25,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/tools/st-hatari.sh"
 
 usage() {
-    sed -n '5,8p' "$0" | sed 's/^# \{0,1\}//' >&2
+    sed -n '5,9p' "$0" | sed 's/^# \{0,1\}//' >&2
     exit 2
 }
 
@@ -37,6 +40,8 @@ reference2=
 build=$root/build
 keep=
 columns=()
+rom_name=bvk-rom.img
+vbls=20
 for arg in "$@"; do
     case "$arg" in
         --mode=*) mode=${arg#*=} ;;
@@ -49,6 +54,7 @@ for arg in "$@"; do
         --build=*) build=${arg#*=} ;;
         --keep=*) keep=${arg#*=} ;;
         --columns=*) columns=("$arg") ;;
+        --through-prg) rom_name=bvk-prg-rom.img; vbls=40 ;;
         -*) usage ;;
         *) [ -z "$picture" ] || usage; picture=$arg ;;
     esac
@@ -58,7 +64,7 @@ for tool in hatari ffmpeg ffprobe; do
     command -v "$tool" >/dev/null || { echo "st-check: $tool is not installed" >&2; exit 1; }
 done
 host=$build/bin/ste-host
-template=$build/bin/ste/bvk-rom.img
+template=$build/bin/ste/$rom_name
 viewer=$build/bin/brenvik-view
 colours=$root/ste/hatari-colours.csv
 [ -x "$host" ] && [ -f "$template" ] || { echo "st-check: build ste-host and the ROM template in $build first" >&2; exit 1; }
@@ -95,7 +101,7 @@ embed=("$host" embed "$template" "$picture" --mode="$mode" --blockoflines="$bloc
        --shiftpixels="$shift")
 [ -z "$second" ] || embed+=(--second-bitmap="$second")
 "${embed[@]}" -o "$work/picture.img"
-st_run_rom "$work/picture.img" 20 "$work/picture.avi"
+st_run_rom "$work/picture.img" "$vbls" "$work/picture.avi"
 st_ppm "$reference" "$work/reference1.ppm"
 st_frame "$work/picture.avi" -1 "$work/frame1.ppm"
 if [ "$pixpal" = 1 ]; then

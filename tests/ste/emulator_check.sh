@@ -59,4 +59,7 @@ check "mode 2, shifted 4 columns" --mode=2 --shiftpixels=9 -- --columns=5-320
 # cannot carry (see ste/display.S); its first two slots are exact, and they
 # are all a pixel can show before column 104 + shift.
 check "mode 1, first two slots"   --mode=1 --shiftpixels=3 -- --columns=1-101
+# The TOS program, loaded and served by a stand-in for GEMDOS.
+check "SHOWBVK.PRG, mode 0, two-line blocks" --mode=0 --blockoflines=2 -- --through-prg
+check "SHOWBVK.PRG, mode 2, two palettes"    --mode=2 --pixpal=2 --blockoflines=5 -- --through-prg
 exit $failed
