@@ -32,8 +32,8 @@
 | Work area layout.
         .equ V_PAL0, 0          | palette records of the next frame
         .equ V_PAL1, 4          | palette records of the frame after
-        .equ V_SCR0, 8          | screen of the next frame
-        .equ V_SCR1, 12         | screen of the frame after
+        .equ V_SCR0, 8          | screen of the next frame (address >> 8)
+        .equ V_SCR1, 12         | screen of the frame after (address >> 8)
         .equ V_SP, 16           | stack pointer at entry
         .equ V_EXIT, 20         | where to go on a key press
         .equ V_KEYMASK, 24      | GPIP bits that mean "leave"
