@@ -6,7 +6,8 @@ packages=(cmake ninja-build g++ clang clang-format libclang-rt-14-dev
           libgtest-dev googletest libbenchmark-dev
           qt6-base-dev fonts-dejavu-core
           libpng-dev ffmpeg python3 imagemagick chromium
-          parallel rsync openssh-server openssh-client)
+          parallel rsync openssh-server openssh-client
+          hatari binutils-m68k-linux-gnu)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
