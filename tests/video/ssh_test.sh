@@ -89,27 +89,37 @@ home=$("${ssh_command[@]}" -p "$port" "$user@127.0.0.1" 'printf %s "$HOME"')
 # Every frame makes several ssh connections: a short clip keeps the test quick.
 must "make the clip" make_clip clip.mkv 0.48
 frames=12
-remote_folders_before=$(find "$home" -maxdepth 1 -name '.brenvik-video-*' | sort)
+# Runs brenvik-video with the arguments; its process id names its remote work
+# folders, so what it leaves behind is told apart from other runs' folders.
+run_video() {
+  "$BIN/brenvik-video" "$@" >"$SCRATCH/summary.txt" &
+  run_pid=$!
+  wait "$run_pid"
+  local status=$?
+  summary=$(cat "$SCRATCH/summary.txt")
+  return $status
+}
+left_on_far_side() {
+  find "$home" -maxdepth 1 -name ".brenvik-video-*-$run_pid-*"
+}
 local_summary=$("$BIN/brenvik-video" clip.mkv local.ZRP --quality=0) ||
   must "local run succeeds" false
 
 # The encoder sent along for the run (the default).
-summary=$("$BIN/brenvik-video" clip.mkv remote.ZRP --quality=0 --sshlogin="$login" --workdir=work --keep) ||
+run_video clip.mkv remote.ZRP --quality=0 --sshlogin="$login" --workdir=work --keep ||
   must "run through ssh succeeds" false
 check "every frame encoded over ssh" equal "$(field encoded "$summary")" $frames
 check "same container as the local run" cmp -s local.ZRP remote.ZRP
 check "both picture twins came back" equal "$(find work -name '*.bVK' | wc -l)" $((2 * frames))
 check "no encoder copy left here" test ! -e work/brenvik
-check "nothing left on the far side" \
-  equal "$(find "$home" -maxdepth 1 -name '.brenvik-video-*' | sort)" "$remote_folders_before"
+check "nothing left on the far side" equal "$(left_on_far_side)" ""
 
 # The encoder already on the far machine, by its absolute path there; the frames
 # go over ssh as before.
-summary=$("$BIN/brenvik-video" clip.mkv installed.ZRP --quality=0 --sshlogin="$login" \
-  --remote-encoder="$BIN/brenvik") || must "run with the installed encoder succeeds" false
+run_video clip.mkv installed.ZRP --quality=0 --sshlogin="$login" \
+  --remote-encoder="$BIN/brenvik" || must "run with the installed encoder succeeds" false
 check "same container with the installed encoder" cmp -s local.ZRP installed.ZRP
-check "nothing left on the far side either" \
-  equal "$(find "$home" -maxdepth 1 -name '.brenvik-video-*' | sort)" "$remote_folders_before"
+check "nothing left on the far side either" equal "$(left_on_far_side)" ""
 
 # This machine and the far one together: ":" runs jobs here.
 summary=$("$BIN/brenvik-video" clip.mkv both.ZRP --quality=0 --sshlogin="$login" --sshlogin=:) ||
