@@ -139,6 +139,10 @@ long long end_offset(int fd) {
     return ::_lseeki64(fd, 0, SEEK_END);
 }
 
+long long read_some(int fd, void* data, std::size_t size) {
+    return ::_read(fd, data, chunk(size));
+}
+
 long long read_some_at(int fd, void* data, std::size_t size, std::uint64_t offset) {
     const long long position = ::_lseeki64(fd, 0, SEEK_CUR);
     if (position < 0 || ::_lseeki64(fd, static_cast<long long>(offset), SEEK_SET) < 0) return -1;
@@ -242,6 +246,10 @@ bool is_directory(int fd) {
 
 long long end_offset(int fd) {
     return ::lseek(fd, 0, SEEK_END);
+}
+
+long long read_some(int fd, void* data, std::size_t size) {
+    return ::read(fd, data, size);
 }
 
 long long read_some_at(int fd, void* data, std::size_t size, std::uint64_t offset) {

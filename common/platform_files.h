@@ -43,6 +43,7 @@ bool is_directory(int fd);
 long long end_offset(int fd);
 // One read or write call; the count done, or -1 with errno. The _at forms
 // leave the descriptor's own position where it was.
+long long read_some(int fd, void* data, std::size_t size);
 long long read_some_at(int fd, void* data, std::size_t size, std::uint64_t offset);
 long long write_some(int fd, const void* data, std::size_t size);
 long long write_some_at(int fd, const void* data, std::size_t size, std::uint64_t offset);

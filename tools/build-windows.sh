@@ -23,6 +23,10 @@ bash tools/setup-debian.sh --windows
 # package, fetched with a private source list so the system's apt
 # configuration stays as it is, and installed into a prefix of the build.
 deps=$root/$dir/deps
+# zlib from Debian's MinGW package, linked in (not zlib1.dll).
+mingw=/usr/x86_64-w64-mingw32
+zlib=(-DZLIB_LIBRARY="$mingw/lib/libz.a" -DZLIB_LIBRARY_RELEASE="$mingw/lib/libz.a"
+      -DZLIB_INCLUDE_DIR="$mingw/include")
 build_libpng() {
   [ -f "$deps/lib/libpng.a" ] && return 0
   local work=$root/$dir/libpng-source
@@ -49,7 +53,7 @@ build_libpng() {
   source=$(find "$work" -maxdepth 1 -type d -name 'libpng1.6-*' | head -n 1)
   cmake -S "$source" -B "$work/build" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$deps" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$deps" "${zlib[@]}" \
     -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DSKIP_INSTALL_PROGRAMS=ON \
     -DSKIP_INSTALL_FILES=ON >/dev/null
   cmake --build "$work/build"
@@ -64,13 +68,13 @@ if [ -x build/bin/brenvik ] && [ -x build/bin/zorpamux-cli ]; then
   linux_bin=(-DLINUX_BIN_DIR="$root/build/bin")
 fi
 cmake -S . -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-  -DBUILD_DIALOG=OFF -DCMAKE_FIND_ROOT_PATH="$deps" -DCMAKE_PREFIX_PATH="$deps" \
+  -DBUILD_DIALOG=OFF -DCMAKE_FIND_ROOT_PATH="$deps" -DCMAKE_PREFIX_PATH="$deps" "${zlib[@]}" \
   "${linux_bin[@]}" "${flags[@]}"
 cmake --build "$dir"
 
 if [ "$run_tests" = 1 ]; then
   # A Wine prefix of its own, no display needed for console programs.
-  export WINEDEBUG=-all
+  export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
   if [ -z "${WINEPREFIX:-}" ]; then
     WINEPREFIX=$(mktemp -d /tmp/brenvik-wine-XXXXXX)
     export WINEPREFIX

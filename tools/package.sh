@@ -24,7 +24,7 @@ rm -f build-windows/packages/*.zip
 (cd build-windows && cpack -G ZIP)
 zip=$(ls build-windows/packages/*.zip)
 cp "$zip" dist/
-export WINEDEBUG=-all
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 if [ -z "${WINEPREFIX:-}" ]; then
   WINEPREFIX=$(mktemp -d /tmp/brenvik-wine-XXXXXX)
   export WINEPREFIX

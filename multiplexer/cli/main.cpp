@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "atomic_output_file.h"
+#include "container_reader.h"
 #include "container_writer.h"
 #include "platform_files.h"
 
@@ -33,8 +35,16 @@ void print_usage(std::FILE* out) {
                  "  -o, --output=FILE    container to write (.ZRP)\n"
                  "  -h, --help           show this help and exit\n"
                  "\n"
-                 "Exit status: 0 when the container is complete, 1 on any failure.\n",
-                 kProgram);
+                 "Exit status: 0 when the container is complete, 1 on any failure.\n"
+                 "\n"
+                 "Reading a container:\n"
+                 "  %s list CONTAINER           frame count, size and each frame's offset\n"
+                 "  %s extract-frame CONTAINER I -o OUT.bVK\n"
+                 "                              frame I (from 0) as a 51200-byte picture file\n"
+                 "  %s extract-sound CONTAINER -o OUT.wav\n"
+                 "                              the sound as an 8-bit 50066 Hz WAV\n"
+                 "  %s check CONTAINER          \"ok frames=N\", or the offset of the fault\n",
+                 kProgram, kProgram, kProgram, kProgram, kProgram);
 }
 
 // Decimal digits only, no sign, no blanks, within 0..2^32-1.
@@ -107,6 +117,108 @@ class TerminalBar {
     bool drawn_ = false;
 };
 
+// Writes bytes under a temporary name, renamed into place when complete.
+bool write_output(const std::string& name, const std::vector<unsigned char>& bytes) {
+    fileout::AtomicOutputFile file(name);
+    if (!file.open() || !file.write(bytes.data(), bytes.size()) || !file.commit()) {
+        std::fprintf(stderr, "%s: %s\n", kProgram, file.error().c_str());
+        return false;
+    }
+    return true;
+}
+
+// Opens and checks a container; prints the reason and returns false when it
+// cannot be read or is damaged.
+bool open_checked(const std::string& name, zorpa::FileSource& source, zorpa::CheckResult& check) {
+    if (!source.open(name)) {
+        std::fprintf(stderr, "%s: %s\n", kProgram, source.error().c_str());
+        return false;
+    }
+    check = zorpa::check_container(source);
+    if (!check.ok) {
+        std::fprintf(stderr, "%s: '%s': %s\n", kProgram, name.c_str(), check.message.c_str());
+        return false;
+    }
+    return true;
+}
+
+// The reading subcommands: list, extract-frame, extract-sound, check.
+int run_subcommand(const std::string& command, const std::vector<std::string>& args) {
+    std::vector<std::string> positional;
+    std::string output;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "-o" || args[i] == "--output") {
+            if (i + 1 == args.size()) {
+                return usage_error("option '" + args[i] + "' needs a value");
+            }
+            output = args[++i];
+        } else if (args[i].rfind("--output=", 0) == 0) {
+            output = args[i].substr(9);
+        } else if (args[i].size() > 1 && args[i][0] == '-') {
+            return usage_error("unknown option '" + args[i] + "' for " + command);
+        } else {
+            positional.push_back(args[i]);
+        }
+    }
+    const std::size_t wanted = command == "extract-frame" ? 2 : 1;
+    const bool needs_output = command == "extract-frame" || command == "extract-sound";
+    if (positional.size() != wanted) {
+        return usage_error(command + " takes " +
+                           (wanted == 2 ? std::string("a container and a frame number")
+                                        : std::string("one container")));
+    }
+    if (needs_output && output.empty()) {
+        return usage_error("no output file given (-o OUTPUT)");
+    }
+    if (!needs_output && !output.empty()) {
+        return usage_error(command + " writes no file");
+    }
+    const std::string& name = positional[0];
+    zorpa::FileSource source;
+    zorpa::CheckResult check;
+    if (!open_checked(name, source, check)) {
+        return 1;
+    }
+    if (command == "check") {
+        std::printf("ok frames=%u\n", check.frames);
+        return 0;
+    }
+    if (command == "list") {
+        std::printf("frames=%u bytes=%llu\n", check.frames,
+                    static_cast<unsigned long long>(source.size()));
+        for (std::uint32_t i = 0; i < check.frames; ++i) {
+            std::printf("frame=%u offset=%llu\n", i,
+                        static_cast<unsigned long long>(zorpa::frame_record_offset(i)));
+        }
+        return 0;
+    }
+    std::vector<unsigned char> bytes;
+    if (command == "extract-frame") {
+        std::uint32_t index = 0;
+        if (!parse_decimal(positional[1].c_str(), index)) {
+            return usage_error("invalid frame number '" + positional[1] + "'");
+        }
+        if (index >= check.frames) {
+            std::fprintf(stderr, "%s: '%s' has %u frames: no frame %u\n", kProgram, name.c_str(),
+                         check.frames, index);
+            return 1;
+        }
+        if (!zorpa::extract_frame(source, index, bytes)) {
+            std::fprintf(stderr, "%s: cannot read frame %u of '%s'\n", kProgram, index,
+                         name.c_str());
+            return 1;
+        }
+    } else {
+        std::vector<unsigned char> samples;
+        if (!zorpa::extract_sound(source, check.frames, samples)) {
+            std::fprintf(stderr, "%s: cannot read the sound of '%s'\n", kProgram, name.c_str());
+            return 1;
+        }
+        bytes = zorpa::wav_file(samples);
+    }
+    return write_output(output, bytes) ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -119,6 +231,13 @@ int main(int argc, char** argv) {
     argc = static_cast<int>(utf8.size());
     argv = utf8_argv.data();
 
+    if (argc >= 2) {
+        const std::string command = argv[1];
+        if (command == "list" || command == "extract-frame" || command == "extract-sound" ||
+            command == "check") {
+            return run_subcommand(command, std::vector<std::string>(argv + 2, argv + argc));
+        }
+    }
     static const option kOptions[] = {
         {"picture", required_argument, nullptr, 'p'}, {"sound", required_argument, nullptr, 's'},
         {"start", required_argument, nullptr, 'S'},   {"last", required_argument, nullptr, 'L'},

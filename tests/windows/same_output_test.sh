@@ -109,6 +109,14 @@ run_both container-help zorpamux-cli -- --help
 run_both container-non-ascii zorpamux-cli "${series[@]}" -- \
     -p ANIM00000.bVK -L 2 -o "film-äöü-写真.ZRP"
 
+# The viewer, where it is built: PNG files and the comparison line.
+if [ -x "$linux_bin/brenvik-view" ] && [ -f "$windows_bin/brenvik-view.exe" ]; then
+    run_both view brenvik-view "$work/frames/ANIM00000.bVK" -- ANIM00000.bVK --scale=2
+    run_both view-compare brenvik-view "$work/frames/ANIM00000.bVK" "$work/frames/ANIM00000.bmp" -- \
+        ANIM00000.bVK --compare=ANIM00000.bmp --strip=strip.png -o view.png
+    run_both view-bad-input brenvik-view "$work/pic.bmp" -- pic.bmp
+fi
+
 if [ -e "$work/non-ascii-name/windows/bild-äöü-写真.bVK" ]; then
     echo "non-ASCII names: written under their own name"
 else
