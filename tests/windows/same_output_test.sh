@@ -106,6 +106,14 @@ run_both container zorpamux-cli "${series[@]}" "$work/frames/all.wav" -- \
     -p ANIM00000.bVK -s all.wav -S 0 -L 2 -V 1 -o film.ZRP
 run_both container-missing-frame zorpamux-cli "${series[@]}" -- -p ANIM00000.bVK -L 5 -o film.ZRP
 run_both container-help zorpamux-cli -- --help
+# The reader's subcommands on the container the Linux writer made.
+film=$work/container/linux/film.ZRP
+run_both container-list zorpamux-cli "$film" -- list film.ZRP
+run_both container-check zorpamux-cli "$film" -- check film.ZRP
+run_both container-extract zorpamux-cli "$film" -- extract-frame film.ZRP 1 -o frame1.bVK
+run_both container-sound zorpamux-cli "$film" -- extract-sound film.ZRP -o sound.wav
+head -c 50000 "$film" > "$work/cut.ZRP"
+run_both container-check-cut zorpamux-cli "$work/cut.ZRP" -- check cut.ZRP
 run_both container-non-ascii zorpamux-cli "${series[@]}" -- \
     -p ANIM00000.bVK -L 2 -o "film-äöü-写真.ZRP"
 
