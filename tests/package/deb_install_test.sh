@@ -43,6 +43,13 @@ for library in libc6 libstdc++6; do
 done
 if [ -e "$root/usr/bin/zorpamux" ]; then
     [[ "$depends" == *libqt6widgets6* ]] || fail "the window is installed but Depends lacks Qt 6 Widgets"
+    grep -q '^Exec=zorpamux$' "$root/usr/share/applications/zorpamux.desktop" ||
+        fail "the window has no desktop entry"
+    compgen -G "$root/usr/share/icons/hicolor/*/apps/zorpamux.png" > /dev/null ||
+        fail "the window's icon is not installed"
+fi
+if [ -e "$root/usr/bin/zorpa-preview" ]; then
+    [[ "$depends" == *ffmpeg* ]] || fail "zorpa-preview is installed but Depends lacks ffmpeg"
 fi
 
 # The installed programs, once each.
