@@ -211,16 +211,21 @@ bool extract_sound(const ByteSource& source, std::uint32_t frames,
         samples.clear();
         return false;
     }
+    const auto generated_silence = [](auto begin, auto end) {
+        return std::all_of(begin, end, [](unsigned char b) { return b == kSilence; });
+    };
+    // A container packed without sound has a pre-roll of generated silence.
+    if (generated_silence(samples.begin(), samples.end())) {
+        samples.clear();
+        return true;
+    }
     std::array<unsigned char, kSoundChunkBytes> chunk{};
     for (std::uint32_t k = 0; k < frames; ++k) {
         const std::uint64_t at = frame_record_offset(k) + kWindowFirstSize + kWindowSecondSize;
         if (!source.read_at(at, chunk.data(), chunk.size())) {
             return false;
         }
-        if (std::all_of(chunk.begin(), chunk.end(),
-                        [](unsigned char b) { return b == kSilence; })) {
-            break;
-        }
+        if (generated_silence(chunk.begin(), chunk.end())) break;
         const bool moved_back =
             k >= kFirstMoveBackFrame && (k - kFirstMoveBackFrame) % kMoveBackPeriod == 0;
         samples.insert(samples.end(), chunk.begin() + (moved_back ? kMoveBackBytes : 0),

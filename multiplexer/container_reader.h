@@ -97,7 +97,8 @@ bool extract_frame(const ByteSource& source, std::uint32_t index,
 
 // The unsigned 8-bit samples the writer took from its WAV: the pre-roll's
 // 8192, then every frame's chunk (the 1134 bytes a move back repeats only
-// once), up to the first chunk of generated silence (all bytes 0x80).
+// once), up to the first chunk of generated silence (all bytes 0x80); none
+// at all for a container packed without sound (a silent pre-roll).
 // `frames` records are read; false when one of them is not all there.
 bool extract_sound(const ByteSource& source, std::uint32_t frames,
                    std::vector<unsigned char>& samples);

@@ -8,7 +8,8 @@ set -euo pipefail
 packages=(cmake ninja-build g++ clang clang-format libclang-rt-14-dev
           libgtest-dev googletest libbenchmark-dev
           qt6-base-dev fonts-dejavu-core help2man
-          libpng-dev ffmpeg)
+          libpng-dev ffmpeg python3 imagemagick chromium
+          parallel rsync openssh-server openssh-client)
 # Windows executables: cross compiler (posix threads for std::thread), zlib
 # for MinGW (libpng is built from Debian's source package by
 # tools/build-windows.sh), Wine to run the Windows tests, dpkg-dev for

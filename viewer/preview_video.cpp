@@ -208,12 +208,8 @@ bool render_container_frame(const zorpa::ByteSource& source, std::uint32_t index
 std::vector<unsigned char> preview_sound(const zorpa::ByteSource& source, std::uint32_t frames) {
     std::vector<unsigned char> samples;
     if (!zorpa::extract_sound(source, frames, samples)) samples.clear();
-    const bool generated_silence =
-        samples.size() == zorpa::kPreRollSoundBytes &&
-        std::all_of(samples.begin(), samples.end(), [](unsigned char b) { return b == 0; });
-    if (generated_silence || samples.empty()) {
-        samples.assign(zorpa::kPreRollSoundBytes, 0x80);
-    }
+    // No sound: a short silent track, padded to the frames' length by ffmpeg.
+    if (samples.empty()) samples.assign(zorpa::kPreRollSoundBytes, 0x80);
     return samples;
 }
 

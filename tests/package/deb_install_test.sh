@@ -48,8 +48,16 @@ if [ -e "$root/usr/bin/zorpamux" ]; then
     compgen -G "$root/usr/share/icons/hicolor/*/apps/zorpamux.png" > /dev/null ||
         fail "the window's icon is not installed"
 fi
-if [ -e "$root/usr/bin/zorpa-preview" ]; then
-    [[ "$depends" == *ffmpeg* ]] || fail "zorpa-preview is installed but Depends lacks ffmpeg"
+if [ -e "$root/usr/bin/zorpa-preview" ] || [ -e "$root/usr/bin/brenvik-video" ]; then
+    [[ "$depends" == *ffmpeg* ]] || fail "a command that runs ffmpeg is installed but Depends lacks it"
+fi
+if [ -e "$root/usr/bin/brenvik-video" ]; then
+    [[ "$depends" == *parallel* ]] || fail "brenvik-video is installed but Depends lacks parallel"
+    "$root/usr/bin/brenvik-video" --help > /dev/null || fail "installed brenvik-video --help failed"
+fi
+if [ -e "$root/usr/bin/brenvik-sweep" ]; then
+    [[ "$depends" == *python3* ]] || fail "brenvik-sweep is installed but Depends lacks python3"
+    "$root/usr/bin/brenvik-sweep" --help > /dev/null || fail "installed brenvik-sweep --help failed"
 fi
 
 # The installed programs, once each.
