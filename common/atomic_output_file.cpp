@@ -1,14 +1,11 @@
 #include "atomic_output_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <cerrno>
-#include <filesystem>
 #include <system_error>
 #include <utility>
+
+#include "platform_files.h"
 
 namespace fileout {
 namespace {
@@ -23,6 +20,16 @@ std::string reason(int error_number) {
 
 // Number that makes temporary names of one process distinct.
 std::atomic<unsigned> temporary_serial{0};
+
+// The folder part of a name, with its final separator ("" for a bare name).
+std::string folder_of(const std::string& name) {
+#ifdef _WIN32
+    const std::size_t separator = name.find_last_of("/\\:");
+#else
+    const std::size_t separator = name.rfind('/');
+#endif
+    return separator == std::string::npos ? std::string() : name.substr(0, separator + 1);
+}
 
 }  // namespace
 
@@ -39,7 +46,6 @@ bool AtomicOutputFile::fail(const std::string& what, int error_number) {
 }
 
 bool AtomicOutputFile::open() {
-    namespace fs = std::filesystem;
     discard();
     error_.clear();
     error_number_ = 0;
@@ -48,49 +54,42 @@ bool AtomicOutputFile::open() {
     }
 
     destination_ = target_;
-    struct stat link_status {};
-    if (::lstat(target_.c_str(), &link_status) == 0 && S_ISLNK(link_status.st_mode)) {
-        std::error_code ec;
-        const fs::path resolved = fs::weakly_canonical(fs::path(target_), ec);
-        if (ec) {
-            return fail("cannot resolve", ec.value());
-        }
-        destination_ = resolved.string();
+    if (platform::is_symbolic_link(target_) && !platform::resolve_links(target_, destination_)) {
+        return fail("cannot resolve", errno);
     }
 
     bool keep_mode = false;
-    mode_t mode = 0;
-    struct stat status {};
-    if (::stat(destination_.c_str(), &status) == 0) {
-        if (S_ISDIR(status.st_mode)) {
+    unsigned mode = 0;
+    switch (platform::kind_of(destination_, &mode)) {
+        case platform::FileKind::directory:
             return fail("cannot write", EISDIR);
-        }
-        if (!S_ISREG(status.st_mode)) {
-            fd_ = ::open(destination_.c_str(), O_WRONLY | O_CLOEXEC);
+        case platform::FileKind::other:
+            fd_ = platform::open_for_writing(destination_);
             if (fd_ < 0) {
                 return fail("cannot open", errno);
             }
             in_place_ = true;
             return true;
-        }
-        keep_mode = true;
-        mode = status.st_mode & 07777;
+        case platform::FileKind::regular:
+            keep_mode = true;
+            break;
+        case platform::FileKind::missing:
+            break;
     }
 
-    const fs::path destination(destination_);
-    const fs::path folder = destination.parent_path();
+    const std::string folder = folder_of(destination_);
     // A short name of fixed length, so that any target name that is itself
     // valid leaves room for it in the folder.
-    const std::string stem = ".tmp-" + std::to_string(static_cast<long>(::getpid())) + "-";
+    const std::string stem = ".tmp-" + std::to_string(platform::process_id()) + "-";
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string name =
-            stem + std::to_string(temporary_serial.fetch_add(1, std::memory_order_relaxed));
-        const std::string path = folder.empty() ? name : (folder / name).string();
-        fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        const std::string path =
+            folder + stem +
+            std::to_string(temporary_serial.fetch_add(1, std::memory_order_relaxed));
+        fd_ = platform::create_new_file(path);
         if (fd_ >= 0) {
             temporary_ = path;
-            if (keep_mode && ::fchmod(fd_, mode) != 0) {
-                // The replacement then simply gets the default permissions.
+            if (keep_mode) {
+                platform::set_mode(fd_, mode);
             }
             return true;
         }
@@ -107,7 +106,7 @@ bool AtomicOutputFile::write(const void* data, std::size_t size) {
     }
     const auto* bytes = static_cast<const unsigned char*>(data);
     while (size > 0) {
-        const ssize_t written = ::write(fd_, bytes, size);
+        const long long written = platform::write_some(fd_, bytes, size);
         if (written < 0) {
             if (errno == EINTR) {
                 continue;
@@ -126,7 +125,7 @@ bool AtomicOutputFile::write_at(std::uint64_t offset, const void* data, std::siz
     }
     const auto* bytes = static_cast<const unsigned char*>(data);
     while (size > 0) {
-        const ssize_t written = ::pwrite(fd_, bytes, size, static_cast<off_t>(offset));
+        const long long written = platform::write_some_at(fd_, bytes, size, offset);
         if (written < 0) {
             if (errno == EINTR) {
                 continue;
@@ -144,13 +143,13 @@ bool AtomicOutputFile::commit() {
     if (fd_ < 0) {
         return fail("cannot write", EBADF);
     }
-    if (!in_place_ && ::fsync(fd_) != 0) {
+    if (!in_place_ && platform::sync_file(fd_) != 0) {
         const int error_number = errno;
         discard();
         return fail("cannot write", error_number);
     }
     const int fd = std::exchange(fd_, -1);
-    if (::close(fd) != 0) {
+    if (platform::close_file(fd) != 0) {
         const int error_number = errno;
         discard();
         return fail("cannot write", error_number);
@@ -159,8 +158,8 @@ bool AtomicOutputFile::commit() {
         in_place_ = false;
         return true;
     }
-    if (::rename(temporary_.c_str(), destination_.c_str()) != 0) {
-        const int error_number = errno;
+    if (const int error_number = platform::replace_file(temporary_, destination_);
+        error_number != 0) {
         discard();
         return fail("cannot replace", error_number);
     }
@@ -170,11 +169,11 @@ bool AtomicOutputFile::commit() {
 
 void AtomicOutputFile::discard() {
     if (fd_ >= 0) {
-        ::close(fd_);
+        platform::close_file(fd_);
         fd_ = -1;
     }
     if (!temporary_.empty()) {
-        ::unlink(temporary_.c_str());
+        platform::remove_file(temporary_);
         temporary_.clear();
     }
     in_place_ = false;

@@ -1,14 +1,12 @@
 #include "container_reader.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
 #include <system_error>
+
+#include "platform_files.h"
 
 namespace zorpa {
 namespace {
@@ -81,35 +79,31 @@ bool MemorySource::read_at(std::uint64_t offset, unsigned char* bytes, std::size
 
 FileSource::~FileSource() {
     if (fd_ >= 0) {
-        ::close(fd_);
+        platform::close_file(fd_);
     }
 }
 
 bool FileSource::open(const std::string& name) {
     if (fd_ >= 0) {
-        ::close(fd_);
+        platform::close_file(fd_);
         fd_ = -1;
     }
     const auto failed = [&](int error_number) {
         error_ = "cannot read '" + name + "': " + reason(error_number);
         if (fd_ >= 0) {
-            ::close(fd_);
+            platform::close_file(fd_);
             fd_ = -1;
         }
         return false;
     };
-    fd_ = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    fd_ = platform::open_for_reading(name);
     if (fd_ < 0) {
         return failed(errno);
     }
-    struct stat status {};
-    if (::fstat(fd_, &status) != 0) {
-        return failed(errno);
-    }
-    if (S_ISDIR(status.st_mode)) {
+    if (platform::is_directory(fd_)) {
         return failed(EISDIR);
     }
-    const off_t end = ::lseek(fd_, 0, SEEK_END);
+    const long long end = platform::end_offset(fd_);
     if (end < 0) {
         return failed(errno);
     }
@@ -123,8 +117,7 @@ bool FileSource::read_at(std::uint64_t offset, unsigned char* bytes, std::size_t
     }
     std::size_t done = 0;
     while (done < size) {
-        const ssize_t got =
-            ::pread(fd_, bytes + done, size - done, static_cast<off_t>(offset + done));
+        const long long got = platform::read_some_at(fd_, bytes + done, size - done, offset + done);
         if (got < 0 && errno == EINTR) {
             continue;
         }

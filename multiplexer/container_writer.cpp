@@ -1,9 +1,5 @@
 #include "container_writer.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -13,6 +9,7 @@
 #include <utility>
 
 #include "atomic_output_file.h"
+#include "platform_files.h"
 
 namespace zorpa {
 namespace {
@@ -72,18 +69,12 @@ class InputFile {
     // fopen refuses directories), so it never turns into a read error later.
     bool open(const std::string& name) {
         close();
-        fd_ = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+        fd_ = platform::open_for_reading(name);
         if (fd_ < 0) {
             error_ = errno;
             return false;
         }
-        struct stat status {};
-        if (::fstat(fd_, &status) != 0) {
-            error_ = errno;
-            close();
-            return false;
-        }
-        if (S_ISDIR(status.st_mode)) {
+        if (platform::is_directory(fd_)) {
             error_ = EISDIR;
             close();
             return false;
@@ -93,14 +84,14 @@ class InputFile {
 
     void close() {
         if (fd_ >= 0) {
-            ::close(fd_);
+            platform::close_file(fd_);
             fd_ = -1;
         }
     }
 
     // Size as the offset of the file's end.
     bool size(std::uint64_t& size) {
-        const off_t end = ::lseek(fd_, 0, SEEK_END);
+        const long long end = platform::end_offset(fd_);
         if (end < 0) {
             error_ = errno;
             return false;
@@ -114,8 +105,8 @@ class InputFile {
     long long read_at(std::uint64_t offset, unsigned char* bytes, std::size_t size) {
         std::size_t done = 0;
         while (done < size) {
-            const ssize_t got =
-                ::pread(fd_, bytes + done, size - done, static_cast<off_t>(offset + done));
+            const long long got =
+                platform::read_some_at(fd_, bytes + done, size - done, offset + done);
             if (got < 0) {
                 if (errno == EINTR) {
                     continue;

@@ -3,10 +3,12 @@
 #include <string>
 #include <vector>
 
+#include "platform_files.h"
 #include "viewer/view_command.h"
 
 int main(int argc, char** argv) {
-    const std::vector<std::string> args(argv, argv + argc);
+    platform::use_binary_standard_streams();
+    const std::vector<std::string> args = platform::utf8_arguments(argc, argv);
     const int status = brenvik::viewer::run_view(args, stdout, stderr);
     std::fflush(stdout);
     return status;

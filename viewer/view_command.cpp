@@ -1,15 +1,12 @@
 #include "viewer/view_command.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 #include <optional>
 
 #include "atomic_output_file.h"
 #include "encoder/frontend/paths.h"
+#include "platform_files.h"
 #include "viewer/image.h"
 #include "viewer/picture_file.h"
 
@@ -63,34 +60,32 @@ bool read_whole_file(const std::string& name, std::vector<std::uint8_t>& bytes,
         error = "cannot read " + quoted(name) + ": " + std::strerror(number);
         return false;
     };
-    const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = platform::open_for_reading(name);
     if (fd < 0) return failed(errno);
-    struct stat status {};
-    if (::fstat(fd, &status) != 0 || S_ISDIR(status.st_mode)) {
-        const int number = S_ISDIR(status.st_mode) ? EISDIR : errno;
-        ::close(fd);
-        return failed(number);
+    if (platform::is_directory(fd)) {
+        platform::close_file(fd);
+        return failed(EISDIR);
     }
     bytes.clear();
     std::uint8_t buffer[65536];
     for (;;) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        const long long got = platform::read_some(fd, buffer, sizeof buffer);
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) {
             const int number = errno;
-            ::close(fd);
+            platform::close_file(fd);
             return failed(number);
         }
         if (got == 0) break;
         bytes.insert(bytes.end(), buffer, buffer + got);
         if (bytes.size() > kLargestInput) {
-            ::close(fd);
+            platform::close_file(fd);
             error = quoted(name) + " is too large to be a picture (over " +
                     std::to_string(kLargestInput) + " bytes)";
             return false;
         }
     }
-    ::close(fd);
+    platform::close_file(fd);
     return true;
 }
 

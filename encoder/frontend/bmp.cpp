@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "encoder/frontend/paths.h"
+#include "platform_files.h"
 
 namespace brenvik {
 
@@ -39,7 +40,7 @@ bool read_bmp(const std::string& prog, const std::string& name, const ScreenMode
               std::vector<std::uint8_t>& pixels, std::array<std::uint8_t, 54>* header_copy,
               std::FILE* err) {
     errno = 0;
-    File file(std::fopen(name.c_str(), "rb"));
+    File file(platform::open_stdio_file(name, "rb"));
     if (!file) {
         system_error(err, name, errno);
         return false;
@@ -117,7 +118,7 @@ bool load_pictures(const RunSettings& settings, const ScreenMode& mode, SourcePi
     pictures.bis_method = 0;
     if (settings.verbose == 1) out.printf("outfilename_bis=%s \n", bis.c_str());
 
-    if (File probe{std::fopen(bis.c_str(), "rb")}) {
+    if (File probe{platform::open_stdio_file(bis, "rb")}) {
         probe.reset();
         if (!read_bmp(settings.prog, bis, mode, pictures.second, nullptr, err)) return false;
         pictures.bis_method = 1;

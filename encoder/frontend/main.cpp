@@ -4,9 +4,11 @@
 #include <vector>
 
 #include "encoder/frontend/run.h"
+#include "platform_files.h"
 
 int main(int argc, char** argv) {
-    std::vector<std::string> args(argv, argv + argc);
+    platform::use_binary_standard_streams();
+    const std::vector<std::string> args = platform::utf8_arguments(argc, argv);
     const int status = brenvik::run_brenvik(args, stdout, stderr);
     std::fflush(stdout);
     return status;

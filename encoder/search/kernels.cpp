@@ -52,7 +52,9 @@ std::int32_t* table_row(BlockSearch& search, int row, int candidate) {
 
 // Distances of one candidate to the columns 1..W of one row. Built for AVX2
 // as well where the processor has it (integer arithmetic: same results).
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+// Windows executables have no run-time selection of clones (no ifunc), so
+// they use the default build.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(_WIN32)
 [[gnu::target_clones("avx2", "default")]]
 #endif
 void candidate_row(const Unpacked& u, const int* __restrict p0, const int* __restrict p1,
@@ -125,7 +127,7 @@ enum Divide : int { kKeep = 0, kThird = 1, kQuarter = 2 };
 // Two-palette distances of one candidate to the columns 1..W of one row:
 // the mix term (the pair's two colours added against the pixel's two added),
 // then the colour terms, in full (`terms` 2), in fifths (1) or not at all (0).
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(_WIN32)
 [[gnu::target_clones("avx2", "default")]]
 #endif
 void pair_row(const Unpacked& u, const int* __restrict p0, const int* __restrict p1,

@@ -2,7 +2,6 @@
 // into a Zorpa container from the command line.
 
 #include <getopt.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -14,6 +13,7 @@
 #include "atomic_output_file.h"
 #include "container_reader.h"
 #include "container_writer.h"
+#include "platform_files.h"
 
 namespace {
 
@@ -222,6 +222,15 @@ int run_subcommand(const std::string& command, const std::vector<std::string>& a
 }  // namespace
 
 int main(int argc, char** argv) {
+    platform::use_binary_standard_streams();
+    // Names in UTF-8 on every system; getopt_long works on this copy.
+    std::vector<std::string> utf8 = platform::utf8_arguments(argc, argv);
+    std::vector<char*> utf8_argv;
+    for (std::string& argument : utf8) utf8_argv.push_back(argument.data());
+    utf8_argv.push_back(nullptr);
+    argc = static_cast<int>(utf8.size());
+    argv = utf8_argv.data();
+
     if (argc >= 2) {
         const std::string command = argv[1];
         if (command == "list" || command == "extract-frame" || command == "extract-sound" ||
@@ -294,7 +303,7 @@ int main(int argc, char** argv) {
 
     TerminalBar bar;
     zorpa::Progress progress;
-    if (::isatty(STDERR_FILENO) == 1) {
+    if (platform::standard_error_is_terminal()) {
         progress.set_range = [&bar](std::uint32_t, std::uint32_t high) { bar.set_range(high); };
         progress.set_position = [&bar](std::uint32_t position) { bar.set_position(position); };
         progress.step = [&bar]() { bar.step(); };

@@ -56,7 +56,13 @@ void condense_to_fit(QLabel& label) {
 }
 
 std::string file_name_bytes(const QString& name) {
+#ifdef _WIN32
+    // The container writer's file layer takes UTF-8 names on Windows
+    // (encodeName would give the ANSI code page there).
+    const QByteArray bytes = name.toUtf8();
+#else
     const QByteArray bytes = QFile::encodeName(name);
+#endif
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 

@@ -1,10 +1,11 @@
 #include "tests/common/files.h"
 
-#include <unistd.h>
-
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 
 namespace testsupport {
@@ -12,9 +13,24 @@ namespace testsupport {
 namespace fs = std::filesystem;
 
 TempDir::TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "brenvik-test-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
+    // A random name, made by create_directory, which fails when it exists:
+    // no two folders are ever shared, across threads or processes.
+    static std::atomic<unsigned> serial{0};
+    std::mt19937_64 random(
+        std::random_device{}() ^
+        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+        serial.fetch_add(1));
+    const fs::path base = fs::temp_directory_path();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const fs::path candidate = base / ("brenvik-test-" + std::to_string(random() % 1000000000));
+        std::error_code ec;
+        if (fs::create_directory(candidate, ec)) {
+            path_ = candidate;
+            return;
+        }
+        if (ec) throw std::runtime_error("cannot create a folder in " + base.string());
+    }
+    throw std::runtime_error("no free temporary folder name in " + base.string());
 }
 
 TempDir::~TempDir() {

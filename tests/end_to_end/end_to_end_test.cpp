@@ -2,29 +2,20 @@
 // mode, packed with a generated 8-bit WAV by zorpamux-cli: every frame record
 // must hold the picture files' two byte ranges and the converted sound.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "tests/common/fixtures.h"
+#include "tests/common/process.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 
-std::string quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-int run(const std::string& command) {
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+int run(const std::vector<std::string>& argv, const std::string& folder = "") {
+    return testsupport::run_process(argv, folder).status;
 }
 
 TEST(EndToEnd, EncodedFramesAndSoundArePackedIntoTheContainer) {
@@ -36,9 +27,7 @@ TEST(EndToEnd, EncodedFramesAndSoundArePackedIntoTheContainer) {
         const std::string name = "ANIM0000" + std::to_string(frame);
         testsupport::write_file(d / (name + ".bmp"),
                                 testsupport::synthetic_picture(320, 200, 100 + frame));
-        const std::string command = "cd " + quote(d.string()) + " && " + quote(BRENVIK_PATH) +
-                                    " -0 --mode=2 " + name + ".bmp > /dev/null";
-        ASSERT_EQ(run(command), 0) << command;
+        ASSERT_EQ(run({BRENVIK_PATH, "-0", "--mode=2", name + ".bmp"}, d.string()), 0) << name;
         ASSERT_EQ(fs::file_size(d / (name + ".bVK")), 51200u);
     }
 
@@ -49,10 +38,10 @@ TEST(EndToEnd, EncodedFramesAndSoundArePackedIntoTheContainer) {
     testsupport::write_file(d / "sound.wav", wav);
 
     const fs::path container = d / "anim.ZRP";
-    const std::string command =
-        quote(ZORPAMUX_CLI_PATH) + " -p " + quote((d / "ANIM00000.bVK").string()) + " -s " +
-        quote((d / "sound.wav").string()) + " -S 0 -L 2 -V 0 -o " + quote(container.string());
-    ASSERT_EQ(run(command), 0) << command;
+    ASSERT_EQ(run({ZORPAMUX_CLI_PATH, "-p", (d / "ANIM00000.bVK").string(), "-s",
+                   (d / "sound.wav").string(), "-S", "0", "-L", "2", "-V", "0", "-o",
+                   container.string()}),
+              0);
 
     const Bytes zrp = testsupport::read_file(container);
     ASSERT_EQ(zrp.size(), 256u + 32512u + 3u * 42496u);

@@ -1,15 +1,11 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <string>
 #include <vector>
 
 #include "container_writer.h"
 #include "test_support.h"
-
-extern char** environ;
+#include "tests/common/process.h"
 
 namespace {
 
@@ -23,37 +19,11 @@ struct CliRun {
 
 // Runs zorpamux-cli with the arguments, standard output and error captured.
 CliRun run_cli(const std::vector<std::string>& arguments) {
-    TempDir capture;
-    const std::string out = capture.file("out");
-    const std::string err = capture.file("err");
     std::vector<std::string> words{ZORPAMUX_CLI_PATH};
     words.insert(words.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (auto& word : words) {
-        argv.push_back(word.data());
-    }
-    argv.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid = 0;
-    CliRun run;
-    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) {
-        ADD_FAILURE() << "cannot run " << argv[0];
-        return run;
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    const Bytes out_bytes = read_file(out);
-    const Bytes err_bytes = read_file(err);
-    run.out.assign(out_bytes.begin(), out_bytes.end());
-    run.err.assign(err_bytes.begin(), err_bytes.end());
-    return run;
+    const testsupport::ProcessResult result = testsupport::run_process(words);
+    if (result.status < 0) ADD_FAILURE() << "cannot run " << words[0];
+    return {result.status, result.out, result.err};
 }
 
 struct Inputs {

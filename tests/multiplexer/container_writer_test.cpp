@@ -1,8 +1,10 @@
 #include "container_writer.h"
 
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/resource.h>
 #include <sys/stat.h>
+#endif
 
 #include <csignal>
 #include <cstdint>
@@ -352,6 +354,9 @@ class ZorpaExtension : public testing::TestWithParam<ExtensionCase> {};
 
 TEST_P(ZorpaExtension, OwnExtensionFirstThenLowerCase) {
     const ExtensionCase& c = GetParam();
+#ifdef _WIN32
+    if (c.expected_source < 0) GTEST_SKIP() << "file names are not case-sensitive on Windows";
+#endif
     Series s;
     for (std::size_t i = 0; i < c.on_disk.size(); ++i) {
         // Each candidate file gets content of its own.
@@ -466,8 +471,9 @@ TEST_P(ZorpaRefusal, NothingIsWritten) {
     EXPECT_FALSE(result.container_kept);
     EXPECT_EQ(result.frames_written, 0u);
     std::string mentioned = c.mentioned;
-    if (const auto at = mentioned.find('@'); at != std::string::npos) {
-        mentioned.replace(at, 1, s.dir.path().string());
+    if (mentioned.rfind("@/", 0) == 0) {
+        // As the request's names were made: the folder joined with the rest.
+        mentioned = (s.dir.path() / mentioned.substr(2)).string();
     }
     EXPECT_NE(result.message.find(mentioned), std::string::npos) << result.message;
     EXPECT_EQ(calls, 0);
@@ -530,17 +536,25 @@ TEST(ZorpaAtomicWrite, SuccessReplacesTheOldContainerAndLeavesNoTemporaryFile) {
     Series s;
     write_series(s.stem, 0, 1, ".bvk", 0);
     write_file(s.output, Bytes{'o', 'l', 'd'});
+#ifndef _WIN32
     ::chmod(s.output.c_str(), 0640);
+#endif
     ASSERT_TRUE(write_quietly(s.request(0, 1)).ok);
     EXPECT_EQ(fs::file_size(s.output), container_size(2));
     EXPECT_EQ(s.dir.entries(),
               (std::vector<std::string>{"FILM00000.bvk", "FILM00001.bvk", "out.zrp"}));
+#ifndef _WIN32
+    // (Windows files have no permission bits of this kind.)
     struct stat status {};
     ASSERT_EQ(::stat(s.output.c_str(), &status), 0);
     EXPECT_EQ(status.st_mode & 07777, 0640u) << "the replacement keeps the old file's permissions";
+#endif
 }
 
 TEST(ZorpaAtomicWrite, WriteFailureHalfWayLeavesTheOldContainerIntact) {
+#ifdef _WIN32
+    GTEST_SKIP() << "RLIMIT_FSIZE is POSIX-only";
+#else
     Series s;
     write_series(s.stem, 0, 9, ".bvk", 0);
     const Bytes old{'g', 'o', 'o', 'd'};
@@ -563,6 +577,7 @@ TEST(ZorpaAtomicWrite, WriteFailureHalfWayLeavesTheOldContainerIntact) {
     EXPECT_NE(result.message.find(s.output), std::string::npos) << result.message;
     EXPECT_EQ(read_file(s.output), old);
     EXPECT_EQ(s.dir.entries(), before);
+#endif
 }
 
 TEST(ZorpaAtomicWrite, FullDeviceIsAWriteError) {
@@ -581,6 +596,9 @@ TEST(ZorpaAtomicWrite, FullDeviceIsAWriteError) {
 }
 
 TEST(ZorpaAtomicWrite, SymbolicLinkTargetIsFollowed) {
+#ifdef _WIN32
+    GTEST_SKIP() << "symbolic links need extra privileges on Windows and are not resolved there";
+#else
     Series s;
     write_series(s.stem, 0, 0, ".bvk", 0);
     const std::string real = s.dir.file("real.zrp");
@@ -589,6 +607,7 @@ TEST(ZorpaAtomicWrite, SymbolicLinkTargetIsFollowed) {
     ASSERT_TRUE(write_quietly(s.request(0, 0)).ok);
     EXPECT_TRUE(fs::is_symlink(s.output));
     EXPECT_EQ(fs::file_size(real), container_size(1));
+#endif
 }
 
 // --------------------------------------------------------------- progress

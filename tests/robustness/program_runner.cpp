@@ -1,5 +1,13 @@
 #include "program_runner.h"
 
+#ifdef _WIN32
+#include <algorithm>
+#include <filesystem>
+#include <stdexcept>
+#include <system_error>
+
+#include "tests/common/process.h"
+#else
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -16,8 +24,69 @@
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
+#endif
 
 namespace robustness {
+
+#ifdef _WIN32
+
+// Windows: the children run through the test library's process runner; the
+// POSIX-only setups (a file size limit, a read-only bind mount) do not exist.
+namespace fs = std::filesystem;
+
+fs::path utf8_path(const std::string& name) {
+    return fs::path(std::u8string(name.begin(), name.end()));
+}
+
+std::string utf8_string(const fs::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+RunResult run_program(const std::vector<std::string>& argv, const ChildSetup& setup) {
+    if (setup.file_size_limit != 0 || !setup.read_only_folder.empty()) {
+        throw std::logic_error("file size limits and read-only mounts are POSIX-only");
+    }
+    const testsupport::ProcessResult result = testsupport::run_process(argv, setup.folder);
+    return {result.status, result.out, result.err};
+}
+
+bool read_only_bind_works() {
+    return false;
+}
+
+ScratchFolder::~ScratchFolder() = default;
+
+std::string ScratchFolder::operator/(const std::string& name) const {
+    return utf8_string(path()) + "/" + name;
+}
+
+bool exists(const std::string& path) {
+    std::error_code ec;
+    return fs::exists(fs::symlink_status(utf8_path(path), ec));
+}
+
+void make_folder(const std::string& path) {
+    std::error_code ec;
+    if (!fs::create_directory(utf8_path(path), ec)) {
+        throw std::runtime_error("cannot make the folder " + path);
+    }
+}
+
+std::vector<std::string> list_folder(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(utf8_path(folder))) {
+        names.push_back(utf8_string(entry.path().filename()));
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string nested_folders(const std::string&, const std::string&, std::size_t) {
+    throw std::logic_error("nested_folders: the rows past PATH_MAX are POSIX-only");
+}
+
+#else
 
 namespace {
 
@@ -182,18 +251,12 @@ std::vector<std::string> list_folder(const std::string& folder) {
     return names;
 }
 
-Bytes bmp_file(int width, int height, std::uint8_t seed) {
-    Bytes pixels(static_cast<std::size_t>(width * height * 3));
-    for (std::size_t i = 0; i < pixels.size(); ++i) {
-        pixels[i] = static_cast<std::uint8_t>((i * 7 + (i / 960) * 13 + seed) & 0xFF);
-    }
-    return testsupport::bmp_file(width, height, pixels);
+std::string ScratchFolder::operator/(const std::string& name) const {
+    return file(name);
 }
 
-Bytes picture_file(std::size_t size, std::uint8_t seed) {
-    Bytes bytes(size);
-    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(i * 31 + seed);
-    return bytes;
+std::filesystem::path utf8_path(const std::string& name) {
+    return name;
 }
 
 std::string nested_folders(const std::string& base, const std::string& component,
@@ -211,6 +274,30 @@ std::string nested_folders(const std::string& base, const std::string& component
     }
     ::close(dir);
     return path;
+}
+
+#endif
+
+Bytes read_file(const std::string& name) {
+    return testsupport::read_file(utf8_path(name));
+}
+
+void write_file(const std::string& name, const Bytes& bytes) {
+    testsupport::write_file(utf8_path(name), bytes);
+}
+
+Bytes bmp_file(int width, int height, std::uint8_t seed) {
+    Bytes pixels(static_cast<std::size_t>(width * height * 3));
+    for (std::size_t i = 0; i < pixels.size(); ++i) {
+        pixels[i] = static_cast<std::uint8_t>((i * 7 + (i / 960) * 13 + seed) & 0xFF);
+    }
+    return testsupport::bmp_file(width, height, pixels);
+}
+
+Bytes picture_file(std::size_t size, std::uint8_t seed) {
+    Bytes bytes(size);
+    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(i * 31 + seed);
+    return bytes;
 }
 
 }  // namespace robustness

@@ -2,10 +2,8 @@
 // and builds the scratch folders and files the robustness tests feed them.
 #pragma once
 
-#include <sys/resource.h>
-#include <sys/types.h>
-
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
@@ -23,7 +21,7 @@ struct ChildSetup {
     std::string folder;
     // RLIMIT_FSIZE for the child, with SIGXFSZ ignored so that a write past
     // the limit fails with EFBIG instead of killing it; 0 = no limit.
-    rlim_t file_size_limit = 0;
+    std::uint64_t file_size_limit = 0;
     // A folder the child sees read-only: bind-mounted read-only in a private
     // mount namespace of the child.
     std::string read_only_folder;
@@ -48,11 +46,16 @@ class ScratchFolder : public testsupport::TempDir {
   public:
     ScratchFolder() = default;
     ~ScratchFolder();
-    std::string operator/(const std::string& name) const { return file(name); }
+    // The folder's path, a separator and `name`, as UTF-8.
+    std::string operator/(const std::string& name) const;
 };
 
-using testsupport::read_file;
-using testsupport::write_file;
+// A path from a UTF-8 name (on Windows std::filesystem reads narrow strings
+// in the ANSI code page).
+std::filesystem::path utf8_path(const std::string& name);
+// Whole-file read and write of a UTF-8 name.
+Bytes read_file(const std::string& name);
+void write_file(const std::string& name, const Bytes& bytes);
 bool exists(const std::string& path);
 void make_folder(const std::string& path);
 std::vector<std::string> list_folder(const std::string& folder);

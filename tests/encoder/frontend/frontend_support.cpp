@@ -6,6 +6,27 @@
 
 namespace frontend_test {
 
+#ifdef _WIN32
+// No memory streams in the Windows C runtime: a temporary file, read back.
+Capture::Capture() {
+    file_ = std::tmpfile();
+    if (file_ == nullptr) ADD_FAILURE() << "tmpfile failed";
+}
+
+Capture::~Capture() {
+    if (file_ != nullptr) std::fclose(file_);
+}
+
+std::string Capture::text() {
+    std::fflush(file_);
+    const long end = std::ftell(file_);
+    std::string text(end > 0 ? static_cast<std::size_t>(end) : 0, '\0');
+    std::rewind(file_);
+    text.resize(std::fread(text.data(), 1, text.size(), file_));
+    std::fseek(file_, 0, SEEK_END);
+    return text;
+}
+#else
 Capture::Capture() {
     file_ = open_memstream(&buffer_, &size_);
     if (file_ == nullptr) ADD_FAILURE() << "open_memstream failed";
@@ -20,6 +41,7 @@ std::string Capture::text() {
     std::fflush(file_);
     return std::string(buffer_ != nullptr ? buffer_ : "", size_);
 }
+#endif
 
 std::uint8_t pattern_byte(int x, int y, int channel, int salt) {
     return static_cast<std::uint8_t>(x * 7 + y * 31 + channel * 85 + salt * 13 + (x >> 8) * 3);

@@ -24,7 +24,7 @@ struct RunCase {
     Args options;  // kPicture marks where the picture's name goes
     int width;
     int height;
-    std::string expected_start;  // "@DIR@" stands for the temporary folder
+    std::string expected_start;  // "@DIR@/" stands for the temporary folder and a separator
 };
 
 void PrintTo(const RunCase& c, std::ostream* os) {
@@ -100,7 +100,8 @@ TEST_P(FrontEndOutput, PrintsTheSettingsLayoutAndGeometryLinesFirst) {
     Capture err;
     EXPECT_EQ(brenvik::run_brenvik(args, out.file(), err.file(), {1}), 0);
     EXPECT_EQ(err.text(), "");
-    const std::string expected = replace_all(c.expected_start, "@DIR@", dir.path().string());
+    const std::string expected =
+        replace_all(c.expected_start, "@DIR@/", (dir.path() / "").string());
     const std::string text = out.text();
     ASSERT_GE(text.size(), expected.size());
     EXPECT_EQ(text.substr(0, expected.size()), expected);

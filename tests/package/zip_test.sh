@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Unpacks the Windows zip and checks it: executables, README and licence;
+# no DLL outside those every Windows install has (libstdc++, libgcc and
+# winpthread are linked in); the executables run under Wine.
+#   zip_test.sh PACKAGE.zip SAMPLE.bmp
+set -euo pipefail
+zip=$(realpath "$1")
+sample=$(realpath "$2")
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+unzip -q "$zip" -d "$work/unpacked"
+top=$(find "$work/unpacked" -mindepth 1 -maxdepth 1 -type d | head -n 1)
+failures=0
+fail() {
+    echo "FAIL: $*" >&2
+    failures=$((failures + 1))
+}
+for file in brenvik.exe zorpamux-cli.exe README.md LICENSE; do
+    [ -f "$top/$file" ] || fail "$file missing from the zip"
+done
+system_dlls='^(kernel32|msvcrt|shell32|user32|advapi32|ws2_32|bcrypt|ucrtbase|api-ms-win-.*)\.dll$'
+for exe in "$top"/*.exe; do
+    while read -r dll; do
+        [[ "${dll,,}" =~ $system_dlls ]] || fail "$(basename "$exe") needs $dll"
+    done < <(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p')
+done
+if [ -f "$top/brenvik.exe" ]; then
+    cp "$sample" "$work/pic.bmp"
+    (cd "$work" && ${WINE:-wine} "$top/brenvik.exe" -0 --mode=2 pic.bmp > /dev/null) ||
+        fail "brenvik.exe failed under Wine"
+    [ "$(stat -c %s "$work/pic.bVK" 2>/dev/null)" = 51200 ] || fail "brenvik.exe: no 51200-byte picture"
+fi
+if [ "$failures" -ne 0 ]; then
+    echo "$failures problem(s) in $zip" >&2
+    exit 1
+fi
+echo "package $zip: complete, self-contained, runs"

@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# Cross-builds the Windows x86-64 executables with MinGW-w64 into
+# build-windows/bin and runs the Windows tests under Wine.
+#   tools/build-windows.sh [--werror] [--no-tests]
+# With a Linux build in build/ (tools/run-tests.sh), the tests also compare
+# what the Windows and the Linux programs print and write.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+dir=build-windows
+flags=()
+run_tests=1
+for arg in "$@"; do
+  case "$arg" in
+    --werror) flags+=(-DWARNINGS_AS_ERRORS=ON) ;;
+    --no-tests) run_tests=0 ;;
+    *) echo "unknown option $arg" >&2; exit 2 ;;
+  esac
+done
+bash tools/setup-debian.sh --windows
+
+# libpng for MinGW (the viewer needs it): built from Debian's own source
+# package, fetched with a private source list so the system's apt
+# configuration stays as it is, and installed into a prefix of the build.
+deps=$root/$dir/deps
+# zlib from Debian's MinGW package, linked in (not zlib1.dll).
+mingw=/usr/x86_64-w64-mingw32
+zlib=(-DZLIB_LIBRARY="$mingw/lib/libz.a" -DZLIB_LIBRARY_RELEASE="$mingw/lib/libz.a"
+      -DZLIB_INCLUDE_DIR="$mingw/include")
+build_libpng() {
+  [ -f "$deps/lib/libpng.a" ] && return 0
+  local work=$root/$dir/libpng-source
+  rm -rf "$work"
+  mkdir -p "$work/parts" "$work/lists/partial" "$work/cache/archives/partial"
+  : > "$work/none.list"
+  sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources \
+    > "$work/parts/debian-source.sources"
+  local apt_options=(-o "Dir::Etc::SourceList=$work/none.list"
+                     -o "Dir::Etc::SourceParts=$work/parts"
+                     -o "Dir::State::Lists=$work/lists" -o "Dir::Cache=$work/cache")
+  apt-get "${apt_options[@]}" update -qq
+  # Newest first; a version the mirror no longer holds is skipped.
+  local version fetched=0
+  for version in $(apt-cache "${apt_options[@]}" showsrc libpng1.6 |
+                   sed -n 's/^Version: //p' | sort -rV); do
+    if (cd "$work" && apt-get "${apt_options[@]}" source -qq "libpng1.6=$version" >/dev/null 2>&1); then
+      fetched=1
+      break
+    fi
+  done
+  [ "$fetched" = 1 ] || { echo "cannot fetch Debian's libpng1.6 source package" >&2; return 1; }
+  local source
+  source=$(find "$work" -maxdepth 1 -type d -name 'libpng1.6-*' | head -n 1)
+  cmake -S "$source" -B "$work/build" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$deps" "${zlib[@]}" \
+    -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DSKIP_INSTALL_PROGRAMS=ON \
+    -DSKIP_INSTALL_FILES=ON >/dev/null
+  cmake --build "$work/build"
+  cmake --install "$work/build" >/dev/null
+}
+if [ -d viewer ] || [ "${BUILD_WINDOWS_LIBPNG:-0}" = 1 ]; then
+  build_libpng
+fi
+
+linux_bin=()
+if [ -x build/bin/brenvik ] && [ -x build/bin/zorpamux-cli ]; then
+  linux_bin=(-DLINUX_BIN_DIR="$root/build/bin")
+fi
+cmake -S . -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+  -DBUILD_DIALOG=OFF -DCMAKE_FIND_ROOT_PATH="$deps" -DCMAKE_PREFIX_PATH="$deps" "${zlib[@]}" \
+  "${linux_bin[@]}" "${flags[@]}"
+cmake --build "$dir"
+
+if [ "$run_tests" = 1 ]; then
+  # A Wine prefix of its own, no display needed for console programs.
+  export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  if [ -z "${WINEPREFIX:-}" ]; then
+    WINEPREFIX=$(mktemp -d /tmp/brenvik-wine-XXXXXX)
+    export WINEPREFIX
+    trap 'wineserver -k >/dev/null 2>&1 || true; rm -rf "$WINEPREFIX"' EXIT
+  fi
+  wineboot -i >/dev/null 2>&1 || true
+  ctest --test-dir "$dir" --output-on-failure -j 2
+fi
