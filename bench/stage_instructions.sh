@@ -5,14 +5,14 @@
 # (callgrind), and for each build the instructions per stage.
 #   bench/stage_instructions.sh OLD_BRENVIK NEW_BRENVIK
 # Environment: REPEAT (default 3), WIDE_SAMPLE (416x229 picture for mode 3,
-# default /work/shared/samples/astronaut_416x229.bmp), NO_CALLGRIND=1 to
+# default samples/astronaut_416x229.bmp), NO_CALLGRIND=1 to
 # skip the instruction counts. Needs valgrind and GNU time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 old=$(realpath "$1")
 new=$(realpath "$2")
 repeat=${REPEAT:-3}
-wide=${WIDE_SAMPLE:-/work/shared/samples/astronaut_416x229.bmp}
+wide=${WIDE_SAMPLE:-samples/astronaut_416x229.bmp}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cp "$old" "$work/old_brenvik"

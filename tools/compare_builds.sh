@@ -8,8 +8,8 @@ set -euo pipefail
 jobs=${3:-2}
 here=$(cd "$(dirname "$0")/.." && pwd)
 samples=${SAMPLES:-$here/samples}
-wide=${WIDE_SAMPLE:-/work/shared/samples/astronaut_416x229.bmp}
-second=${SECOND_SAMPLE:-/work/shared/samples/astronaut_320x200.bmp}
+wide=${WIDE_SAMPLE:-$samples/astronaut_416x229.bmp}
+second=${SECOND_SAMPLE:-$samples/astronaut_320x200.bmp}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 # Private copies, so a rebuild during the run cannot mix two builds.
