@@ -57,6 +57,7 @@ if [ -e "$root/usr/bin/brenvik-video" ]; then
 fi
 if [ -e "$root/usr/bin/brenvik-sweep" ]; then
     [[ "$depends" == *python3* ]] || fail "brenvik-sweep is installed but Depends lacks python3"
+    [[ "$depends" == *imagemagick* ]] || fail "brenvik-sweep is installed but Depends lacks imagemagick"
     "$root/usr/bin/brenvik-sweep" --help > /dev/null || fail "installed brenvik-sweep --help failed"
 fi
 
