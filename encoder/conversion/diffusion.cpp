@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "encoder/search/kernels.h"
+#include "encoder/colour/colour.h"
 
 namespace brenvik {
 

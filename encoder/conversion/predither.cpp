@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "encoder/conversion/colour.h"
+#include "encoder/colour/colour.h"
 
 namespace brenvik {
 

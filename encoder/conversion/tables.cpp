@@ -1,6 +1,6 @@
 #include "encoder/conversion/tables.h"
 
-#include "encoder/conversion/colour.h"
+#include "encoder/colour/colour.h"
 
 namespace brenvik {
 

@@ -1,7 +1,7 @@
 // Per-pixel working tables and the colour statistics of the whole picture.
 #pragma once
 
-#include "encoder/frontend/bmp.h"
+#include "encoder/state/pictures.h"
 #include "encoder/state/state.h"
 
 namespace brenvik {

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <memory>
 
-#include "encoder/frontend/paths.h"
+#include "encoder/state/file_names.h"
 
 namespace brenvik {
 

@@ -172,21 +172,4 @@ void derive_settings(RunSettings& s) {
     s.geometry = block_geometry(s.ligneX3);
 }
 
-BlockGeometry block_geometry(int ligneX3) {
-    switch (ligneX3) {
-        case 2:
-            return {2, 0, 1, 1};
-        case 3:
-            return {3, -1, 1, 2};
-        case 4:
-            return {4, -1, 2, 2};
-        case 5:
-            return {5, -2, 2, 3};
-        case 6:
-            return {6, -2, 3, 3};
-        default:
-            return {1, 0, 0, 1};
-    }
-}
-
 }  // namespace brenvik

@@ -3,7 +3,7 @@
 #include <ctime>
 #include <string>
 
-#include "encoder/conversion/convert.h"
+#include "encoder/driver/convert.h"
 #include "encoder/frontend/bmp.h"
 #include "encoder/frontend/modes.h"
 #include "encoder/frontend/options.h"

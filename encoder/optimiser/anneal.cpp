@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "encoder/optimiser/candidates.h"
-#include "encoder/optimiser/record.h"
 #include "encoder/search/exploration.h"
+#include "encoder/search/solution.h"
 
 namespace brenvik {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "encoder/conversion/colour.h"
+#include "encoder/colour/colour.h"
 #include "encoder/optimiser/candidates.h"
 #include "encoder/search/kernels.h"
 

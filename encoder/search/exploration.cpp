@@ -8,7 +8,7 @@
 #include <immintrin.h>
 #endif
 
-#include "encoder/optimiser/record.h"
+#include "encoder/search/solution.h"
 
 namespace brenvik {
 

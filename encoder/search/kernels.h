@@ -3,6 +3,7 @@
 // search then only looks distances up.
 #pragma once
 
+#include "encoder/colour/colour.h"
 #include "encoder/state/state.h"
 
 namespace brenvik {
@@ -10,11 +11,6 @@ namespace brenvik {
 // Distance given to candidate id 0 (a colour the block's list lacks): never
 // better than the "no distance yet" start, so it can never win a pixel.
 inline constexpr std::int32_t kNoCandidateDistance = 99999999;
-
-// E = 3 dR^2 + 6 dV^2 + dB^2 on the 0..255 scale.
-inline int weighted_distance(int dr, int dv, int db) {
-    return 3 * dr * dr + 6 * dv * dv + db * db;
-}
 
 // Dither phase of column x on line y.
 inline int dither_phase(const RunSettings& s, int x, int y) {

@@ -17,9 +17,9 @@
 #include <vector>
 
 #include "container_writer.h"
-#include "encoder/conversion/block_loop.h"
 #include "encoder/frontend/modes.h"
 #include "encoder/frontend/options.h"
+#include "encoder/state/geometry.h"
 #include "tests/common/files.h"
 #include "tests/common/fixtures.h"
 

@@ -1,7 +1,7 @@
 // Colour model: levels of target values and optimiser components, STE
 // register nibbles and palette words, the 12-bit index, and the choice of the
 // level step from sampled pixels.
-#include "encoder/conversion/colour.h"
+#include "encoder/colour/colour.h"
 
 #include <gtest/gtest.h>
 

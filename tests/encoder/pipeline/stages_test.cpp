@@ -4,7 +4,7 @@
 
 #include <functional>
 
-#include "encoder/conversion/colour.h"
+#include "encoder/colour/colour.h"
 #include "encoder/conversion/diffusion.h"
 #include "encoder/conversion/predither.h"
 #include "encoder/conversion/tables.h"

@@ -41,6 +41,11 @@ inline std::uint16_t ste_word(int r, int v, int b) {
 // Palette word of an optimiser colour (components on the 0..255 scale).
 std::uint16_t palette_word(int r, int v, int b, int nbbitsroundint);
 
+// E = 3 dR^2 + 6 dV^2 + dB^2 on the 0..255 scale.
+inline int weighted_distance(int dr, int dv, int db) {
+    return 3 * dr * dr + 6 * dv * dv + db * db;
+}
+
 // Sets the level step and the per-value level tables that follow from it.
 void set_level_step(PictureTables& pic, int step);
 

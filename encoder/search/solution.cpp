@@ -1,4 +1,4 @@
-#include "encoder/optimiser/record.h"
+#include "encoder/search/solution.h"
 
 namespace brenvik {
 

@@ -1,22 +1,14 @@
-#include "encoder/conversion/writers.h"
+#include "encoder/output/writers.h"
 
 #include <algorithm>
 
-#include "encoder/conversion/block_loop.h"
-#include "encoder/conversion/colour.h"
+#include "encoder/colour/colour.h"
 #include "encoder/conversion/diffusion.h"
-#include "encoder/conversion/output_file.h"
-#include "encoder/frontend/paths.h"
+#include "encoder/output/output_file.h"
+#include "encoder/state/file_names.h"
+#include "encoder/state/geometry.h"
 
 namespace brenvik {
-
-OutputNames output_names(const std::string& arg) {
-    const std::string base = strip_extension(arg);
-    const std::string fbase = prefix_last_component(base, "F");
-    return {base + ".bVK",          fbase + ".bVK",         base + "F2.bVK",
-            base + "_preview.bmp",  base + "_preview2.bmp", fbase + "_preview.bmp",
-            base + "_previewF2.bmp"};
-}
 
 namespace {
 

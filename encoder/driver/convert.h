@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "encoder/frontend/bmp.h"
+#include "encoder/state/pictures.h"
 #include "encoder/state/state.h"
 
 namespace brenvik {

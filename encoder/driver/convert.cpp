@@ -1,10 +1,10 @@
-#include "encoder/conversion/convert.h"
+#include "encoder/driver/convert.h"
 
-#include "encoder/conversion/block_loop.h"
-#include "encoder/conversion/colour.h"
+#include "encoder/colour/colour.h"
 #include "encoder/conversion/predither.h"
 #include "encoder/conversion/tables.h"
-#include "encoder/conversion/writers.h"
+#include "encoder/driver/block_loop.h"
+#include "encoder/output/writers.h"
 
 namespace brenvik {
 

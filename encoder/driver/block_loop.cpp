@@ -1,4 +1,4 @@
-#include "encoder/conversion/block_loop.h"
+#include "encoder/driver/block_loop.h"
 
 #include <algorithm>
 #include <atomic>
@@ -7,18 +7,9 @@
 #include <thread>
 
 #include "encoder/optimiser/anneal.h"
+#include "encoder/state/geometry.h"
 
 namespace brenvik {
-
-std::vector<int> block_centres(const RunSettings& settings) {
-    std::vector<int> centres;
-    const BlockGeometry& g = settings.geometry;
-    for (int h = g.hauteurdebut; h < settings.hauteurfinale + g.hauteursegment;
-         h += g.hauteursegment) {
-        centres.push_back(h);
-    }
-    return centres;
-}
 
 namespace {
 

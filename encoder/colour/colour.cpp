@@ -1,4 +1,4 @@
-#include "encoder/conversion/colour.h"
+#include "encoder/colour/colour.h"
 
 #include <algorithm>
 #include <cmath>
