@@ -1,8 +1,8 @@
 // Fuzz target: the BMP reader with the input picture and its companion, in
-// every screen mode and with every pixpal value.
+// every screen mode and with every palette_mode value.
 //
 // Input layout (missing bytes read as zero):
-//   byte 0     mode row (% 5), pixpal (/ 5 % 3 + 1), companion kind (/ 15 % 3:
+//   byte 0     mode row (% 5), palette_mode (/ 5 % 3 + 1), companion kind (/ 15 % 3:
 //              none, file, folder), name form (/ 45 % 4)
 //   bytes 1-2  length of the input picture's bytes (the companion gets the rest)
 //   bytes 3-4  the input picture is zero-extended to 8 x this many bytes
@@ -114,7 +114,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzzing::Input in(data, size);
     const unsigned control = in.u8();
     const int mode_row = static_cast<int>(control % 5);
-    const int pixpal = static_cast<int>(control / 5 % 3 + 1);
+    const int palette_mode = static_cast<int>(control / 5 % 3 + 1);
     const unsigned companion_kind = control / 15 % 3;
     const NameForm& names = kNames[control / 45 % 4];
     const std::size_t first_length = in.u16();
@@ -134,9 +134,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const brenvik::ScreenMode& mode = brenvik::modes[static_cast<std::size_t>(mode_row)];
     brenvik::RunSettings settings;
-    settings.prog = "brenvik";
-    settings.arg = names.input;
-    settings.pixpal = pixpal;
+    settings.program_name = "brenvik";
+    settings.input_name = names.input;
+    settings.palette_mode = palette_mode;
     settings.verbose = control & 1;
     brenvik::SourcePictures pictures;
     brenvik::TextSink out;
@@ -167,10 +167,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         header.resize(54, 0);
         FUZZ_CHECK(std::equal(header.begin(), header.end(), pictures.header.begin()),
                    "kept header differs from the file's first 54 bytes");
-        FUZZ_CHECK(pictures.bis_method == (companion_kind == 1 ? 1 : 0), "bis_method");
+        FUZZ_CHECK(pictures.has_companion == (companion_kind == 1 ? 1 : 0), "bis_method");
         if (companion_kind == 1) {
             FUZZ_CHECK(pictures.second == expected_pixels(second, mode), "companion's pixels");
-        } else if (pixpal == 1) {
+        } else if (palette_mode == 1) {
             FUZZ_CHECK(pictures.second == Bytes(pictures.first.size(), 0),
                        "second picture is not black");
         } else {
@@ -186,7 +186,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             "brenvik",
             "--mode=4",
             "-0",
-            "--pixpal=" + std::to_string(pixpal),
+            "--pixpal=" + std::to_string(palette_mode),
             "--dith=" + std::to_string(run_options % 6),
             "--ed=" + std::to_string(run_options / 6 % 4),
             "--preview=" + std::to_string(run_options / 24 % 2),

@@ -5,8 +5,8 @@
 
 namespace brenvik {
 
-int level_of_target(int v, double nbbitsround) {
-    const long level = std::lroundf(static_cast<float>((v - 0.01) / nbbitsround));
+int level_of_target(int v, double level_step_real) {
+    const long level = std::lroundf(static_cast<float>((v - 0.01) / level_step_real));
     return level > 15 ? 15 : static_cast<int>(level);
 }
 
@@ -16,14 +16,14 @@ std::array<int, 2> two_nearest_levels(int v, double step) {
     return {static_cast<int>(level1), static_cast<int>(level2)};
 }
 
-int level_of_component(int u, int nbbitsroundint) {
-    const int level = u / nbbitsroundint;
+int level_of_component(int u, int level_step) {
+    const int level = u / level_step;
     return level > 15 ? 15 : level;
 }
 
-std::uint16_t palette_word(int r, int v, int b, int nbbitsroundint) {
-    return ste_word(level_of_component(r, nbbitsroundint), level_of_component(v, nbbitsroundint),
-                    level_of_component(b, nbbitsroundint));
+std::uint16_t palette_word(int r, int v, int b, int level_step) {
+    return ste_word(level_of_component(r, level_step), level_of_component(v, level_step),
+                    level_of_component(b, level_step));
 }
 
 namespace {
@@ -45,34 +45,34 @@ bool is_byte(int v) {
 }  // namespace
 
 void set_level_step(PictureTables& pic, int step) {
-    pic.nbbitsroundint = step;
-    pic.nbbitsround = step;
+    pic.level_step = step;
+    pic.level_step_real = step;
     for (int v = 0; v < 256; ++v) {
-        pic.rounded_level[v] = compute_rounded_level(v, pic.nbbitsround);
-        pic.target_level[v] = level_of_target(v, pic.nbbitsround);
-        pic.two_levels[v] = compute_two_levels(v, pic.nbbitsround);
+        pic.rounded_level[v] = compute_rounded_level(v, pic.level_step_real);
+        pic.target_level[v] = level_of_target(v, pic.level_step_real);
+        pic.two_levels[v] = compute_two_levels(v, pic.level_step_real);
     }
 }
 
 int rounded_level(const PictureTables& pic, int v) {
-    return is_byte(v) ? pic.rounded_level[v] : compute_rounded_level(v, pic.nbbitsround);
+    return is_byte(v) ? pic.rounded_level[v] : compute_rounded_level(v, pic.level_step_real);
 }
 
 int target_level(const PictureTables& pic, int v) {
-    return is_byte(v) ? pic.target_level[v] : level_of_target(v, pic.nbbitsround);
+    return is_byte(v) ? pic.target_level[v] : level_of_target(v, pic.level_step_real);
 }
 
 std::array<int, 2> two_levels(const PictureTables& pic, int v) {
-    return is_byte(v) ? pic.two_levels[v] : compute_two_levels(v, pic.nbbitsround);
+    return is_byte(v) ? pic.two_levels[v] : compute_two_levels(v, pic.level_step_real);
 }
 
-void detect_level_step(PictureTables& pic, Rng& rng, TextSink& out) {
+void detect_level_step(PictureTables& pic, Random& rng, TextSink& out) {
     int off_grid = 0;
     int tested = 0;
     for (int i = 0; i < 49; ++i) {
-        const int x = rng.rand() % (pic.width - 1) + 1;
-        const int y = rng.rand() % (pic.height - 1) + 1;
-        const auto& target = pic.vecteurinit.at(x, y);
+        const int x = rng.next() % (pic.width - 1) + 1;
+        const int y = rng.next() % (pic.height - 1) + 1;
+        const auto& target = pic.target_colours.at(x, y);
         for (int c = 1; c <= 3; ++c) {
             if (target[c] != 0) {
                 ++tested;

@@ -11,7 +11,7 @@ namespace brenvik {
 
 // Level of a target value v (0..255): rounded with halves going down (the
 // -0.01 bias), clamped to 15.
-int level_of_target(int v, double nbbitsround);
+int level_of_target(int v, double level_step_real);
 
 // The two nearest levels of a channel value v for a level step: level1 =
 // round(v / step), level2 = level1 moved one level towards v when v lies a
@@ -20,7 +20,7 @@ int level_of_target(int v, double nbbitsround);
 std::array<int, 2> two_nearest_levels(int v, double step);
 
 // Level of an optimiser component u (level x step): integer division, clamped to 15.
-int level_of_component(int u, int nbbitsroundint);
+int level_of_component(int u, int level_step);
 
 // 12-bit colour index of three levels.
 inline int colour12(int r, int v, int b) {
@@ -39,7 +39,7 @@ inline std::uint16_t ste_word(int r, int v, int b) {
 }
 
 // Palette word of an optimiser colour (components on the 0..255 scale).
-std::uint16_t palette_word(int r, int v, int b, int nbbitsroundint);
+std::uint16_t palette_word(int r, int v, int b, int level_step);
 
 // E = 3 dR^2 + 6 dV^2 + dB^2 on the 0..255 scale.
 inline int weighted_distance(int dr, int dv, int db) {
@@ -59,6 +59,6 @@ std::array<int, 2> two_levels(const PictureTables& pic, int v);
 // Chooses the level step (17, or 16 for a picture already on a 16-step grid)
 // from 49 sampled pixels of the first target colour; prints
 // "nbbits16=%d nbbitstest16=%d \n".
-void detect_level_step(PictureTables& pic, Rng& rng, TextSink& out);
+void detect_level_step(PictureTables& pic, Random& rng, TextSink& out);
 
 }  // namespace brenvik

@@ -34,7 +34,7 @@ struct NearestRegister {
 };
 NearestRegister nearest_register(const std::array<int, 6>& colour,
                                  const std::array<std::array<int, 6>, 16>& registers,
-                                 int bis_method);
+                                 int has_companion);
 
 // One pixel of the diffusion: the register it takes and the error it passes
 // on. Errors whose channels sum to -3..3 are dropped; a pixel at least
@@ -46,13 +46,13 @@ struct DiffusionStep {
 };
 DiffusionStep diffusion_step(const std::array<int, 6>& working,
                              const std::array<int, 6>& undiffused,
-                             const std::array<std::array<int, 6>, 16>& registers, int bis_method,
+                             const std::array<std::array<int, 6>, 16>& registers, int has_companion,
                              int threshold);
 
 // Adds the kernel's shares of `error` (truncated toward zero) to the first
 // colour of the neighbours of (x, y) that lie inside columns 0..W-1 and lines 1..H.
 void spread_error(Grid<std::array<int, 6>>& work, int x, int y, int width, int height,
-                  const std::array<int, 3>& error, int errordiffusion);
+                  const std::array<int, 3>& error, int diffusion_kernel);
 
 // Runs the diffusion over the whole picture and returns [line][column]
 // (lines 1..H, columns 0..W-1).

@@ -21,7 +21,7 @@ int sierra_quantise(int v, double step) {
 void predither_checkerboard(PictureTables& pic) {
     for (int y = 1; y <= pic.height; ++y) {
         for (int x = 0; x < pic.width; ++x) {
-            const auto& src = pic.paletteOriginaleRVB.at(x, y);
+            const auto& src = pic.undithered_source.at(x, y);
             std::array<int, 3> c1{};
             std::array<int, 3> c2{};
             for (int c = 0; c < 3; ++c) {
@@ -34,7 +34,7 @@ void predither_checkerboard(PictureTables& pic) {
             std::array<int, 3> first = s1 > s2 ? c1 : c2;
             std::array<int, 3> second = s1 > s2 ? c2 : c1;
             if ((x + y) % 2 == 1) std::swap(first, second);
-            auto& t = pic.vecteurinit.at(x + 1, y);
+            auto& t = pic.target_colours.at(x + 1, y);
             for (int c = 0; c < 3; ++c) {
                 t[1 + c] = std::clamp(first[c] * 17, 0, 255);
                 t[4 + c] = std::clamp(second[c] * 17, 0, 255);
@@ -49,7 +49,7 @@ void predither_sierra(PictureTables& pic, double step) {
     Grid<std::array<double, 6>> work(W, H + 2);
     for (int y = 1; y <= H; ++y) {
         for (int x = 0; x < W; ++x) {
-            const auto& o = pic.paletteOriginale.at(x, y);
+            const auto& o = pic.source_colours.at(x, y);
             for (int c = 0; c < 6; ++c) work.at(x, y)[c] = o[c];
         }
     }
@@ -65,7 +65,7 @@ void predither_sierra(PictureTables& pic, double step) {
             }
             const int sum = e[0] + e[1] + e[2];
             if (sum >= -1 && sum <= 1) e[0] = e[1] = e[2] = 0;
-            const auto& original = pic.paletteOriginale.at(x, y);
+            const auto& original = pic.source_colours.at(x, y);
             bool drift = false;
             for (int c = 0; c < 3; ++c) {
                 if (std::abs(q[c] - original[c]) > 17) drift = true;
@@ -77,7 +77,7 @@ void predither_sierra(PictureTables& pic, double step) {
                     e[c] = 0;
                 }
             }
-            auto& t = pic.vecteurinit.at(x + 1, y);
+            auto& t = pic.target_colours.at(x + 1, y);
             for (int c = 0; c < 6; ++c) t[1 + c] = q[c];
             for (int c = 0; c < 6; ++c) {
                 if (x >= 1 && y < H) work.at(x - 1, y + 1)[c] += e[c] / 4.0;

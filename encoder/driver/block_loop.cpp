@@ -15,10 +15,10 @@ namespace {
 
 struct BlockOutcome {
     bool done = false;
-    std::string log;
+    std::string trace;
     SearchCounters counters;
     long long best = 0;
-    int nbiteration_moindrescarres = 0;
+    int annealing_outcome = 0;
 };
 
 }  // namespace
@@ -39,15 +39,15 @@ void run_block_loop(const RunContext& ctx, RunResults& results, std::FILE* out) 
     auto worker = [&] {
         BlockSearch search;
         for (int b = next.fetch_add(1); b < blocks; b = next.fetch_add(1)) {
-            search.log.clear();
+            search.trace.clear();
             search.counters = SearchCounters{};
-            search.rng.srand(2394);
+            search.rng.reseed(2394);
             annealKez(ctx, centres[b], search, results);
             BlockOutcome outcome;
-            outcome.log = search.log.text();
+            outcome.trace = search.trace.text();
             outcome.counters = search.counters;
-            outcome.best = search.bestdistancemoyenne;
-            outcome.nbiteration_moindrescarres = search.nbiteration_moindrescarres;
+            outcome.best = search.best_total_distance;
+            outcome.annealing_outcome = search.annealing_outcome;
             outcome.done = true;
             {
                 std::lock_guard<std::mutex> lock(mutex);
@@ -71,14 +71,14 @@ void run_block_loop(const RunContext& ctx, RunResults& results, std::FILE* out) 
             std::unique_lock<std::mutex> lock(mutex);
             finished.wait(lock, [&] { return outcomes[b].done; });
             outcome = std::move(outcomes[b]);
-            outcomes[b].log.clear();
+            outcomes[b].trace.clear();
         }
-        std::fwrite(outcome.log.data(), 1, outcome.log.size(), out);
-        results.bestdistancemoyenneall += static_cast<double>(outcome.best);
-        results.nbiteration_moindrescarres = outcome.nbiteration_moindrescarres;
+        std::fwrite(outcome.trace.data(), 1, outcome.trace.size(), out);
+        results.best_total_distance_sum += static_cast<double>(outcome.best);
+        results.annealing_outcome = outcome.annealing_outcome;
         results.counters.add(outcome.counters);
         if (ctx.settings.verbose == 1) {
-            std::fprintf(out, "fin calc %2.3f seconds\n", seconds_since(ctx.settings.start));
+            std::fprintf(out, "fin calc %2.3f seconds\n", seconds_since(ctx.settings.start_clock));
         }
     }
     for (auto& t : pool) t.join();

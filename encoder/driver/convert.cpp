@@ -12,23 +12,24 @@ namespace {
 
 void print_summary(const RunContext& ctx, const RunResults& results, std::FILE* out) {
     const RunSettings& s = ctx.settings;
-    std::array<double, 12> timer = results.counters.timer;
+    std::array<double, 12> timer = results.counters.stage_seconds;
     timer[4] /= 1000;
     timer[5] /= 1000;
     for (int i = 1; i <= 11; ++i) std::fprintf(out, "timer%d %2.8f seconds \n", i, timer[i]);
     std::fprintf(out,
                  "mode=%d quality=%d dither=%d nb_loop_fast_init=%d power_quality=%8.8f "
                  "power_temperature=%d bis_method=%d \n",
-                 ctx.layout.mode.id, s.opt, s.dither, s.nb_loop_fast_init, s.power_quality,
-                 s.power_temperature, ctx.pic.bis_method);
+                 ctx.layout.mode.layout_id, s.quality, s.dither_mode, s.initial_move_budget,
+                 s.cooling_factor, s.temperature_divisor, ctx.picture.has_companion);
     std::fprintf(out, "bestdistancemoyenneall=%8.8f in %2.3f sec nbiteration_moindrescarres=%d \n",
-                 results.bestdistancemoyenneall / ctx.pic.height, seconds_since(s.start),
-                 results.nbiteration_moindrescarres);
+                 results.best_total_distance_sum / ctx.picture.height, seconds_since(s.start_clock),
+                 results.annealing_outcome);
     const SearchCounters& n = results.counters;
     std::fprintf(out,
                  "saved_nbOK=%lld saved_nb0OK=%lld saved_nb1OK=%lld saved_nb2_9OK=%lld "
                  "saved_nb10OK=%lld \n",
-                 n.secouru_nb, n.secouru_nb0, n.secouru_nb1, n.secouru_nb2_9, n.secouru_nb10);
+                 n.improvements, n.improvements_after_0_worse, n.improvements_after_1_worse,
+                 n.improvements_after_2_to_9_worse, n.improvements_after_10_or_more_worse);
     std::fprintf(out,
                  "saved_nbfailed=%d saved_nb0ffailed=%d saved_nb1failed=%d "
                  "saved_nb2_9failed=%d saved_nb10failed=%d \n",
@@ -38,18 +39,18 @@ void print_summary(const RunContext& ctx, const RunResults& results, std::FILE* 
 }  // namespace
 
 int convert(const SourcePictures& pictures, const ScreenLayout& layout, const RunSettings& settings,
-            Rng& rng, std::FILE* out, std::FILE* err) {
+            Random& rng, std::FILE* out, std::FILE* err) {
     TextSink text;
     if (settings.verbose == 1) text.puts("b ");
 
     PictureTables pic;
-    pic.bis_method = pictures.bis_method;
+    pic.has_companion = pictures.has_companion;
     load_picture_tables(pictures, layout.mode, settings, pic, text);
-    if (settings.dither == 1) {
+    if (settings.dither_mode == 1) {
         predither_checkerboard(pic);
-    } else if (settings.dither == 4) {
+    } else if (settings.dither_mode == 4) {
         predither_sierra(pic, 17.0);
-    } else if (settings.dither == 5) {
+    } else if (settings.dither_mode == 5) {
         predither_sierra(pic, 8.5);
     }
     text.flush_to(out);
@@ -62,11 +63,11 @@ int convert(const SourcePictures& pictures, const ScreenLayout& layout, const Ru
 
     const RunContext ctx{settings, layout, pic};
     RunResults results;
-    results.slots = layout.slot_count();
-    results.lines = pic.lines;
-    results.vecteurfinalsaved.assign(static_cast<std::size_t>(results.slots) * results.lines,
-                                     SlotRecord{});
-    results.palettesaved.reset(layout.largeur + 1, pic.lines, {0, 0});
+    results.slot_count = layout.slot_count();
+    results.line_count = pic.allocated_lines;
+    results.stored_slot_colours.assign(
+        static_cast<std::size_t>(results.slot_count) * results.line_count, SlotColours{});
+    results.pixel_choice.reset(layout.width + 1, pic.allocated_lines, {0, 0});
     run_block_loop(ctx, results, out);
 
     print_summary(ctx, results, out);

@@ -13,6 +13,6 @@ namespace brenvik {
 // run seed). Returns the exit status: 0, or 1 when an output file could not
 // be written.
 int convert(const SourcePictures& pictures, const ScreenLayout& layout, const RunSettings& settings,
-            Rng& rng, std::FILE* out, std::FILE* err);
+            Random& rng, std::FILE* out, std::FILE* err);
 
 }  // namespace brenvik

@@ -110,18 +110,20 @@ std::string companion_name(const std::string& name) {
 
 bool load_pictures(const RunSettings& settings, const ScreenMode& mode, SourcePictures& pictures,
                    TextSink& out, std::FILE* err) {
-    if (!read_bmp(settings.prog, settings.arg, mode, pictures.first, &pictures.header, err)) {
+    if (!read_bmp(settings.program_name, settings.input_name, mode, pictures.first,
+                  &pictures.header, err)) {
         return false;
     }
-    const std::string bis = companion_name(settings.arg);
-    pictures.bis_method = 0;
+    const std::string bis = companion_name(settings.input_name);
+    pictures.has_companion = 0;
     if (settings.verbose == 1) out.printf("outfilename_bis=%s \n", bis.c_str());
 
     if (File probe{std::fopen(bis.c_str(), "rb")}) {
         probe.reset();
-        if (!read_bmp(settings.prog, bis, mode, pictures.second, nullptr, err)) return false;
-        pictures.bis_method = 1;
-    } else if (settings.pixpal == 1) {
+        if (!read_bmp(settings.program_name, bis, mode, pictures.second, nullptr, err))
+            return false;
+        pictures.has_companion = 1;
+    } else if (settings.palette_mode == kOnePalette) {
         pictures.second.assign(pictures.first.size(), 0);
     } else {
         pictures.second = pictures.first;

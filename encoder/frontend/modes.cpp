@@ -16,15 +16,15 @@ namespace {
 
 // Marks slot `slot` (register `reg`) visible on columns a..b, clipped to the line.
 void show(ScreenLayout& L, int slot, int reg, int a, int b) {
-    L.paletteFinale[slot] = reg;
+    L.slot_register[slot] = reg;
     a = std::max(a, 1);
-    b = std::min(b, L.largeur);
-    for (int x = a; x <= b; ++x) L.active(x, slot) = 1;
+    b = std::min(b, L.width);
+    for (int x = a; x <= b; ++x) L.visible(x, slot) = 1;
 }
 
 void schedule(ScreenLayout& L, int s) {
-    const int W = L.largeur;
-    switch (L.mode.id) {
+    const int W = L.width;
+    switch (L.mode.layout_id) {
         case 0:
             for (int i = 0; i <= 13; ++i) {
                 show(L, 2 + i, 2 + i, 1, 29 + 4 * i);
@@ -75,28 +75,28 @@ void schedule(ScreenLayout& L, int s) {
 
 }  // namespace
 
-ScreenLayout layout_screen(const ScreenMode& mode, int shiftpixels) {
+ScreenLayout layout_screen(const ScreenMode& mode, int schedule_shift) {
     ScreenLayout L;
     L.mode = mode;
-    L.largeur = 320;
-    L.debutlimit = 2;
-    L.limit = 54;
-    if (mode.id == 1) L.limit = 80;
-    if (mode.id == 2) L.limit = 48;
-    if (mode.id == 3) {
-        L.largeur = 416;
-        L.limit = 48;
+    L.width = 320;
+    L.first_optimised_slot = 2;
+    L.optimised_slot_count = 54;
+    if (mode.layout_id == 1) L.optimised_slot_count = 80;
+    if (mode.layout_id == 2) L.optimised_slot_count = 48;
+    if (mode.layout_id == 3) {
+        L.width = 416;
+        L.optimised_slot_count = 48;
     }
-    const int W = L.largeur;
+    const int W = L.width;
     const int slots = L.slot_count();
-    L.paletteFinale.assign(slots, 0);
-    L.paletteactive.assign(static_cast<std::size_t>(W + 3) * slots, 0);
+    L.slot_register.assign(slots, 0);
+    L.visibility.assign(static_cast<std::size_t>(W + 3) * slots, 0);
     for (int k = 0; k < slots; ++k) {
-        L.active(W + 1, k) = -1;
-        L.active(W + 2, k) = -1;
+        L.visible(W + 1, k) = -1;
+        L.visible(W + 2, k) = -1;
     }
 
-    schedule(L, mode.id == 0 ? 0 : shiftpixels);
+    schedule(L, mode.layout_id == 0 ? 0 : schedule_shift);
 
     // First column and length of each slot's first run.
     for (int k = 0; k < slots; ++k) {
@@ -104,38 +104,38 @@ ScreenLayout layout_screen(const ScreenMode& mode, int shiftpixels) {
         int end = 0;
         for (int x = 1; x <= W; ++x) {
             if (first < 0) {
-                if (L.active(x, k) == 1) first = x;
-            } else if (L.active(x, k) == 0) {
+                if (L.visible(x, k) == 1) first = x;
+            } else if (L.visible(x, k) == 0) {
                 end = x;
                 break;
             }
         }
-        L.active(W + 1, k) = first;
-        L.active(W + 2, k) = end != 0 ? end - first : W + 1 - first;
+        L.visible(W + 1, k) = first;
+        L.visible(W + 2, k) = end != 0 ? end - first : W + 1 - first;
     }
 
     // Optimiser slots visible at each column.
-    L.paletteactive_id.assign(W + 1, {});
+    L.visible_slots.assign(W + 1, {});
     for (int x = 1; x <= W; ++x) {
-        for (int k = L.debutlimit; k <= L.limit + 1; ++k) {
-            if (L.active(x, k) == 1) L.paletteactive_id[x].push_back(k);
+        for (int k = L.first_optimised_slot; k <= L.last_optimised_slot(); ++k) {
+            if (L.visible(x, k) == 1) L.visible_slots[x].push_back(k);
         }
     }
 
     // Rescan ranges: the columns of every optimiser slot that shares a
     // column with slot j.
-    L.paletteactiveoverride_deb.assign(slots, 0);
-    L.paletteactiveoverride_fin.assign(slots, 0);
-    for (int j = L.debutlimit; j <= L.limit + 1; ++j) {
+    L.rescan_first_column.assign(slots, 0);
+    L.rescan_last_column.assign(slots, 0);
+    for (int j = L.first_optimised_slot; j <= L.last_optimised_slot(); ++j) {
         std::vector<bool> neighbour(slots, false);
         for (int x = 1; x <= W; ++x) {
-            if (L.active(x, j) != 1) continue;
-            for (int k : L.paletteactive_id[x]) neighbour[k] = true;
+            if (L.visible(x, j) != 1) continue;
+            for (int k : L.visible_slots[x]) neighbour[k] = true;
         }
         int deb = 0;
         int fin = 0;
         for (int x = 1; x <= W; ++x) {
-            for (int k : L.paletteactive_id[x]) {
+            for (int k : L.visible_slots[x]) {
                 if (!neighbour[k]) continue;
                 if (deb == 0) deb = x;
                 fin = x;
@@ -146,8 +146,8 @@ ScreenLayout layout_screen(const ScreenMode& mode, int shiftpixels) {
             deb = 1;
             fin = W;
         }
-        L.paletteactiveoverride_deb[j] = deb;
-        L.paletteactiveoverride_fin[j] = fin;
+        L.rescan_first_column[j] = deb;
+        L.rescan_last_column[j] = fin;
     }
     return L;
 }

@@ -16,6 +16,6 @@ extern const std::array<ScreenMode, kScreenModeCount> modes;
 
 // Builds the slot tables of `mode` with the given horizontal shift (-5..4,
 // ignored by id 0).
-ScreenLayout layout_screen(const ScreenMode& mode, int shiftpixels);
+ScreenLayout layout_screen(const ScreenMode& mode, int schedule_shift);
 
 }  // namespace brenvik

@@ -83,11 +83,11 @@ bool in_range(int value, unsigned low, unsigned high) {
 }  // namespace
 
 bool parse_command_line(const std::vector<std::string>& args, RunSettings& settings) {
-    settings.prog = args.empty() ? std::string("brenvik") : args[0];
-    settings.dither = 0;
-    settings.pixpal = 1;
-    settings.errordiffusion = 1;
-    settings.ligneX3 = 1;
+    settings.program_name = args.empty() ? std::string("brenvik") : args[0];
+    settings.dither_mode = 0;
+    settings.palette_mode = 1;
+    settings.diffusion_kernel = 1;
+    settings.block_lines_option = 1;
     settings.seed = 42;
     settings.mode_row = 0;
 
@@ -106,70 +106,70 @@ bool parse_command_line(const std::vector<std::string>& args, RunSettings& setti
         } else if (starts_with(a, "--dith=") || starts_with(a, "--dither=")) {
             const int v = value_after(starts_with(a, "--dith=") ? "--dith=" : "--dither=");
             if (!in_range(v, 0, 5)) return false;
-            settings.dither = v;
+            settings.dither_mode = v;
         } else if (starts_with(a, "--ed=")) {
             const int v = value_after("--ed=");
             if (!in_range(v, 0, 3)) return false;
-            settings.errordiffusion = v;
+            settings.diffusion_kernel = v;
         } else if (starts_with(a, "--pixpal=")) {
             const int v = value_after("--pixpal=");
             if (!in_range(v, 1, 3)) return false;
-            settings.pixpal = v;
+            settings.palette_mode = v;
         } else if (starts_with(a, "--preview=")) {
             const int v = value_after("--preview=");
             if (!in_range(v, 0, 1)) return false;
-            settings.ispreview = v;
+            settings.write_previews = v;
         } else if (starts_with(a, "--shiftpixels=")) {
             const int v = value_after("--shiftpixels=");
             if (!in_range(v, 0, 9)) return false;
-            settings.shiftpixels = v - 5;
+            settings.schedule_shift = v - 5;
         } else if (starts_with(a, "--blockoflines=")) {
             const int v = value_after("--blockoflines=");
             if (!in_range(v, 0, 9)) return false;
-            settings.ligneX3 = v;
+            settings.block_lines_option = v;
         } else if (starts_with(a, "--seed=")) {
             settings.seed = value_after("--seed=");
         } else if (a.size() == 2 && std::isdigit(static_cast<unsigned char>(a[1]))) {
-            settings.opt = a[1] - '0';
+            settings.quality = a[1] - '0';
         } else {
             return false;
         }
     }
     const std::size_t remaining = args.size() - i;
     if (remaining != 1 && remaining != 2) return false;
-    settings.arg = args[i];
+    settings.input_name = args[i];
     return true;
 }
 
 void derive_settings(RunSettings& s) {
-    const int q = s.opt;
-    s.nb_loop_fast_init = 100 * q + 50;
-    s.power_temperature = 1000000;
-    s.power_temperature_mini = 0.0001;
+    const int q = s.quality;
+    s.initial_move_budget = 100 * q + 50;
+    s.temperature_divisor = 1000000;
+    s.minimum_temperature = 0.0001;
     double t = 0.1;
     for (int i = 0; i < q; ++i) {
-        s.power_temperature = static_cast<int>(s.power_temperature / 1.5);
-        s.power_temperature_mini /= 3.0;
+        s.temperature_divisor = static_cast<int>(s.temperature_divisor / 1.5);
+        s.minimum_temperature /= 3.0;
         t *= 0.3;
     }
-    s.power_quality = 1.0 - t;
-    switch (s.dither) {
+    s.cooling_factor = 1.0 - t;
+    switch (s.dither_mode) {
         case 2:
-            s.dithoutA = 1;
-            s.dithoutB = 0;
+            s.phase_per_line = 1;
+            s.phase_per_column = 0;
             break;
         case 3:
         case 5:
-            s.dithoutA = 1;
-            s.dithoutB = 1;
+            s.phase_per_line = 1;
+            s.phase_per_column = 1;
             break;
         default:
-            s.dithoutA = 0;
-            s.dithoutB = 0;
+            s.phase_per_line = 0;
+            s.phase_per_column = 0;
             break;
     }
-    s.dist_newcolor = 0;
-    s.geometry = block_geometry(s.ligneX3);
+    s.new_colour_distance = 0;
+    s.block_geometry = block_geometry(s.block_lines_option);
 }
 
 }  // namespace brenvik

@@ -12,12 +12,12 @@ void list_range(const ScreenLayout& layout, int slot, int& low, int& high) {
     const int start = layout.first_column(slot);
     const int length = layout.run_length(slot);
     high = start + length - 1;
-    if (slot == layout.limit + 2) high += 2;
+    if (slot == layout.whole_line_slot()) high += 2;
     low = std::max(start, 1);
 }
 
 std::array<int, 2> two_level_colours(const PictureTables& pic, int x, int y) {
-    const auto& src = pic.paletteOriginaleRVB.at(x - 1, y);
+    const auto& src = pic.undithered_source.at(x - 1, y);
     int level1[3];
     int level2[3];
     for (int c = 0; c < 3; ++c) {
@@ -29,17 +29,17 @@ std::array<int, 2> two_level_colours(const PictureTables& pic, int x, int y) {
 }
 
 void reset_candidate_lists(BlockSearch& search, int slots) {
-    search.unik_colors_segment_nb.assign(slots, 0);
-    search.unik_colors_global_id.resize(slots);
-    search.unik_colors_id_segmenttotal.resize(slots);
+    search.candidate_count.assign(slots, 0);
+    search.candidate_colours.resize(slots);
+    search.candidate_ids.resize(slots);
     for (int k = 0; k < slots; ++k) {
-        search.unik_colors_global_id[k].assign(1, -1);
-        search.unik_colors_id_segmenttotal[k].assign(1, -1);
+        search.candidate_colours[k].assign(1, -1);
+        search.candidate_ids[k].assign(1, -1);
     }
 }
 
 int most_used_colour(const PictureTables& pic) {
-    const auto& g = pic.vecteurglobalbest;
+    const auto& g = pic.dominant_levels;
     return colour12(std::min(g[3], 15), std::min(g[6], 15), std::min(g[9], 15));
 }
 
@@ -52,17 +52,17 @@ int clamp_level(long level) {
 class OneColourLists {
   public:
     OneColourLists(const RunContext& ctx, BlockSearch& search)
-        : ctx_(ctx), s_(search), L_(ctx.layout), pic_(ctx.pic), whole_(L_.limit + 2) {
+        : ctx_(ctx), s_(search), L_(ctx.layout), pic_(ctx.picture), whole_(L_.whole_line_slot()) {
         const int slots = L_.slot_count();
         const std::size_t table_size = static_cast<std::size_t>(slots) * 4096;
-        if (s_.unik_colors_freq.size() != table_size ||
-            s_.unik_colors_global_id.size() != static_cast<std::size_t>(slots)) {
-            s_.unik_colors_freq.assign(table_size, 0);
-            s_.unik_colors_segment_id.assign(table_size, 0);
+        if (s_.colour_frequency.size() != table_size ||
+            s_.candidate_colours.size() != static_cast<std::size_t>(slots)) {
+            s_.colour_frequency.assign(table_size, 0);
+            s_.latest_entry.assign(table_size, 0);
         } else {
             // Only the colours of the previous block's lists are set.
             for (int k = 0; k < slots; ++k) {
-                const auto& previous = s_.unik_colors_global_id[k];
+                const auto& previous = s_.candidate_colours[k];
                 for (std::size_t i = 1; i < previous.size(); ++i) {
                     if (previous[i] < 0 || previous[i] >= 4096) continue;  // not a 12-bit colour
                     freq(k, previous[i]) = 0;
@@ -72,17 +72,17 @@ class OneColourLists {
         }
         reset_candidate_lists(s_, slots);
         order_.push_back(whole_);
-        for (int k = 0; k <= L_.limit + 1; ++k) order_.push_back(k);
+        for (int k = 0; k <= L_.last_optimised_slot(); ++k) order_.push_back(k);
         most_used_ = most_used_colour(pic_);
     }
 
     void build() {
         read_columns();
         const bool verbose = ctx_.settings.verbose == 1;
-        int previous = L_.limit + 3;
+        int previous = L_.slot_count();
         int pass = 0;
         for (int s : order_) {
-            if (verbose) s_.log.printf("debug k=%d j=%d \n", pass, previous);
+            if (verbose) s_.trace.printf("debug k=%d j=%d \n", pass, previous);
             pixel_entries(s, verbose);
             previous = s;
             ++pass;
@@ -96,26 +96,28 @@ class OneColourLists {
 
   private:
     int& freq(int slot, int colour) {
-        return s_.unik_colors_freq[static_cast<std::size_t>(slot) * 4096 + colour];
+        return s_.colour_frequency[static_cast<std::size_t>(slot) * 4096 + colour];
     }
     int& segment_id(int slot, int colour) {
-        return s_.unik_colors_segment_id[static_cast<std::size_t>(slot) * 4096 + colour];
+        return s_.latest_entry[static_cast<std::size_t>(slot) * 4096 + colour];
     }
 
     void append(int slot, int colour) {
-        auto& ids = s_.unik_colors_global_id[slot];
+        auto& ids = s_.candidate_colours[slot];
         ids.push_back(colour);
         const int n = static_cast<int>(ids.size()) - 1;
         segment_id(slot, colour) = n;
-        s_.unik_colors_id_segmenttotal[slot].push_back(segment_id(whole_, colour));
-        s_.unik_colors_segment_nb[slot] = n;
+        s_.candidate_ids[slot].push_back(segment_id(whole_, colour));
+        s_.candidate_count[slot] = n;
     }
 
-    int line_of_row(int row) const { return s_.hhhh + ctx_.settings.geometry.hhh_minus + row; }
+    int line_of_row(int row) const {
+        return s_.centre_line + ctx_.settings.block_geometry.first_row_offset + row;
+    }
 
     // Every list reads the same few colours of a pixel, and a pixel lies in
     // the range of many slots: they are worked out once per block, for the
-    // columns 1..largeur+2 of every row.
+    // columns 1..width+2 of every row.
     enum ColumnColour { kPixel, kSame, kAbove, kBelow, kLevel1, kLevel2, kColumnColours };
 
     int& column_colour(int row, int x, ColumnColour which) {
@@ -124,14 +126,15 @@ class OneColourLists {
     }
 
     void read_columns() {
-        const int W = L_.largeur;
+        const int W = L_.width;
         columns_ = W + 3;
-        column_colours_.assign(static_cast<std::size_t>(s_.rows) * columns_ * kColumnColours, 0);
-        const int step = pic_.nbbitsroundint;
-        for (int row = 0; row < s_.rows; ++row) {
+        column_colours_.assign(static_cast<std::size_t>(s_.row_count) * columns_ * kColumnColours,
+                               0);
+        const int step = pic_.level_step;
+        for (int row = 0; row < s_.row_count; ++row) {
             const int y = line_of_row(row);
             for (int x = 1; x <= W + 2; ++x) {
-                const auto& t = pic_.vecteurinit.at(x, y);
+                const auto& t = pic_.target_colours.at(x, y);
                 column_colour(row, x, kPixel) = list_column_colour(L_, x, most_used_, [&] {
                     return colour12(rounded_level(pic_, t[1]), rounded_level(pic_, t[2]),
                                     rounded_level(pic_, t[3]));
@@ -158,7 +161,7 @@ class OneColourLists {
         int low = 0;
         int high = 0;
         list_range(L_, slot, low, high);
-        for (int row = 0; row < s_.rows; ++row) {
+        for (int row = 0; row < s_.row_count; ++row) {
             for (int x = low; x <= high; ++x) visit(row, x);
         }
     }
@@ -167,13 +170,13 @@ class OneColourLists {
         int low = 0;
         int high = 0;
         list_range(L_, slot, low, high);
-        for (int row = 0; row < s_.rows; ++row) {
+        for (int row = 0; row < s_.row_count; ++row) {
             for (int x = low; x <= high; ++x) {
                 const int colour = column_colour(row, x, kPixel);
                 freq(slot, colour) += 1;
                 append(slot, colour);
             }
-            if (verbose) s_.log.puts("debug step 3 ");
+            if (verbose) s_.trace.puts("debug step 3 ");
         }
     }
 
@@ -200,15 +203,15 @@ class OneColourLists {
 
     void trace_count(const char* label) {
         if (ctx_.settings.verbose != 1) return;
-        const int nb = s_.unik_colors_segment_nb[order_.back()];
+        const int nb = s_.candidate_count[order_.back()];
         if (label[0] == ' ') {
-            s_.log.printf("\n%s color uniques y=%d nb=%d %2.3f seconds \n", label, s_.hhhh, nb,
-                          seconds_since(ctx_.settings.start));
+            s_.trace.printf("\n%s color uniques y=%d nb=%d %2.3f seconds \n", label, s_.centre_line,
+                            nb, seconds_since(ctx_.settings.start_clock));
         } else {
-            s_.log.printf("%s color uniques y=%d nb=%d %2.3f seconds \n", label, s_.hhhh, nb,
-                          seconds_since(ctx_.settings.start));
+            s_.trace.printf("%s color uniques y=%d nb=%d %2.3f seconds \n", label, s_.centre_line,
+                            nb, seconds_since(ctx_.settings.start_clock));
         }
-        s_.log.puts("debug step 1 ");
+        s_.trace.puts("debug step 1 ");
     }
 
     const RunContext& ctx_;
@@ -230,21 +233,21 @@ void build_candidate_lists_one_colour(const RunContext& ctx, BlockSearch& search
     const std::clock_t t1 = std::clock();
     lists.build();
     const std::clock_t t2 = std::clock();
-    search.counters.timer[7] += static_cast<double>(t1 - t0) / CLOCKS_PER_SEC;
-    search.counters.timer[8] += static_cast<double>(t2 - t1) / CLOCKS_PER_SEC;
+    search.counters.stage_seconds[7] += static_cast<double>(t1 - t0) / CLOCKS_PER_SEC;
+    search.counters.stage_seconds[8] += static_cast<double>(t2 - t1) / CLOCKS_PER_SEC;
 
     const bool verbose = ctx.settings.verbose == 1;
-    if (verbose) search.log.puts("debug step 1c ");
-    if (ctx.settings.pixpal == 1) {
+    if (verbose) search.trace.puts("debug step 1c ");
+    if (ctx.settings.palette_mode == kOnePalette) {
         distance_1pix1pal(ctx, search);
     } else {
         distance_2pix2pal(ctx, search);
     }
-    search.counters.timer[10] += static_cast<double>(std::clock() - t2) / CLOCKS_PER_SEC;
+    search.counters.stage_seconds[10] += static_cast<double>(std::clock() - t2) / CLOCKS_PER_SEC;
     if (verbose) {
-        search.log.puts("debug step 1df ");
-        search.log.puts("debug step 1b ");
-        search.log.puts("debug step 1e ");
+        search.trace.puts("debug step 1df ");
+        search.trace.puts("debug step 1b ");
+        search.trace.puts("debug step 1e ");
     }
 }
 

@@ -27,23 +27,23 @@ int shift_colour(int colour, int step) {
 class PairLists {
   public:
     PairLists(const RunContext& ctx, BlockSearch& search)
-        : ctx_(ctx), s_(search), L_(ctx.layout), pic_(ctx.pic), whole_(L_.limit + 2) {
+        : ctx_(ctx), s_(search), L_(ctx.layout), pic_(ctx.picture), whole_(L_.whole_line_slot()) {
         const int slots = L_.slot_count();
         reset_candidate_lists(s_, slots);
-        s_.tab_colors_unique_mod.resize(slots);
-        for (auto& index : s_.tab_colors_unique_mod) index.clear();
+        s_.first_pair_entry.resize(slots);
+        for (auto& index : s_.first_pair_entry) index.clear();
         most_used_ = most_used_colour(pic_);
     }
 
     void build() {
         const bool verbose = ctx_.settings.verbose == 1;
-        const double t = seconds_since(ctx_.settings.start);
+        const double t = seconds_since(ctx_.settings.start_clock);
         if (verbose) {
-            s_.log.printf("\n u color uniques y=%d nb=%d %2.3f seconds \n", s_.hhhh, 0, t);
-            s_.log.printf("\n t color uniques y=%d nb=%d %2.3f seconds \n", s_.hhhh, 0, t);
+            s_.trace.printf("\n u color uniques y=%d nb=%d %2.3f seconds \n", s_.centre_line, 0, t);
+            s_.trace.printf("\n t color uniques y=%d nb=%d %2.3f seconds \n", s_.centre_line, 0, t);
         }
         const std::clock_t empty = std::clock();
-        s_.counters.timer[11] += static_cast<double>(std::clock() - empty) / CLOCKS_PER_SEC;
+        s_.counters.stage_seconds[11] += static_cast<double>(std::clock() - empty) / CLOCKS_PER_SEC;
 
         // The block's list: every pixel of the line(s) plus the two virtual
         // columns (black, the most used colour).
@@ -56,31 +56,31 @@ class PairLists {
         // Slots 0 and 1 are black and the most used colour.
         append(0, 0);
         append(1, most_used_);
-        s_.vecteurfinal[0][12] = lookup(whole_, 0);
-        s_.vecteurfinal[1][12] = lookup(whole_, most_used_);
+        s_.slot_colours[0][12] = lookup(whole_, 0);
+        s_.slot_colours[1][12] = lookup(whole_, most_used_);
         trace_count("w", 1);
 
-        for (int k = 2; k <= L_.limit + 1; ++k) {
+        for (int k = 2; k <= L_.last_optimised_slot(); ++k) {
             for_each_column(k, false, [&](int x, int y) { append(k, pixel_pair(x, y)); });
         }
-        trace_count("x", L_.limit + 1);
+        trace_count("x", L_.last_optimised_slot());
 
-        s_.log.printf("bE y=%d paletteFinale[8]=%d \n", s_.hhhh, L_.paletteFinale[8]);
+        s_.trace.printf("bE y=%d paletteFinale[8]=%d \n", s_.centre_line, L_.slot_register[8]);
 
-        const int dither = ctx_.settings.dither;
-        if (pic_.bis_method == 0 && (dither == 0 || dither == 2 || dither == 3 || dither == 5)) {
+        const int dither = ctx_.settings.dither_mode;
+        if (pic_.has_companion == 0 && (dither == 0 || dither == 2 || dither == 3 || dither == 5)) {
             std::vector<int> order{whole_};
-            for (int k = 2; k <= L_.limit + 1; ++k) order.push_back(k);
+            for (int k = 2; k <= L_.last_optimised_slot(); ++k) order.push_back(k);
             for (int s : order) neighbour_pairs(s);
-            if (verbose) s_.log.puts("debug step 1dg ");
+            if (verbose) s_.trace.puts("debug step 1dg ");
             for (int s : order) two_level_pairs(s);
         }
-        trace_count("yy", L_.limit + 1);
+        trace_count("yy", L_.last_optimised_slot());
     }
 
   private:
     int pixel_pair(int x, int y) const {
-        const auto& t = pic_.vecteurinit.at(x, y);
+        const auto& t = pic_.target_colours.at(x, y);
         const int first =
             colour12(target_level(pic_, t[1]), target_level(pic_, t[2]), target_level(pic_, t[3]));
         const int second =
@@ -88,21 +88,21 @@ class PairLists {
         return pack_pair(first, second);
     }
 
-    int count(int slot) const { return s_.unik_colors_segment_nb[slot]; }
+    int count(int slot) const { return s_.candidate_count[slot]; }
 
     // List index of the first entry of `pair` in slot's list, 0 if none.
-    int lookup(int slot, int pair) const { return s_.tab_colors_unique_mod[slot].find(pair); }
+    int lookup(int slot, int pair) const { return s_.first_pair_entry[slot].find(pair); }
 
     // Appends `pair` and returns its candidate id (0 when the block's list
     // does not hold it).
     int append(int slot, int pair) {
-        auto& ids = s_.unik_colors_global_id[slot];
+        auto& ids = s_.candidate_colours[slot];
         ids.push_back(pair);
         const int n = static_cast<int>(ids.size()) - 1;
-        s_.tab_colors_unique_mod[slot].insert_first(pair, n);
+        s_.first_pair_entry[slot].insert_first(pair, n);
         const int id = lookup(whole_, pair);
-        s_.unik_colors_id_segmenttotal[slot].push_back(id);
-        s_.unik_colors_segment_nb[slot] = n;
+        s_.candidate_ids[slot].push_back(id);
+        s_.candidate_count[slot] = n;
         return id;
     }
 
@@ -112,8 +112,8 @@ class PairLists {
         int high = 0;
         list_range(L_, slot, low, high);
         if (!with_virtual && slot == whole_) high -= 2;
-        for (int row = 0; row < s_.rows; ++row) {
-            const int y = s_.hhhh + ctx_.settings.geometry.hhh_minus + row;
+        for (int row = 0; row < s_.row_count; ++row) {
+            const int y = s_.centre_line + ctx_.settings.block_geometry.first_row_offset + row;
             for (int x = low; x <= high; ++x) visit(x, y);
         }
     }
@@ -121,7 +121,7 @@ class PairLists {
     void neighbour_pairs(int slot) {
         const int n = count(slot);
         for (int i = 1; i <= n; ++i) {
-            const int pair = s_.unik_colors_global_id[slot][i];
+            const int pair = s_.candidate_colours[slot][i];
             const int first = pair & 0xFFF;
             const int second = (pair >> 12) & 0xFFF;
             for (int e = -1; e <= 1; ++e) {
@@ -131,7 +131,7 @@ class PairLists {
                         pack_pair(shift_colour(first, e), shift_colour(second, t));
                     if (count(slot) >= kExtraPairLimit || lookup(slot, candidate) != 0) continue;
                     if (append(slot, candidate) == 0) {
-                        s_.log.printf("f color not found on limit+2 dist_color=%d \n", candidate);
+                        s_.trace.printf("f color not found on limit+2 dist_color=%d \n", candidate);
                     }
                 }
             }
@@ -148,12 +148,12 @@ class PairLists {
     }
 
     void trace(const char* format, int value) {
-        if (ctx_.settings.verbose == 1) s_.log.printf(format, value);
+        if (ctx_.settings.verbose == 1) s_.trace.printf(format, value);
     }
     void trace_count(const char* label, int slot) {
         if (ctx_.settings.verbose != 1) return;
-        s_.log.printf("\n %s color uniques y=%d nb=%d %2.3f seconds \n", label, s_.hhhh,
-                      count(slot), seconds_since(ctx_.settings.start));
+        s_.trace.printf("\n %s color uniques y=%d nb=%d %2.3f seconds \n", label, s_.centre_line,
+                        count(slot), seconds_since(ctx_.settings.start_clock));
     }
 
     const RunContext& ctx_;
@@ -171,21 +171,21 @@ void build_candidate_lists_two_colour(const RunContext& ctx, BlockSearch& search
     PairLists lists(ctx, search);
     lists.build();
     const std::clock_t t1 = std::clock();
-    search.counters.timer[9] += static_cast<double>(t1 - t0) / CLOCKS_PER_SEC;
+    search.counters.stage_seconds[9] += static_cast<double>(t1 - t0) / CLOCKS_PER_SEC;
     const bool verbose = ctx.settings.verbose == 1;
-    const int nb = search.unik_colors_segment_nb[ctx.layout.limit + 1];
+    const int nb = search.candidate_count[ctx.layout.last_optimised_slot()];
     if (verbose) {
-        search.log.printf("\n zz color uniques y=%d nb=%d %2.3f seconds \n", search.hhhh, nb,
-                          seconds_since(ctx.settings.start));
+        search.trace.printf("\n zz color uniques y=%d nb=%d %2.3f seconds \n", search.centre_line,
+                            nb, seconds_since(ctx.settings.start_clock));
     }
     distance_1pix2pal(ctx, search);
-    search.counters.timer[10] += static_cast<double>(std::clock() - t1) / CLOCKS_PER_SEC;
+    search.counters.stage_seconds[10] += static_cast<double>(std::clock() - t1) / CLOCKS_PER_SEC;
     if (verbose) {
-        search.log.printf("\n zz color uniques y=%d nb=%d %2.3f seconds \n", search.hhhh, nb,
-                          seconds_since(ctx.settings.start));
-        search.log.printf("distance_precalc y=%d %2.3f seconds \n", search.hhhh,
-                          seconds_since(ctx.settings.start));
-        search.log.puts("debug step 1e ");
+        search.trace.printf("\n zz color uniques y=%d nb=%d %2.3f seconds \n", search.centre_line,
+                            nb, seconds_since(ctx.settings.start_clock));
+        search.trace.printf("distance_precalc y=%d %2.3f seconds \n", search.centre_line,
+                            seconds_since(ctx.settings.start_clock));
+        search.trace.puts("debug step 1e ");
     }
 }
 

@@ -65,17 +65,18 @@ bool write_outputs(const RunContext& ctx, const SourcePictures& pictures, const 
                    std::FILE* out, std::FILE* err) {
     const RunSettings& settings = ctx.settings;
     const ScreenLayout& L = ctx.layout;
-    const PictureTables& pic = ctx.pic;
+    const PictureTables& pic = ctx.picture;
     const int W = pic.width;
     const int H = pic.height;
     const bool verbose = settings.verbose == 1;
-    const bool two_palettes = settings.pixpal == 2 || settings.pixpal == 3;
-    const bool previews = settings.ispreview == 1;
-    // pixpal 2 has no error-diffused rendering.
-    const bool diffused = settings.pixpal != 2;
-    const OutputNames names = output_names(settings.arg);
-    const int P = std::max(0, L.mode.colours_per_line - L.mode.excluded);
-    const int words = std::min(P, L.limit);
+    const bool two_palettes = settings.palette_mode == kTwoBitmapsTwoPalettes ||
+                              settings.palette_mode == kOneBitmapTwoPalettes;
+    const bool previews = settings.write_previews == 1;
+    // palette_mode 2 has no error-diffused rendering.
+    const bool diffused = settings.palette_mode != kTwoBitmapsTwoPalettes;
+    const OutputNames names = output_names(settings.input_name);
+    const int P = std::max(0, L.mode.palette_words - L.mode.excluded_words);
+    const int words = std::min(P, L.optimised_slot_count);
     auto say = [&](const char* text) {
         if (verbose) std::fprintf(out, "%s\n", text);
     };
@@ -89,10 +90,10 @@ bool write_outputs(const RunContext& ctx, const SourcePictures& pictures, const 
         std::vector<std::uint8_t> bytes;
         for (int y : lines) {
             std::vector<std::uint16_t> record(static_cast<std::size_t>(P), 0);
-            for (int k = L.debutlimit; k < L.debutlimit + words; ++k) {
-                const SlotRecord& r = results.saved(k, y);
-                record[k - 2] = palette_word(r[component], r[component + 1], r[component + 2],
-                                             pic.nbbitsroundint);
+            for (int k = L.first_optimised_slot; k < L.first_optimised_slot + words; ++k) {
+                const SlotColours& r = results.stored(k, y);
+                record[k - 2] =
+                    palette_word(r[component], r[component + 1], r[component + 2], pic.level_step);
             }
             for (std::uint16_t w : record) put_be16(bytes, w);
         }
@@ -113,12 +114,12 @@ bool write_outputs(const RunContext& ctx, const SourcePictures& pictures, const 
     std::vector<int> regs(static_cast<std::size_t>(W));
     for (int y = 1; y <= H; ++y) {
         for (int x = 1; x <= W; ++x)
-            regs[x - 1] = L.paletteFinale[results.palettesaved.at(x, y).first];
+            regs[x - 1] = L.slot_register[results.pixel_choice.at(x, y).first];
         append_bitplanes(bitmap, regs);
         if (!previews) continue;
         const int line = H + 1 - y;
         for (int x = 1; x <= W; ++x) {
-            const SlotRecord& r = results.saved(results.palettesaved.at(x, line).first, line);
+            const SlotColours& r = results.stored(results.pixel_choice.at(x, line).first, line);
             preview.insert(preview.end(), {cut(r[3]), cut(r[2]), cut(r[1])});
             if (two_palettes) preview2.insert(preview2.end(), {cut(r[6]), cut(r[5]), cut(r[4])});
         }
@@ -151,7 +152,8 @@ bool write_outputs(const RunContext& ctx, const SourcePictures& pictures, const 
                 }
             }
         }
-        if (verbose) std::fprintf(out, "floyd %2.3f seconds\n", seconds_since(settings.start));
+        if (verbose)
+            std::fprintf(out, "floyd %2.3f seconds\n", seconds_since(settings.start_clock));
     }
 
     picture.insert(picture.end(), palettes.begin(), palettes.end());
@@ -177,7 +179,7 @@ bool write_outputs(const RunContext& ctx, const SourcePictures& pictures, const 
             if (previews) ok &= write_file_atomically(names.diffused_preview2, fpreview2, err);
         }
     }
-    if (verbose) std::fprintf(out, "files %2.3f seconds\n", seconds_since(settings.start));
+    if (verbose) std::fprintf(out, "files %2.3f seconds\n", seconds_since(settings.start_clock));
     return ok;
 }
 

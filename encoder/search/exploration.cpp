@@ -27,14 +27,14 @@ constexpr int kVisibleWidth = 16;
 // holding `padding_slot`. The layout does not change during a run, so a
 // worker builds this once.
 void prepare_visible_slots(const ScreenLayout& L, BlockSearch& search, int padding_slot) {
-    const int W = L.largeur;
+    const int W = L.width;
     const std::size_t size = (static_cast<std::size_t>(W) + 2) * kVisibleWidth;
     if (search.visible_padded.size() == size) return;
     search.visible_padded.assign(size, padding_slot);
     search.visible_fits_padding = true;
     for (int x = 1; x <= W; ++x) {
         int i = 0;
-        for (int slot : L.paletteactive_id[x]) {
+        for (int slot : L.visible_slots[x]) {
             if (i < kVisibleWidth) {
                 search.visible_padded[static_cast<std::size_t>(x) * kVisibleWidth + i] = slot;
             } else {
@@ -184,14 +184,14 @@ long long move_row_plain(const std::int32_t* row_table, const int* slot_offset,
 long long evaluate_solution(const RunContext& ctx, BlockSearch& search,
                             const std::vector<int>& ids) {
     const ScreenLayout& L = ctx.layout;
-    const int W = L.largeur;
+    const int W = L.width;
     const int stride = W + 1;
     long long total = 0;
-    for (int row = 0; row < search.rows; ++row) {
-        int* slot_of = &search.paletteres02[static_cast<std::size_t>(row) * stride];
-        int* dist_of = &search.paletteres12[static_cast<std::size_t>(row) * stride];
+    for (int row = 0; row < search.row_count; ++row) {
+        int* slot_of = &search.working_slot[static_cast<std::size_t>(row) * stride];
+        int* dist_of = &search.working_distance[static_cast<std::size_t>(row) * stride];
         for (int x = 1; x <= W; ++x) {
-            const auto& visible = L.paletteactive_id[x];
+            const auto& visible = L.visible_slots[x];
             int best_slot = 0;
             int best = 0;
             bool first = true;
@@ -216,56 +216,57 @@ void exploration_locale_fast(const RunContext& ctx, BlockSearch& search, RunResu
     const RunSettings& settings = ctx.settings;
     const ScreenLayout& L = ctx.layout;
     const bool verbose = settings.verbose == 1;
-    const bool debug_line = verbose && (search.hhhh == 2 || search.hhhh == 3);
-    const int W = L.largeur;
+    const bool debug_line = verbose && (search.centre_line == 2 || search.centre_line == 3);
+    const int W = L.width;
     const int stride = W + 1;
-    const int slots = L.limit + 2;  // slots 0..limit+1
+    const int slots = L.whole_line_slot();  // slots 0..last_optimised_slot()
 
     if (verbose) {
-        search.log.printf(
+        search.trace.printf(
             "exploration_locale_fast nb_loop_fast=%d nbiteration_moindrescarres=%d nbtry_init=%d "
             "temperature_ratio=%2.3f temperaturedec=%2.4f %2.3f seconds \n",
-            search.nb_loop_fast, search.nbiteration_moindrescarres, search.nbtry_init,
-            search.temperature_ratio, search.temperaturedec, seconds_since(settings.start));
+            search.move_budget, search.annealing_outcome, search.random_starts,
+            search.temperature_divisor, search.cooling_factor, seconds_since(settings.start_clock));
     }
-    search.nbiteration_moindrescarres2 = search.nbiteration_moindrescarres;
+    search.pending_annealing_outcome = search.annealing_outcome;
 
     // Entry evaluation of the starting solution.
     std::vector<int> start_ids(static_cast<std::size_t>(slots), 0);
-    for (int k = 0; k < slots; ++k) start_ids[k] = search.vecteurfinal[k][12];
+    for (int k = 0; k < slots; ++k) start_ids[k] = search.slot_colours[k][12];
     if (verbose) {
-        for (int row = 0; row < search.rows; ++row) {
-            for (int k = L.debutlimit; k <= L.limit + 1; ++k) {
-                search.log.printf("%d=%d ", k, start_ids[k]);
+        for (int row = 0; row < search.row_count; ++row) {
+            for (int k = L.first_optimised_slot; k <= L.last_optimised_slot(); ++k) {
+                search.trace.printf("%d=%d ", k, start_ids[k]);
             }
         }
     }
-    search.distancemoyenne = evaluate_solution(ctx, search, start_ids);
-    search.palettecurr02 = search.paletteres02;
-    search.palettecurr12 = search.paletteres12;
-    search.dist_b = static_cast<double>(search.distancemoyenne);
+    search.total_distance = evaluate_solution(ctx, search, start_ids);
+    search.committed_slot = search.working_slot;
+    search.committed_distance = search.working_distance;
+    search.start_total_distance = static_cast<double>(search.total_distance);
     if (debug_line) {
-        search.log.printf("debug init distancemoyenne=%8.8f \n", search.dist_b);
-        search.log.printf("debug init3 distancemoyenne=%8.8f \n", search.dist_b);
+        search.trace.printf("debug init distancemoyenne=%8.8f \n", search.start_total_distance);
+        search.trace.printf("debug init3 distancemoyenne=%8.8f \n", search.start_total_distance);
     }
 
-    // Working (vecteurfinal12) and committed (vecteurfinaltmp) candidate ids.
-    search.vecteurfinal12 = start_ids;
-    search.vecteurfinaltmp = start_ids;
-    const double B = static_cast<double>(search.bestdistancemoyenne);
-    double T = 2 * ((-B * 0.02 * 1000.0 * 10.0) / -0.10536051565782628) / search.temperature_ratio;
+    // Working and committed candidate id of every slot.
+    search.working_candidate = start_ids;
+    search.committed_candidate = start_ids;
+    const double B = static_cast<double>(search.best_total_distance);
+    double T =
+        2 * ((-B * 0.02 * 1000.0 * 10.0) / -0.10536051565782628) / search.temperature_divisor;
 
     // slot_offset[k]: where slot k's working colour has its distances in a
     // block row's table; the padding slot `slots` points at candidate 0,
     // whose distance never wins.
     search.slot_offset.assign(static_cast<std::size_t>(slots) + 1, 0);
     auto point_slot = [&](int slot) {
-        search.slot_offset[slot] = search.vecteurfinal12[slot] * search.distance_columns;
+        search.slot_offset[slot] = search.working_candidate[slot] * search.table_columns;
     };
     for (int slot = 0; slot < slots; ++slot) point_slot(slot);
     const int* slot_offset = search.slot_offset.data();
     const std::size_t row_table_size =
-        static_cast<std::size_t>(search.distance_candidates) * search.distance_columns;
+        static_cast<std::size_t>(search.table_candidates) * search.table_columns;
 #ifdef BRENVIK_HAS_AVX2_PATH
     if (!settings.portable_search) prepare_visible_slots(L, search, slots);
     const bool use_avx2 =
@@ -281,7 +282,7 @@ void exploration_locale_fast(const RunContext& ctx, BlockSearch& search, RunResu
     auto sync = [&](std::vector<int>& to02, std::vector<int>& to12, const std::vector<int>& from02,
                     const std::vector<int>& from12) {
         if (dirty_low > dirty_high) return;
-        for (int row = 0; row < search.rows; ++row) {
+        for (int row = 0; row < search.row_count; ++row) {
             const std::size_t base = static_cast<std::size_t>(row) * stride;
             std::copy(from02.begin() + base + dirty_low, from02.begin() + base + dirty_high + 1,
                       to02.begin() + base + dirty_low);
@@ -292,7 +293,7 @@ void exploration_locale_fast(const RunContext& ctx, BlockSearch& search, RunResu
         dirty_high = 0;
     };
 
-    long long working_total = search.distancemoyenne;
+    long long working_total = search.total_distance;
     long long committed_total = working_total;
     int k = 0;
     int accepted_worse = 0;
@@ -300,13 +301,13 @@ void exploration_locale_fast(const RunContext& ctx, BlockSearch& search, RunResu
     bool improved = false;
     constexpr int kMoveCap = 10000;
 
-    while (k <= search.nb_loop_fast) {
+    while (k <= search.move_budget) {
         ++k;
-        const int s = search.rng.rand() % L.limit + 2;
-        const int count = search.unik_colors_segment_nb[s];
-        const int p = search.rng.rand() % count + 1;
-        const int c = search.unik_colors_id_segmenttotal[s][p];
-        search.vecteurfinal12[s] = c;
+        const int s = search.rng.next() % L.optimised_slot_count + L.first_optimised_slot;
+        const int count = search.candidate_count[s];
+        const int p = search.rng.next() % count + 1;
+        const int c = search.candidate_ids[s][p];
+        search.working_candidate[s] = c;
         changed_slots.push_back(s);
         point_slot(s);
 
@@ -316,10 +317,10 @@ void exploration_locale_fast(const RunContext& ctx, BlockSearch& search, RunResu
         const int last = first + L.run_length(s) - 1;
         dirty_low = std::min(dirty_low, first);
         dirty_high = std::max(dirty_high, last);
-        for (int row = 0; row < search.rows; ++row) {
-            int* slot_of = &search.paletteres02[static_cast<std::size_t>(row) * stride];
-            int* dist_of = &search.paletteres12[static_cast<std::size_t>(row) * stride];
-            const std::int32_t* row_table = &search.distance_precalcHL2[row * row_table_size];
+        for (int row = 0; row < search.row_count; ++row) {
+            int* slot_of = &search.working_slot[static_cast<std::size_t>(row) * stride];
+            int* dist_of = &search.working_distance[static_cast<std::size_t>(row) * stride];
+            const std::int32_t* row_table = &search.distance_table[row * row_table_size];
 #ifdef BRENVIK_HAS_AVX2_PATH
             if (use_avx2) {
                 working_total += move_row_avx2(row_table, slot_offset, search.visible_padded.data(),
@@ -327,69 +328,70 @@ void exploration_locale_fast(const RunContext& ctx, BlockSearch& search, RunResu
                 continue;
             }
 #endif
-            working_total += move_row_plain(row_table, slot_offset, L.paletteactive_id.data(),
-                                            slot_of, dist_of, s, first, last);
+            working_total += move_row_plain(row_table, slot_offset, L.visible_slots.data(), slot_of,
+                                            dist_of, s, first, last);
         }
-        search.distancemoyennea = working_total;
+        search.working_total_distance = working_total;
         if (debug_line) {
-            search.log.printf(
+            search.trace.printf(
                 "debug optimisation dist_a=%8.8f dist_b=%8.8f distancemoyennea=%8.8f \n", 0.0,
-                search.dist_b, static_cast<double>(search.distancemoyennea));
+                search.start_total_distance, static_cast<double>(search.working_total_distance));
         }
 
-        if (search.distancemoyennea < search.bestdistancemoyenne) {
+        if (search.working_total_distance < search.best_total_distance) {
             const std::clock_t improvement_start = std::clock();
-            search.nbiteration_moindrescarres2 = 2 * search.nbtry_init;
-            const int g = static_cast<int>(2 * k * (settings.opt / 5.0 + 1.2));
-            if (g > search.nb_loop_fast) search.nb_loop_fast = g;
-            search.nb_loop_fast = std::clamp(search.nb_loop_fast, 100, 180000);
+            search.pending_annealing_outcome = 2 * search.random_starts;
+            const int g = static_cast<int>(2 * k * (settings.quality / 5.0 + 1.2));
+            if (g > search.move_budget) search.move_budget = g;
+            search.move_budget = std::clamp(search.move_budget, 100, 180000);
             if (verbose) {
-                search.log.printf("nb_loop_fast=%d k=%d \n", search.nb_loop_fast, k);
-                search.log.printf(
+                search.trace.printf("nb_loop_fast=%d k=%d \n", search.move_budget, k);
+                search.trace.printf(
                     "meilleure local fast %2.4f , distancemoyenne2=%8.8f "
                     "bestdistancemoyenne=%8.8f temperature_ratio=%2.4f, "
                     "nbiteration_moindrescarres2=%d k=%d nb_loop_fast=%d, nbtry_init=%d "
                     "secouru=%d \n",
-                    search.temperature_ratio, static_cast<double>(search.distancemoyennea),
-                    static_cast<double>(search.bestdistancemoyenne), search.temperature_ratio,
-                    search.nbiteration_moindrescarres2, k, search.nb_loop_fast, search.nbtry_init,
+                    search.temperature_divisor, static_cast<double>(search.working_total_distance),
+                    static_cast<double>(search.best_total_distance), search.temperature_divisor,
+                    search.pending_annealing_outcome, k, search.move_budget, search.random_starts,
                     accepted_worse);
             }
             for (int slot : changed_slots)
-                search.vecteurfinaltmp[slot] = search.vecteurfinal12[slot];
+                search.committed_candidate[slot] = search.working_candidate[slot];
             changed_slots.clear();
-            sync(search.palettecurr02, search.palettecurr12, search.paletteres02,
-                 search.paletteres12);
+            sync(search.committed_slot, search.committed_distance, search.working_slot,
+                 search.working_distance);
             committed_total = working_total;
-            search.bestdistancemoyenne = search.distancemoyennea;
+            search.best_total_distance = search.working_total_distance;
             SearchCounters& n = search.counters;
-            n.secouru_nb += 1;
+            n.improvements += 1;
             if (accepted_worse == 0) {
-                n.secouru_nb0 += 1;
+                n.improvements_after_0_worse += 1;
             } else if (accepted_worse == 1) {
-                n.secouru_nb1 += 1;
+                n.improvements_after_1_worse += 1;
             } else if (accepted_worse <= 9) {
-                n.secouru_nb2_9 += 1;
+                n.improvements_after_2_to_9_worse += 1;
             } else {
-                n.secouru_nb10 += 1;
+                n.improvements_after_10_or_more_worse += 1;
             }
-            n.timer[4] += 1000.0 * ticks_to_seconds(std::clock() - improvement_start);
+            n.stage_seconds[4] += 1000.0 * ticks_to_seconds(std::clock() - improvement_start);
             improved = true;
             accepted_worse = 0;
         } else {
             const double P = std::exp(
-                static_cast<double>(-(search.distancemoyennea - search.bestdistancemoyenne)) / T);
-            T = T * search.temperaturedec;
-            if (T < settings.power_temperature_mini) k = search.nb_loop_fast + 1;
-            const double r = search.rng.rand() * 3.051850947599719e-05;
+                static_cast<double>(-(search.working_total_distance - search.best_total_distance)) /
+                T);
+            T = T * search.cooling_factor;
+            if (T < settings.minimum_temperature) k = search.move_budget + 1;
+            const double r = search.rng.next() * 3.051850947599719e-05;
             if (P <= r) {
                 for (int slot : changed_slots) {
-                    search.vecteurfinal12[slot] = search.vecteurfinaltmp[slot];
+                    search.working_candidate[slot] = search.committed_candidate[slot];
                     point_slot(slot);
                 }
                 changed_slots.clear();
-                sync(search.paletteres02, search.paletteres12, search.palettecurr02,
-                     search.palettecurr12);
+                sync(search.working_slot, search.working_distance, search.committed_slot,
+                     search.committed_distance);
                 working_total = committed_total;
             } else {
                 accepted_worse += 1;
@@ -400,28 +402,28 @@ void exploration_locale_fast(const RunContext& ctx, BlockSearch& search, RunResu
 
     // End: the working solution is the result.
     const std::clock_t end_start = std::clock();
-    for (int s = L.debutlimit; s <= L.limit + 1; ++s) {
-        search.vecteurfinal[s][12] = search.vecteurfinal12[s];
-        search.vecteurfinaltmp[s] = search.vecteurfinal12[s];
+    for (int s = L.first_optimised_slot; s <= L.last_optimised_slot(); ++s) {
+        search.slot_colours[s][12] = search.working_candidate[s];
+        search.committed_candidate[s] = search.working_candidate[s];
     }
-    search.nbiteration_moindrescarres = search.nbiteration_moindrescarres2;
+    search.annealing_outcome = search.pending_annealing_outcome;
     if (improved) {
-        search.distancemoyenne = evaluate_solution(ctx, search, search.vecteurfinal12);
+        search.total_distance = evaluate_solution(ctx, search, search.working_candidate);
         if (debug_line) {
-            search.log.printf(
+            search.trace.printf(
                 "debug record saved dist_a=%8.8f dist_b=%8.8f distancemoyenne=%8.8f \n", 0.0,
-                search.dist_b, static_cast<double>(search.distancemoyenne));
+                search.start_total_distance, static_cast<double>(search.total_distance));
         }
         decode_slot_colours(ctx, search);
         if (verbose) {
-            search.log.printf("saved y=%d bestdistancemoyenne=%8.8f distancemoyenne=%8.8f \n",
-                              search.hhhh, static_cast<double>(search.bestdistancemoyenne),
-                              static_cast<double>(search.distancemoyenne));
+            search.trace.printf("saved y=%d bestdistancemoyenne=%8.8f distancemoyenne=%8.8f \n",
+                                search.centre_line, static_cast<double>(search.best_total_distance),
+                                static_cast<double>(search.total_distance));
         }
         store_solution(ctx, search, results);
     }
-    search.counters.timer[6] += ticks_to_seconds(std::clock() - end_start);
-    search.counters.timer[8] += ticks_to_seconds(std::clock() - call_start);
+    search.counters.stage_seconds[6] += ticks_to_seconds(std::clock() - end_start);
+    search.counters.stage_seconds[8] += ticks_to_seconds(std::clock() - call_start);
 }
 
 }  // namespace brenvik

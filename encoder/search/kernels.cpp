@@ -14,12 +14,12 @@ struct Unpacked {
 };
 
 std::vector<Unpacked> unpack_candidates(const RunContext& ctx, const BlockSearch& search) {
-    const int whole = ctx.layout.limit + 2;
-    const int n = search.unik_colors_segment_nb[whole];
-    const int step = ctx.pic.nbbitsroundint;
+    const int whole = ctx.layout.whole_line_slot();
+    const int n = search.candidate_count[whole];
+    const int step = ctx.picture.level_step;
     std::vector<Unpacked> out(static_cast<std::size_t>(n) + 1, Unpacked{{0, 0, 0}, {0, 0, 0}});
     for (int c = 1; c <= n; ++c) {
-        const int g = search.unik_colors_global_id[whole][c];
+        const int g = search.candidate_colours[whole][c];
         Unpacked& u = out[c];
         u.L[0] = ((g >> 8) & 15) * step;
         u.L[1] = ((g >> 4) & 15) * step;
@@ -33,21 +33,21 @@ std::vector<Unpacked> unpack_candidates(const RunContext& ctx, const BlockSearch
 
 // Sizes the table for the block and gives candidate 0 its sentinel.
 void prepare_table(const RunContext& ctx, BlockSearch& search, int n) {
-    search.distance_candidates = n + 1;
-    search.distance_columns = ctx.layout.largeur + 1;
+    search.table_candidates = n + 1;
+    search.table_columns = ctx.layout.width + 1;
     const std::size_t row_size =
-        static_cast<std::size_t>(search.distance_candidates) * search.distance_columns;
-    search.distance_precalcHL2.resize(row_size * static_cast<std::size_t>(search.rows));
-    for (int row = 0; row < search.rows; ++row) {
-        std::int32_t* zero = &search.distance_precalcHL2[row * row_size];
-        std::fill(zero, zero + search.distance_columns, kNoCandidateDistance);
+        static_cast<std::size_t>(search.table_candidates) * search.table_columns;
+    search.distance_table.resize(row_size * static_cast<std::size_t>(search.row_count));
+    for (int row = 0; row < search.row_count; ++row) {
+        std::int32_t* zero = &search.distance_table[row * row_size];
+        std::fill(zero, zero + search.table_columns, kNoCandidateDistance);
     }
 }
 
 std::int32_t* table_row(BlockSearch& search, int row, int candidate) {
-    return &search.distance_precalcHL2[(static_cast<std::size_t>(row) * search.distance_candidates +
-                                        static_cast<std::size_t>(candidate)) *
-                                       search.distance_columns];
+    return &search.distance_table[(static_cast<std::size_t>(row) * search.table_candidates +
+                                   static_cast<std::size_t>(candidate)) *
+                                  search.table_columns];
 }
 
 // Distances of one candidate to the columns 1..W of one row. Built for AVX2
@@ -77,7 +77,7 @@ void fill_one_bitmap(const RunContext& ctx, BlockSearch& search, bool split_phas
     const auto candidates = unpack_candidates(ctx, search);
     const int n = static_cast<int>(candidates.size()) - 1;
     prepare_table(ctx, search, n);
-    const int W = ctx.layout.largeur;
+    const int W = ctx.layout.width;
     const RunSettings& s = ctx.settings;
     // The row's targets as plain arrays, so the loop over the columns can be
     // vectorised.
@@ -86,12 +86,12 @@ void fill_one_bitmap(const RunContext& ctx, BlockSearch& search, bool split_phas
     // Per column: the sign of S (1: S > 0, 0: S <= 0) for which the pixel's
     // own phase holds the quartered distance, or -1 when none is quartered.
     std::vector<int> quartered_when(static_cast<std::size_t>(W) + 1, -1);
-    for (int row = 0; row < search.rows; ++row) {
-        const int y = search.hhhh + s.geometry.hhh_minus + row;
+    for (int row = 0; row < search.row_count; ++row) {
+        const int y = search.centre_line + s.block_geometry.first_row_offset + row;
         for (int x = 1; x <= W; ++x) {
-            const auto& t = ctx.pic.vecteurinit.at(x, y);
+            const auto& t = ctx.picture.target_colours.at(x, y);
             for (int c = 0; c < 6; ++c) p[c][x] = t[c + 1];
-            if (split_phases && s.dither != 1) {
+            if (split_phases && s.dither_mode != 1) {
                 // Phase 0 is quartered when S > 0, phase 1 when S <= 0.
                 quartered_when[x] = dither_phase(s, x, y) == 0 ? 1 : 0;
             }
@@ -107,8 +107,8 @@ void fill_one_bitmap(const RunContext& ctx, BlockSearch& search, bool split_phas
 }  // namespace
 
 void distance_1pix1pal(const RunContext& ctx, BlockSearch& search) {
-    if (ctx.settings.verbose == 1) search.log.puts("debug step 1dd ");
-    if (ctx.settings.verbose == 1) search.log.puts("debug step 1de ");
+    if (ctx.settings.verbose == 1) search.trace.puts("debug step 1dd ");
+    if (ctx.settings.verbose == 1) search.trace.puts("debug step 1de ");
     fill_one_bitmap(ctx, search, true);
 }
 
@@ -151,13 +151,13 @@ void distance_1pix2pal(const RunContext& ctx, BlockSearch& search) {
     const auto candidates = unpack_candidates(ctx, search);
     const int n = static_cast<int>(candidates.size()) - 1;
     prepare_table(ctx, search, n);
-    const int W = ctx.layout.largeur;
+    const int W = ctx.layout.width;
     const RunSettings& s = ctx.settings;
-    const int dither = s.dither;
-    const int bis_method = ctx.pic.bis_method;
-    const int mix = bis_method == 0 ? 1 : 0;
+    const int dither = s.dither_mode;
+    const int has_companion = ctx.picture.has_companion;
+    const int mix = has_companion == 0 ? 1 : 0;
     int terms = 0;
-    if (dither == 1 || (dither == 4 && bis_method == 1)) {
+    if (dither == 1 || (dither == 4 && has_companion == 1)) {
         terms = 2;
     } else if (dither == 0 || dither == 2 || dither == 3 || dither == 5) {
         terms = 1;
@@ -171,10 +171,10 @@ void distance_1pix2pal(const RunContext& ctx, BlockSearch& search) {
     std::vector<std::uint8_t> odd_draw(dither == 0 ? columns * (static_cast<std::size_t>(n) + 1)
                                                    : 0);
 
-    for (int row = 0; row < search.rows; ++row) {
-        const int y = search.hhhh + s.geometry.hhh_minus + row;
+    for (int row = 0; row < search.row_count; ++row) {
+        const int y = search.centre_line + s.block_geometry.first_row_offset + row;
         for (int x = 1; x <= W; ++x) {
-            const auto& t = ctx.pic.vecteurinit.at(x, y);
+            const auto& t = ctx.picture.target_colours.at(x, y);
             for (int c = 0; c < 6; ++c) p[c][x] = t[c + 1];
             phase[x] = dither_phase(s, x, y);
         }
@@ -182,7 +182,7 @@ void distance_1pix2pal(const RunContext& ctx, BlockSearch& search) {
             for (int x = 1; x <= W; ++x) {
                 for (int c = 1; c <= n; ++c) {
                     odd_draw[static_cast<std::size_t>(c) * columns + x] =
-                        static_cast<std::uint8_t>(search.rng.rand() % 2);
+                        static_cast<std::uint8_t>(search.rng.next() % 2);
                 }
             }
         }

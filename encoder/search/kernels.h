@@ -14,7 +14,7 @@ inline constexpr std::int32_t kNoCandidateDistance = 99999999;
 
 // Dither phase of column x on line y.
 inline int dither_phase(const RunSettings& s, int x, int y) {
-    return (s.dithoutA * y + s.dithoutB * x) % 2;
+    return (s.phase_per_line * y + s.phase_per_column * x) % 2;
 }
 
 void distance_1pix1pal(const RunContext& ctx, BlockSearch& search);

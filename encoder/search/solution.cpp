@@ -4,10 +4,10 @@ namespace brenvik {
 
 void decode_slot_colours(const RunContext& ctx, BlockSearch& search) {
     const ScreenLayout& L = ctx.layout;
-    const int step = ctx.pic.nbbitsroundint;
-    const auto& list = search.unik_colors_global_id[L.limit + 2];
-    for (int k = L.debutlimit; k <= L.limit + 1; ++k) {
-        SlotRecord& r = search.vecteurfinal[k];
+    const int step = ctx.picture.level_step;
+    const auto& list = search.candidate_colours[L.whole_line_slot()];
+    for (int k = L.first_optimised_slot; k <= L.last_optimised_slot(); ++k) {
+        SlotColours& r = search.slot_colours[k];
         const int c = r[12];
         const int g = c > 0 ? list[c] : 0;
         r[1] = ((g >> 8) & 15) * step;
@@ -21,17 +21,17 @@ void decode_slot_colours(const RunContext& ctx, BlockSearch& search) {
 
 void store_solution(const RunContext& ctx, const BlockSearch& search, RunResults& results) {
     const ScreenLayout& L = ctx.layout;
-    const int W = L.largeur;
+    const int W = L.width;
     const int stride = W + 1;
-    for (int row = 0; row < search.rows; ++row) {
-        const int y = search.hhhh + ctx.settings.geometry.hhh_minus + row;
+    for (int row = 0; row < search.row_count; ++row) {
+        const int y = search.centre_line + ctx.settings.block_geometry.first_row_offset + row;
         for (int x = 0; x <= W; ++x) {
             const std::size_t i = static_cast<std::size_t>(row) * stride + x;
-            results.palettesaved.at(x, y) = {search.paletteres02[i], search.paletteres12[i]};
+            results.pixel_choice.at(x, y) = {search.working_slot[i], search.working_distance[i]};
         }
-        for (int k = L.debutlimit; k <= L.limit + 1; ++k) {
-            SlotRecord& saved = results.saved(k, y);
-            const SlotRecord& current = search.vecteurfinal[k];
+        for (int k = L.first_optimised_slot; k <= L.last_optimised_slot(); ++k) {
+            SlotColours& saved = results.stored(k, y);
+            const SlotColours& current = search.slot_colours[k];
             for (int i = 1; i <= 12; ++i) saved[i] = current[i];
         }
     }

@@ -2,8 +2,8 @@
 
 namespace brenvik {
 
-BlockGeometry block_geometry(int ligneX3) {
-    switch (ligneX3) {
+BlockGeometry block_geometry(int block_lines_option) {
+    switch (block_lines_option) {
         case 2:
             return {2, 0, 1, 1};
         case 3:
@@ -21,9 +21,9 @@ BlockGeometry block_geometry(int ligneX3) {
 
 std::vector<int> block_centres(const RunSettings& settings) {
     std::vector<int> centres;
-    const BlockGeometry& g = settings.geometry;
-    for (int h = g.hauteurdebut; h < settings.hauteurfinale + g.hauteursegment;
-         h += g.hauteursegment) {
+    const BlockGeometry& g = settings.block_geometry;
+    for (int h = g.first_centre_line; h < settings.picture_height + g.block_height;
+         h += g.block_height) {
         centres.push_back(h);
     }
     return centres;

@@ -10,7 +10,7 @@ namespace brenvik {
 
 // Block geometry for a number of lines per block (1..6; any other value gives
 // one-line blocks).
-BlockGeometry block_geometry(int ligneX3);
+BlockGeometry block_geometry(int block_lines_option);
 
 // Centre lines of the blocks, top to bottom.
 std::vector<int> block_centres(const RunSettings& settings);

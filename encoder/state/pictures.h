@@ -13,7 +13,7 @@ struct SourcePictures {
     std::vector<std::uint8_t> first;
     std::vector<std::uint8_t> second;
     // 1 when the second picture came from the companion file.
-    int bis_method = 0;
+    int has_companion = 0;
     // The input file's first 54 bytes (zero-filled if shorter), the base of
     // the preview headers.
     std::array<std::uint8_t, 54> header{};

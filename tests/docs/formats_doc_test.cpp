@@ -238,8 +238,8 @@ TEST_F(FormatsPage, ModeTableMatchesTheEncodersModes) {
         const brenvik::ScreenMode& mode = brenvik::modes[static_cast<std::size_t>(m)];
         EXPECT_EQ(leading_int(row[1]), mode.width);
         EXPECT_EQ(leading_int(row[2]), mode.height);
-        EXPECT_EQ(leading_int(row[3]), mode.colours_per_line - mode.excluded);
-        EXPECT_EQ(leading_int(row[4]), 2 * (mode.colours_per_line - mode.excluded));
+        EXPECT_EQ(leading_int(row[3]), mode.palette_words - mode.excluded_words);
+        EXPECT_EQ(leading_int(row[4]), 2 * (mode.palette_words - mode.excluded_words));
     }
 }
 
@@ -254,21 +254,21 @@ TEST_F(FormatsPage, ScheduleTablesMatchTheEncodersLayout) {
                          Case{2, "### Mode 2"}, Case{3, "### Mode 3"}}) {
         const Table& t = find_table(tables, "slot", c.heading);
         const brenvik::ScreenMode& mode = brenvik::modes[static_cast<std::size_t>(c.mode_row)];
-        const bool shifted = mode.id != 0;
+        const bool shifted = mode.layout_id != 0;
         for (int option = 0; option <= 9; ++option) {
             const int s = option - 5;
             SCOPED_TRACE("mode row " + std::to_string(c.mode_row) + ", s " + std::to_string(s));
             const brenvik::ScreenLayout layout = brenvik::layout_screen(mode, s);
-            const int W = layout.largeur;
+            const int W = layout.width;
             const auto doc = schedule_from_table(t, shifted ? s : 0, W, layout.slot_count());
-            for (int k = layout.debutlimit; k <= layout.limit + 1; ++k) {
+            for (int k = layout.first_optimised_slot; k <= layout.last_optimised_slot(); ++k) {
                 const ScheduledSlot& slot = doc[static_cast<std::size_t>(k)];
                 ASSERT_GE(slot.reg, 0) << "slot " << k << " missing from the page";
-                EXPECT_EQ(slot.reg, layout.paletteFinale[k]) << "register of slot " << k;
+                EXPECT_EQ(slot.reg, layout.slot_register[k]) << "register of slot " << k;
                 int wrong = 0;
                 for (int x = 1; x <= W; ++x) {
                     const bool page = x >= slot.first && x <= slot.last;
-                    if (page != (layout.active(x, k) == 1)) ++wrong;
+                    if (page != (layout.visible(x, k) == 1)) ++wrong;
                 }
                 EXPECT_EQ(wrong, 0) << "slot " << k << ": columns " << slot.first << ".."
                                     << slot.last << " on the page";
@@ -282,7 +282,7 @@ TEST_F(FormatsPage, ScheduleTablesMatchTheEncodersLayout) {
                 }
             }
             for (int k = 0; k < layout.slot_count(); ++k) {
-                if (k >= layout.debutlimit && k <= layout.limit + 1) continue;
+                if (k >= layout.first_optimised_slot && k <= layout.last_optimised_slot()) continue;
                 EXPECT_LT(doc[static_cast<std::size_t>(k)].reg, 0)
                     << "slot " << k << " is not an optimised slot";
             }
@@ -300,13 +300,15 @@ TEST_F(FormatsPage, BlockTableMatchesTheBlockLoop) {
         EXPECT_EQ(leading_int(row[1]), n);
         for (const auto& [height, column] : {std::pair{200, 2}, std::pair{229, 3}}) {
             brenvik::RunSettings settings;
-            settings.geometry = brenvik::block_geometry(n);
-            settings.hauteurfinale = height;
+            settings.block_geometry = brenvik::block_geometry(n);
+            settings.picture_height = height;
             const std::vector<int> centres = brenvik::block_centres(settings);
             EXPECT_EQ(static_cast<int>(centres.size()), leading_int(row[column]));
             for (std::size_t b = 0; b < centres.size(); ++b) {
-                EXPECT_EQ(centres[b] + settings.geometry.hhh_minus, static_cast<int>(b) * n + 1);
-                EXPECT_EQ(centres[b] + settings.geometry.hhh_maxus, static_cast<int>(b) * n + n);
+                EXPECT_EQ(centres[b] + settings.block_geometry.first_row_offset,
+                          static_cast<int>(b) * n + 1);
+                EXPECT_EQ(centres[b] + settings.block_geometry.last_row_offset,
+                          static_cast<int>(b) * n + n);
             }
         }
     }

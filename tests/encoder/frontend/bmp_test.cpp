@@ -29,12 +29,12 @@ struct Loaded {
     std::string err;
 };
 
-Loaded load(const std::string& name, int pixpal = 1, int verbose = 0,
+Loaded load(const std::string& name, int palette_mode = 1, int verbose = 0,
             const brenvik::ScreenMode& mode = kMode4) {
     brenvik::RunSettings s;
-    s.prog = "brenvik";
-    s.arg = name;
-    s.pixpal = pixpal;
+    s.program_name = "brenvik";
+    s.input_name = name;
+    s.palette_mode = palette_mode;
     s.verbose = verbose;
     Loaded result;
     brenvik::TextSink out;
@@ -244,18 +244,19 @@ TEST(SecondPicture, WithoutCompanionIsBlackForOnePaletteAndBisMethod0) {
     const Loaded r = load(dir.file("p.bmp"), 1);
     ASSERT_TRUE(r.ok) << r.err;
     EXPECT_EQ(r.pictures.second, Bytes(static_cast<std::size_t>(W) * H * 3, 0));
-    EXPECT_EQ(r.pictures.bis_method, 0);
+    EXPECT_EQ(r.pictures.has_companion, 0);
     EXPECT_EQ(r.err, "");
 }
 
 TEST(SecondPicture, WithoutCompanionCopiesTheFirstForTwoPalettes) {
     TempDir dir;
     frontend_test::write_pattern_bmp(dir.file("p.bmp"), W, H, 7);
-    for (int pixpal : {2, 3}) {
-        const Loaded r = load(dir.file("p.bmp"), pixpal);
+    for (int palette_mode : {2, 3}) {
+        const Loaded r = load(dir.file("p.bmp"), palette_mode);
         ASSERT_TRUE(r.ok) << r.err;
-        EXPECT_EQ(r.pictures.second, frontend_test::pattern_pixels(W, H, 7)) << "pixpal " << pixpal;
-        EXPECT_EQ(r.pictures.bis_method, 0) << "pixpal " << pixpal;
+        EXPECT_EQ(r.pictures.second, frontend_test::pattern_pixels(W, H, 7))
+            << "pixpal " << palette_mode;
+        EXPECT_EQ(r.pictures.has_companion, 0) << "pixpal " << palette_mode;
     }
 }
 
@@ -267,13 +268,13 @@ TEST(SecondPicture, CompanionIsReadForEveryPixpalAndSetsBisMethod1) {
         dir.file("p_bis.bmp"),
         frontend_test::make_bmp({.height = -H, .pixel_offset = 90},
                                 frontend_test::pattern_pixels(W, H, 11, true)));
-    for (int pixpal : {1, 2, 3}) {
-        const Loaded r = load(dir.file("p.bmp"), pixpal);
+    for (int palette_mode : {1, 2, 3}) {
+        const Loaded r = load(dir.file("p.bmp"), palette_mode);
         ASSERT_TRUE(r.ok) << r.err;
         EXPECT_EQ(r.pictures.first, frontend_test::pattern_pixels(W, H, 7));
         EXPECT_EQ(r.pictures.second, frontend_test::pattern_pixels(W, H, 11))
-            << "pixpal " << pixpal;
-        EXPECT_EQ(r.pictures.bis_method, 1) << "pixpal " << pixpal;
+            << "pixpal " << palette_mode;
+        EXPECT_EQ(r.pictures.has_companion, 1) << "pixpal " << palette_mode;
     }
 }
 
@@ -288,7 +289,7 @@ TEST(SecondPicture, CompanionOfANameWithoutExtensionInADottedFolder) {
     frontend_test::write_pattern_bmp(dir.file("old_bis.bmp"), W, H, 3);
     const Loaded r = load(input, 1, 1);
     ASSERT_TRUE(r.ok) << r.err;
-    EXPECT_EQ(r.pictures.bis_method, 1);
+    EXPECT_EQ(r.pictures.has_companion, 1);
     EXPECT_EQ(r.pictures.second, frontend_test::pattern_pixels(W, H, 2));
     EXPECT_EQ(r.out, "outfilename_bis=" + dir.file("old.dir/photo_bis.bmp") + " \n");
 }
@@ -331,11 +332,11 @@ TEST_P(BrokenCompanion, EndsTheLoadNamingTheCompanionWhateverPixpal) {
     TempDir dir;
     frontend_test::write_pattern_bmp(dir.file("p.bmp"), W, H, 7);
     frontend_test::write_file(dir.file("p_bis.bmp"), c.file);
-    for (int pixpal : {1, 2, 3}) {
-        const Loaded r = load(dir.file("p.bmp"), pixpal);
-        EXPECT_FALSE(r.ok) << "pixpal " << pixpal;
+    for (int palette_mode : {1, 2, 3}) {
+        const Loaded r = load(dir.file("p.bmp"), palette_mode);
+        EXPECT_FALSE(r.ok) << "pixpal " << palette_mode;
         EXPECT_EQ(r.err, "brenvik: " + dir.file("p_bis.bmp") + ": " + c.message + "\n")
-            << "pixpal " << pixpal;
+            << "pixpal " << palette_mode;
     }
 }
 

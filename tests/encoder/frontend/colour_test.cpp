@@ -150,12 +150,12 @@ brenvik::PictureTables make_tables(int width, int height, const PictureFn& colou
     brenvik::PictureTables pic;
     pic.width = width;
     pic.height = height;
-    pic.lines = height + 10;
-    pic.vecteurinit.reset(width + 3, pic.lines);
+    pic.allocated_lines = height + 10;
+    pic.target_colours.reset(width + 3, pic.allocated_lines);
     for (int y = 1; y <= height; ++y) {
         for (int x = 1; x <= width; ++x) {
             const Colour c = colour(x, y);
-            auto& t = pic.vecteurinit.at(x, y);
+            auto& t = pic.target_colours.at(x, y);
             t[1] = c[0];
             t[2] = c[1];
             t[3] = c[2];
@@ -245,9 +245,9 @@ TEST_P(LevelStep, ChosenFromTheSampledChannelsAndReported) {
     for (std::uint32_t seed : {42u, 2394u}) {
         brenvik::PictureTables pic = make_tables(c.width, c.height, c.colour);
         // A previous choice must not leak into this one.
-        pic.nbbitsround = c.step == 17 ? 16.0 : 17.0;
-        pic.nbbitsroundint = c.step == 17 ? 16 : 17;
-        brenvik::Rng rng(seed);
+        pic.level_step_real = c.step == 17 ? 16.0 : 17.0;
+        pic.level_step = c.step == 17 ? 16 : 17;
+        brenvik::Random rng(seed);
         brenvik::TextSink out;
         brenvik::detect_level_step(pic, rng, out);
 
@@ -261,13 +261,13 @@ TEST_P(LevelStep, ChosenFromTheSampledChannelsAndReported) {
         if (seed == 42) {
             EXPECT_EQ(step, c.step) << "fixture";
         }
-        EXPECT_EQ(pic.nbbitsroundint, step) << "seed " << seed;
-        EXPECT_EQ(pic.nbbitsround, static_cast<double>(step)) << "seed " << seed;
+        EXPECT_EQ(pic.level_step, step) << "seed " << seed;
+        EXPECT_EQ(pic.level_step_real, static_cast<double>(step)) << "seed " << seed;
 
         // Exactly 98 draws were taken from the generator.
         frontend_test::ModelLcg after(seed);
         for (int i = 0; i < 98; ++i) after.next();
-        EXPECT_EQ(rng.rand(), after.next()) << "seed " << seed;
+        EXPECT_EQ(rng.next(), after.next()) << "seed " << seed;
     }
 }
 
@@ -298,7 +298,7 @@ TEST(LevelStep, ReportsTheCountsOfAUniformPicture) {
     };
     for (const auto& [colour, line] : cases) {
         brenvik::PictureTables pic = make_tables(320, 20, colour);
-        brenvik::Rng rng(42);
+        brenvik::Random rng(42);
         brenvik::TextSink out;
         brenvik::detect_level_step(pic, rng, out);
         EXPECT_EQ(out.text(), line);

@@ -10,60 +10,60 @@
 
 namespace {
 
-TEST(Rng, FirstOutputsForSeed1) {
+TEST(Random, FirstOutputsForSeed1) {
     // 1 * 214013 + 2531011 = 2745024, and 2745024 >> 16 = 41.
-    brenvik::Rng rng;
-    rng.srand(1);
+    brenvik::Random rng;
+    rng.reseed(1);
     const int expected[] = {41, 18467, 6334, 26500, 19169, 15724, 11478, 29358, 26962, 24464};
-    for (int value : expected) EXPECT_EQ(rng.rand(), value);
+    for (int value : expected) EXPECT_EQ(rng.next(), value);
 }
 
-TEST(Rng, FirstOutputForSeed2394) {
+TEST(Random, FirstOutputForSeed2394) {
     // 2394 * 214013 + 2531011 = 514878133 = 7856 * 65536 + 27317.
-    brenvik::Rng rng;
-    rng.srand(2394);
-    EXPECT_EQ(rng.rand(), 7856);
+    brenvik::Random rng;
+    rng.reseed(2394);
+    EXPECT_EQ(rng.next(), 7856);
 }
 
-TEST(Rng, FollowsTheRecurrenceForSeveralSeeds) {
+TEST(Random, FollowsTheRecurrenceForSeveralSeeds) {
     for (std::uint32_t seed : {0u, 1u, 42u, 2394u, 0x7FFFFFFFu, 0xFFFFFFFFu}) {
-        brenvik::Rng rng;
-        rng.srand(seed);
+        brenvik::Random rng;
+        rng.reseed(seed);
         frontend_test::ModelLcg model(seed);
         for (int i = 0; i < 10000; ++i) {
-            ASSERT_EQ(rng.rand(), model.next()) << "seed " << seed << " draw " << i;
+            ASSERT_EQ(rng.next(), model.next()) << "seed " << seed << " draw " << i;
         }
     }
 }
 
-TEST(Rng, ReseedingRestartsTheSequence) {
-    brenvik::Rng rng(2394);
-    const int first = rng.rand();
-    const int second = rng.rand();
-    rng.srand(2394);
-    EXPECT_EQ(rng.rand(), first);
-    EXPECT_EQ(rng.rand(), second);
+TEST(Random, ReseedingRestartsTheSequence) {
+    brenvik::Random rng(2394);
+    const int first = rng.next();
+    const int second = rng.next();
+    rng.reseed(2394);
+    EXPECT_EQ(rng.next(), first);
+    EXPECT_EQ(rng.next(), second);
 }
 
-TEST(Rng, ConstructorSeedEqualsSrand) {
-    brenvik::Rng a(42);
-    brenvik::Rng b;
-    b.srand(42);
-    for (int i = 0; i < 100; ++i) ASSERT_EQ(a.rand(), b.rand());
+TEST(Random, ConstructorSeedEqualsSrand) {
+    brenvik::Random a(42);
+    brenvik::Random b;
+    b.reseed(42);
+    for (int i = 0; i < 100; ++i) ASSERT_EQ(a.next(), b.next());
 }
 
-TEST(Rng, ResultsSpanZeroTo32767) {
-    brenvik::Rng rng(7);
+TEST(Random, ResultsSpanZeroTo32767) {
+    brenvik::Random rng(7);
     int low = 32767;
     int high = 0;
     for (int i = 0; i < 200000; ++i) {
-        const int v = rng.rand();
+        const int v = rng.next();
         ASSERT_GE(v, 0);
-        ASSERT_LE(v, brenvik::Rng::kMax);
+        ASSERT_LE(v, brenvik::Random::kMax);
         low = std::min(low, v);
         high = std::max(high, v);
     }
-    EXPECT_EQ(brenvik::Rng::kMax, 32767);
+    EXPECT_EQ(brenvik::Random::kMax, 32767);
     EXPECT_LT(low, 16);
     EXPECT_GT(high, 32767 - 16);
 }

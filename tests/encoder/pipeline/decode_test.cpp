@@ -20,7 +20,7 @@ struct DecodeCase {
     const char* name;
     int mode_row;
     int shift;  // option value 0..9
-    int pixpal;
+    int palette_mode;
     int blocks;  // lines per block
     const char* extra;
     bool grid16;  // picture values on a 16-step grid (level step 16)
@@ -47,7 +47,7 @@ void expect_matches_preview(const brenvik::ScreenLayout& layout,
                             int width, int height, int step, const std::string& what) {
     ASSERT_EQ(preview.size(), 54u + static_cast<std::size_t>(width) * height * 3) << what;
     const std::vector<int> regs = testsupport::decode_bitplanes(bitmap_file, 0, width, height);
-    const std::size_t record_size = 2 * static_cast<std::size_t>(layout.mode.colours_per_line);
+    const std::size_t record_size = 2 * static_cast<std::size_t>(layout.mode.palette_words);
     int mismatches = 0;
     for (int y = 1; y <= height; ++y) {
         const std::size_t record =
@@ -83,7 +83,7 @@ TEST_P(DecodeTest, EveryPixelShowsThePreviewColour) {
                                      "--preview=1",
                                      "--mode=" + std::to_string(c.mode_row),
                                      "--shiftpixels=" + std::to_string(c.shift),
-                                     "--pixpal=" + std::to_string(c.pixpal),
+                                     "--pixpal=" + std::to_string(c.palette_mode),
                                      "--blockoflines=" + std::to_string(c.blocks)};
     if (c.extra[0] != '\0') args.push_back(c.extra);
     args.push_back("pic.bmp");
@@ -99,15 +99,15 @@ TEST_P(DecodeTest, EveryPixelShowsThePreviewColour) {
     const int H = mode.height;
     const brenvik::BlockGeometry g = brenvik::block_geometry(c.blocks);
     const std::size_t bitmap_size = static_cast<std::size_t>(W) * H / 2;
-    const std::size_t record_size = 2 * static_cast<std::size_t>(mode.colours_per_line);
+    const std::size_t record_size = 2 * static_cast<std::size_t>(mode.palette_words);
     int block_count = 0;
-    for (int h = g.hauteurdebut; h < H + g.hauteursegment; h += g.hauteursegment) ++block_count;
-    const bool two_palettes = c.pixpal != 1;
+    for (int h = g.first_centre_line; h < H + g.block_height; h += g.block_height) ++block_count;
+    const bool two_palettes = c.palette_mode != 1;
     const std::size_t second_at = bitmap_size + block_count * record_size;
 
     const auto picture = testsupport::read_file(dir.path() / "pic.bVK");
     ASSERT_EQ(picture.size(), second_at + (two_palettes ? H * record_size : 0));
-    expect_matches_preview(layout, picture, picture, bitmap_size, g.hauteursegment,
+    expect_matches_preview(layout, picture, picture, bitmap_size, g.block_height,
                            testsupport::read_file(dir.path() / "pic_preview.bmp"), W, H, step,
                            "picture");
     if (two_palettes) {
@@ -115,7 +115,7 @@ TEST_P(DecodeTest, EveryPixelShowsThePreviewColour) {
                                testsupport::read_file(dir.path() / "pic_preview2.bmp"), W, H, step,
                                "second palette set");
     }
-    if (c.pixpal == 2) {
+    if (c.palette_mode == 2) {
         EXPECT_FALSE(std::filesystem::exists(dir.path() / "Fpic.bVK"));
         return;
     }
@@ -125,10 +125,10 @@ TEST_P(DecodeTest, EveryPixelShowsThePreviewColour) {
                            picture.end(),
                            diffused.begin() + static_cast<std::ptrdiff_t>(bitmap_size)))
         << "the diffused file must carry the same palette records";
-    expect_matches_preview(layout, diffused, diffused, bitmap_size, g.hauteursegment,
+    expect_matches_preview(layout, diffused, diffused, bitmap_size, g.block_height,
                            testsupport::read_file(dir.path() / "Fpic_preview.bmp"), W, H, step,
                            "diffused picture");
-    if (c.pixpal == 3) {
+    if (c.palette_mode == 3) {
         const auto second_bitmap = testsupport::read_file(dir.path() / "picF2.bVK");
         ASSERT_EQ(second_bitmap.size(), bitmap_size);
         expect_matches_preview(layout, second_bitmap, picture, second_at, 1,
