@@ -24,8 +24,8 @@
 #include <vector>
 
 #include "encoder/frontend/bmp.h"
-#include "encoder/frontend/modes.h"
 #include "encoder/frontend/run.h"
+#include "encoder/frontend/screen_modes.h"
 #include "fuzz_support.h"
 
 using fuzzing::Bytes;
@@ -132,7 +132,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (companion_kind == 1) fuzzing::write_file(names.companion, second);
     if (companion_kind == 2 && ::mkdir(names.companion, 0700) != 0) std::abort();
 
-    const brenvik::ScreenMode& mode = brenvik::modes[static_cast<std::size_t>(mode_row)];
+    const brenvik::ScreenMode& mode = brenvik::screen_modes[static_cast<std::size_t>(mode_row)];
     brenvik::RunSettings settings;
     settings.program_name = "brenvik";
     settings.input_name = names.input;
@@ -162,19 +162,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } else {
         FUZZ_CHECK(ok, "refused a valid picture: " + message);
         FUZZ_CHECK(message.empty(), "message for a valid picture: " + message);
-        FUZZ_CHECK(pictures.first == expected_pixels(first, mode), "first picture's pixels");
+        FUZZ_CHECK(pictures.first_pixels == expected_pixels(first, mode), "first picture's pixels");
         Bytes header = first;
         header.resize(54, 0);
         FUZZ_CHECK(std::equal(header.begin(), header.end(), pictures.header.begin()),
                    "kept header differs from the file's first 54 bytes");
         FUZZ_CHECK(pictures.has_companion == (companion_kind == 1 ? 1 : 0), "bis_method");
         if (companion_kind == 1) {
-            FUZZ_CHECK(pictures.second == expected_pixels(second, mode), "companion's pixels");
+            FUZZ_CHECK(pictures.second_pixels == expected_pixels(second, mode),
+                       "companion's pixels");
         } else if (palette_mode == 1) {
-            FUZZ_CHECK(pictures.second == Bytes(pictures.first.size(), 0),
+            FUZZ_CHECK(pictures.second_pixels == Bytes(pictures.first_pixels.size(), 0),
                        "second picture is not black");
         } else {
-            FUZZ_CHECK(pictures.second == pictures.first, "second picture is not a copy");
+            FUZZ_CHECK(pictures.second_pixels == pictures.first_pixels,
+                       "second picture is not a copy");
         }
         const std::string verbose_line = std::string("outfilename_bis=") + names.companion + " \n";
         FUZZ_CHECK(out.text() == (settings.verbose == 1 ? verbose_line : std::string()),

@@ -18,9 +18,9 @@
 #include <vector>
 
 #include "encoder/frontend/bmp.h"
-#include "encoder/frontend/modes.h"
 #include "encoder/frontend/options.h"
 #include "encoder/frontend/run.h"
+#include "encoder/frontend/screen_modes.h"
 #include "fuzz_support.h"
 
 namespace {

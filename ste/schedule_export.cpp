@@ -9,12 +9,12 @@
 #include <cstdio>
 #include <vector>
 
-#include "encoder/frontend/modes.h"
+#include "encoder/frontend/screen_modes.h"
 
 namespace {
 
 void export_mode(const brenvik::ScreenMode& mode, std::FILE* out) {
-    const brenvik::ScreenLayout layout = brenvik::layout_screen(mode, 0);
+    const brenvik::ScreenLayout layout = brenvik::build_screen_layout(mode, 0);
     std::fprintf(out, "| mode %d: %d palette words per record\n", mode.layout_id,
                  mode.palette_words);
     std::fprintf(out, "        .equ S%d_WORDS, %d\n", mode.layout_id, mode.palette_words);
@@ -45,7 +45,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::fprintf(out, "| Generated from the encoder's screen-mode tables; do not edit.\n");
-    for (int row = 0; row < 3; ++row) export_mode(brenvik::modes[row], out);
+    for (int row = 0; row < 3; ++row) export_mode(brenvik::screen_modes[row], out);
     if (std::fclose(out) != 0) {
         std::perror(argv[1]);
         return 1;

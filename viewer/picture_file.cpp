@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <array>
 
-#include "encoder/frontend/modes.h"
 #include "encoder/frontend/options.h"
+#include "encoder/frontend/screen_modes.h"
 
 namespace brenvik::viewer {
 namespace {
@@ -102,7 +102,7 @@ Image render_with(const std::vector<std::uint8_t>& bytes, const ScreenLayout& L,
 }  // namespace
 
 std::size_t file_size(const FileLayout& layout) {
-    const ScreenMode& mode = modes.at(static_cast<std::size_t>(layout.mode));
+    const ScreenMode& mode = screen_modes.at(static_cast<std::size_t>(layout.mode));
     const std::size_t record = 2 * static_cast<std::size_t>(palette_words(mode));
     std::size_t records =
         static_cast<std::size_t>(block_count(block_geometry(layout.blockoflines), mode.height));
@@ -122,7 +122,7 @@ std::vector<FileLayout> layouts_of_size(std::size_t size, const LayoutChoice& ch
             for (const bool two : {false, true}) {
                 if (choice.pixpal >= 1 && two != (choice.pixpal >= 2)) continue;
                 FileLayout layout{m, lines, two};
-                if (palette_words(modes[static_cast<std::size_t>(m)]) == 0) {
+                if (palette_words(screen_modes[static_cast<std::size_t>(m)]) == 0) {
                     // No records: the block height and the second set change nothing.
                     layout.blockoflines = choice.blockoflines >= 0 ? lines : 1;
                     layout.two_palettes = choice.pixpal >= 2;
@@ -139,8 +139,8 @@ std::vector<FileLayout> layouts_of_size(std::size_t size, const LayoutChoice& ch
 
 Rendering render_picture(const std::vector<std::uint8_t>& bytes, const FileLayout& layout,
                          const RenderSettings& settings) {
-    const ScreenMode& mode = modes.at(static_cast<std::size_t>(layout.mode));
-    const ScreenLayout L = layout_screen(mode, settings.shiftpixels - 5);
+    const ScreenMode& mode = screen_modes.at(static_cast<std::size_t>(layout.mode));
+    const ScreenLayout L = build_screen_layout(mode, settings.shiftpixels - 5);
     const int H = mode.height;
     const int P = palette_words(mode);
     const int words = std::min(P, L.optimised_slot_count);

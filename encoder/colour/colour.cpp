@@ -22,8 +22,9 @@ int level_of_component(int u, int level_step) {
 }
 
 std::uint16_t palette_word(int r, int v, int b, int level_step) {
-    return ste_word(level_of_component(r, level_step), level_of_component(v, level_step),
-                    level_of_component(b, level_step));
+    return palette_word_of_levels(level_of_component(r, level_step),
+                                  level_of_component(v, level_step),
+                                  level_of_component(b, level_step));
 }
 
 namespace {

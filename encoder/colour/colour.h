@@ -23,7 +23,7 @@ std::array<int, 2> two_nearest_levels(int v, double step);
 int level_of_component(int u, int level_step);
 
 // 12-bit colour index of three levels.
-inline int colour12(int r, int v, int b) {
+inline int colour_id(int r, int v, int b) {
     return (r << 8) | (v << 4) | b;
 }
 
@@ -34,7 +34,7 @@ inline int ste_nibble(int level) {
 }
 
 // Palette word of three levels.
-inline std::uint16_t ste_word(int r, int v, int b) {
+inline std::uint16_t palette_word_of_levels(int r, int v, int b) {
     return static_cast<std::uint16_t>((ste_nibble(r) << 8) | (ste_nibble(v) << 4) | ste_nibble(b));
 }
 

@@ -6,7 +6,7 @@
 #include <mutex>
 #include <thread>
 
-#include "encoder/optimiser/anneal.h"
+#include "encoder/optimiser/optimise_block.h"
 #include "encoder/state/geometry.h"
 
 namespace brenvik {
@@ -24,7 +24,7 @@ struct BlockOutcome {
 }  // namespace
 
 void run_block_loop(const RunContext& ctx, RunResults& results, std::FILE* out) {
-    const std::vector<int> centres = block_centres(ctx.settings);
+    const std::vector<int> centres = block_centre_lines(ctx.settings);
     const int blocks = static_cast<int>(centres.size());
     std::vector<BlockOutcome> outcomes(centres.size());
 
@@ -42,7 +42,7 @@ void run_block_loop(const RunContext& ctx, RunResults& results, std::FILE* out) 
             search.trace.clear();
             search.counters = SearchCounters{};
             search.rng.reseed(2394);
-            annealKez(ctx, centres[b], search, results);
+            optimise_block(ctx, centres[b], search, results);
             BlockOutcome outcome;
             outcome.trace = search.trace.text();
             outcome.counters = search.counters;

@@ -1,8 +1,8 @@
 #include "encoder/driver/convert.h"
 
 #include "encoder/colour/colour.h"
+#include "encoder/conversion/picture_tables.h"
 #include "encoder/conversion/predither.h"
-#include "encoder/conversion/tables.h"
 #include "encoder/driver/block_loop.h"
 #include "encoder/output/writers.h"
 
@@ -38,8 +38,8 @@ void print_summary(const RunContext& ctx, const RunResults& results, std::FILE* 
 
 }  // namespace
 
-int convert(const SourcePictures& pictures, const ScreenLayout& layout, const RunSettings& settings,
-            Random& rng, std::FILE* out, std::FILE* err) {
+int run_conversion(const SourcePictures& pictures, const ScreenLayout& layout,
+                   const RunSettings& settings, Random& rng, std::FILE* out, std::FILE* err) {
     TextSink text;
     if (settings.verbose == 1) text.puts("b ");
 

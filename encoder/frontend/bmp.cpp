@@ -17,11 +17,11 @@ struct FileCloser {
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
-std::uint32_t le32(const std::uint8_t* p) {
+std::uint32_t read_le32(const std::uint8_t* p) {
     return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
            static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
 }
-std::uint16_t le16(const std::uint8_t* p) {
+std::uint16_t read_le16(const std::uint8_t* p) {
     return static_cast<std::uint16_t>(p[0] | p[1] << 8);
 }
 
@@ -59,12 +59,12 @@ bool read_bmp(const std::string& prog, const std::string& name, const ScreenMode
         file_error(err, prog, name, "BMP header is truncated");
         return false;
     }
-    if (le32(&header[30]) != 0 || le16(&header[28]) != 24) {
+    if (read_le32(&header[30]) != 0 || read_le16(&header[28]) != 24) {
         file_error(err, prog, name, "BMP format must be uncompressed 24-bit");
         return false;
     }
-    const auto declared_width = static_cast<std::int32_t>(le32(&header[18]));
-    const auto declared_height = static_cast<std::int32_t>(le32(&header[22]));
+    const auto declared_width = static_cast<std::int32_t>(read_le32(&header[18]));
+    const auto declared_height = static_cast<std::int32_t>(read_le32(&header[22]));
     const long long abs_height = std::llabs(static_cast<long long>(declared_height));
     if (declared_width != mode.width || abs_height != mode.height) {
         file_error(err, prog, name,
@@ -75,7 +75,7 @@ bool read_bmp(const std::string& prog, const std::string& name, const ScreenMode
     const std::size_t row_bytes = static_cast<std::size_t>(mode.width) * 3;
     const std::size_t size = row_bytes * static_cast<std::size_t>(mode.height);
     pixels.assign(size, 0);
-    const std::uint32_t offset = le32(&header[10]);
+    const std::uint32_t offset = read_le32(&header[10]);
     if (std::fseek(file.get(), static_cast<long>(offset), SEEK_SET) != 0) {
         file_error(err, prog, name, "BMP pixel data is truncated");
         return false;
@@ -110,7 +110,7 @@ std::string companion_name(const std::string& name) {
 
 bool load_pictures(const RunSettings& settings, const ScreenMode& mode, SourcePictures& pictures,
                    TextSink& out, std::FILE* err) {
-    if (!read_bmp(settings.program_name, settings.input_name, mode, pictures.first,
+    if (!read_bmp(settings.program_name, settings.input_name, mode, pictures.first_pixels,
                   &pictures.header, err)) {
         return false;
     }
@@ -120,13 +120,13 @@ bool load_pictures(const RunSettings& settings, const ScreenMode& mode, SourcePi
 
     if (File probe{std::fopen(bis.c_str(), "rb")}) {
         probe.reset();
-        if (!read_bmp(settings.program_name, bis, mode, pictures.second, nullptr, err))
+        if (!read_bmp(settings.program_name, bis, mode, pictures.second_pixels, nullptr, err))
             return false;
         pictures.has_companion = 1;
     } else if (settings.palette_mode == kOnePalette) {
-        pictures.second.assign(pictures.first.size(), 0);
+        pictures.second_pixels.assign(pictures.first_pixels.size(), 0);
     } else {
-        pictures.second = pictures.first;
+        pictures.second_pixels = pictures.first_pixels;
     }
     return true;
 }

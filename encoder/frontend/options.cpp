@@ -4,7 +4,7 @@
 #include <climits>
 #include <cstring>
 
-#include "encoder/frontend/modes.h"
+#include "encoder/frontend/screen_modes.h"
 
 namespace brenvik {
 

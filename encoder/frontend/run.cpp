@@ -5,8 +5,8 @@
 
 #include "encoder/driver/convert.h"
 #include "encoder/frontend/bmp.h"
-#include "encoder/frontend/modes.h"
 #include "encoder/frontend/options.h"
+#include "encoder/frontend/screen_modes.h"
 #include "encoder/state/state.h"
 
 namespace brenvik {
@@ -34,7 +34,7 @@ int run_brenvik(const std::vector<std::string>& args, std::FILE* out, std::FILE*
             settings.cooling_factor, settings.temperature_divisor);
     }
 
-    const ScreenMode& mode = modes[static_cast<std::size_t>(settings.mode_row)];
+    const ScreenMode& mode = screen_modes[static_cast<std::size_t>(settings.mode_row)];
     SourcePictures pictures;
     const bool loaded = load_pictures(settings, mode, pictures, text, err);
     text.flush_to(out);
@@ -44,7 +44,7 @@ int run_brenvik(const std::vector<std::string>& args, std::FILE* out, std::FILE*
     Random rng;
     rng.reseed(static_cast<std::uint32_t>(settings.seed));
 
-    const ScreenLayout layout = layout_screen(mode, settings.schedule_shift);
+    const ScreenLayout layout = build_screen_layout(mode, settings.schedule_shift);
     text.printf("limit=%d mode=%d \n", layout.optimised_slot_count, mode.layout_id);
     text.append(std::string(static_cast<std::size_t>(layout.width), '\n'));
     text.flush_to(out);
@@ -56,7 +56,7 @@ int run_brenvik(const std::vector<std::string>& args, std::FILE* out, std::FILE*
     text.flush_to(out);
 
     settings.picture_height = mode.height;
-    return convert(pictures, layout, settings, rng, out, err);
+    return run_conversion(pictures, layout, settings, rng, out, err);
 }
 
 }  // namespace brenvik

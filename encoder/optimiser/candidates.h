@@ -11,7 +11,7 @@ namespace brenvik {
 // Columns of slot s's range that the lists read: its first run, plus the two
 // virtual columns width+1 (black) and width+2 (the most used colour) for
 // the block's list; columns below 1 are skipped.
-void list_range(const ScreenLayout& layout, int slot, int& low, int& high);
+void list_columns(const ScreenLayout& layout, int slot, int& low, int& high);
 
 // The 12-bit colours of the two nearest level triples (level1, then level2,
 // each clamped to 0..15) of the source pixel of column x, line y.

@@ -23,7 +23,7 @@ void put_be16(std::vector<std::uint8_t>& out, std::uint16_t v) {
     out.push_back(static_cast<std::uint8_t>(v >> 8));
     out.push_back(static_cast<std::uint8_t>(v));
 }
-std::uint8_t cut(int v) {
+std::uint8_t clamp_byte(int v) {
     return static_cast<std::uint8_t>(std::clamp(v, 0, 255));
 }
 
@@ -100,7 +100,7 @@ bool write_outputs(const RunContext& ctx, const SourcePictures& pictures, const 
         return bytes;
     };
     // First palette set: one record per block, from the block's centre line.
-    const std::vector<std::uint8_t> palettes = palette_records(block_centres(settings), 1);
+    const std::vector<std::uint8_t> palettes = palette_records(block_centre_lines(settings), 1);
     // Second palette set: one record per line.
     std::vector<int> every_line(static_cast<std::size_t>(H));
     for (int y = 1; y <= H; ++y) every_line[y - 1] = y;
@@ -110,7 +110,7 @@ bool write_outputs(const RunContext& ctx, const SourcePictures& pictures, const 
     // Optimised bitmap and previews.
     std::vector<std::uint8_t> bitmap;
     std::vector<std::uint8_t> preview(header.begin(), header.end());
-    std::vector<std::uint8_t> preview2(header.begin(), header.end());
+    std::vector<std::uint8_t> second_preview(header.begin(), header.end());
     std::vector<int> regs(static_cast<std::size_t>(W));
     for (int y = 1; y <= H; ++y) {
         for (int x = 1; x <= W; ++x)
@@ -120,8 +120,10 @@ bool write_outputs(const RunContext& ctx, const SourcePictures& pictures, const 
         const int line = H + 1 - y;
         for (int x = 1; x <= W; ++x) {
             const SlotColours& r = results.stored(results.pixel_choice.at(x, line).first, line);
-            preview.insert(preview.end(), {cut(r[3]), cut(r[2]), cut(r[1])});
-            if (two_palettes) preview2.insert(preview2.end(), {cut(r[6]), cut(r[5]), cut(r[4])});
+            preview.insert(preview.end(), {clamp_byte(r[3]), clamp_byte(r[2]), clamp_byte(r[1])});
+            if (two_palettes)
+                second_preview.insert(second_preview.end(),
+                                      {clamp_byte(r[6]), clamp_byte(r[5]), clamp_byte(r[4])});
         }
     }
 
@@ -144,11 +146,12 @@ bool write_outputs(const RunContext& ctx, const SourcePictures& pictures, const 
             const int line = H + 1 - y;
             for (int x = 0; x < W; ++x) {
                 const DiffusedPixel& px = floyd.at(x, line);
-                fpreview.insert(fpreview.end(),
-                                {cut(px.first[2]), cut(px.first[1]), cut(px.first[0])});
+                fpreview.insert(fpreview.end(), {clamp_byte(px.first[2]), clamp_byte(px.first[1]),
+                                                 clamp_byte(px.first[0])});
                 if (two_palettes) {
                     fpreview2.insert(fpreview2.end(),
-                                     {cut(px.second[2]), cut(px.second[1]), cut(px.second[0])});
+                                     {clamp_byte(px.second[2]), clamp_byte(px.second[1]),
+                                      clamp_byte(px.second[0])});
                 }
             }
         }
@@ -170,13 +173,15 @@ bool write_outputs(const RunContext& ctx, const SourcePictures& pictures, const 
     std::fflush(out);
     ok &= write_file_atomically(names.picture, picture, err);
     if (previews) ok &= write_file_atomically(names.preview, preview, err);
-    if (previews && two_palettes) ok &= write_file_atomically(names.preview2, preview2, err);
+    if (previews && two_palettes)
+        ok &= write_file_atomically(names.second_preview, second_preview, err);
     if (diffused) {
         ok &= write_file_atomically(names.diffused, fpicture, err);
         if (previews) ok &= write_file_atomically(names.diffused_preview, fpreview, err);
         if (two_palettes) {
-            ok &= write_file_atomically(names.diffused2, fbitmap, err);
-            if (previews) ok &= write_file_atomically(names.diffused_preview2, fpreview2, err);
+            ok &= write_file_atomically(names.diffused_bitmap, fbitmap, err);
+            if (previews)
+                ok &= write_file_atomically(names.diffused_second_preview, fpreview2, err);
         }
     }
     if (verbose) std::fprintf(out, "files %2.3f seconds\n", seconds_since(settings.start_clock));

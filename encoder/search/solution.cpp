@@ -19,7 +19,7 @@ void decode_slot_colours(const RunContext& ctx, BlockSearch& search) {
     }
 }
 
-void store_solution(const RunContext& ctx, const BlockSearch& search, RunResults& results) {
+void store_block_solution(const RunContext& ctx, const BlockSearch& search, RunResults& results) {
     const ScreenLayout& L = ctx.layout;
     const int W = L.width;
     const int stride = W + 1;

@@ -23,13 +23,13 @@ std::string prefix_last_component(const std::string& name, const std::string& pr
 
 // The files written for the input name `arg`.
 struct OutputNames {
-    std::string picture;            // base.bVK
-    std::string diffused;           // Fbase.bVK (F in front of the last path component)
-    std::string diffused2;          // baseF2.bVK
-    std::string preview;            // base_preview.bmp
-    std::string preview2;           // base_preview2.bmp
-    std::string diffused_preview;   // Fbase_preview.bmp
-    std::string diffused_preview2;  // base_previewF2.bmp
+    std::string picture;                  // base.bVK
+    std::string diffused;                 // Fbase.bVK (F in front of the last path component)
+    std::string diffused_bitmap;          // baseF2.bVK
+    std::string preview;                  // base_preview.bmp
+    std::string second_preview;           // base_preview2.bmp
+    std::string diffused_preview;         // Fbase_preview.bmp
+    std::string diffused_second_preview;  // base_previewF2.bmp
 };
 OutputNames output_names(const std::string& arg);
 

@@ -19,7 +19,7 @@ BlockGeometry block_geometry(int block_lines_option) {
     }
 }
 
-std::vector<int> block_centres(const RunSettings& settings) {
+std::vector<int> block_centre_lines(const RunSettings& settings) {
     std::vector<int> centres;
     const BlockGeometry& g = settings.block_geometry;
     for (int h = g.first_centre_line; h < settings.picture_height + g.block_height;

@@ -13,6 +13,6 @@ namespace brenvik {
 BlockGeometry block_geometry(int block_lines_option);
 
 // Centre lines of the blocks, top to bottom.
-std::vector<int> block_centres(const RunSettings& settings);
+std::vector<int> block_centre_lines(const RunSettings& settings);
 
 }  // namespace brenvik

@@ -9,9 +9,9 @@
 namespace brenvik {
 
 struct SourcePictures {
-    // W x H pixels of 3 bytes (B, V, R), bottom row first, no padding.
-    std::vector<std::uint8_t> first;
-    std::vector<std::uint8_t> second;
+    // W x H pixels of 3 bytes (B, G, R), bottom row first, no padding.
+    std::vector<std::uint8_t> first_pixels;
+    std::vector<std::uint8_t> second_pixels;
     // 1 when the second picture came from the companion file.
     int has_companion = 0;
     // The input file's first 54 bytes (zero-filled if shorter), the base of

@@ -17,8 +17,8 @@
 #include <vector>
 
 #include "container_writer.h"
-#include "encoder/frontend/modes.h"
 #include "encoder/frontend/options.h"
+#include "encoder/frontend/screen_modes.h"
 #include "encoder/state/geometry.h"
 #include "tests/common/files.h"
 #include "tests/common/fixtures.h"
@@ -229,13 +229,13 @@ class FormatsPage : public testing::Test {
 
 TEST_F(FormatsPage, ModeTableMatchesTheEncodersModes) {
     const Table& t = find_table(tables, "--mode=");
-    ASSERT_EQ(t.rows.size(), brenvik::modes.size());
+    ASSERT_EQ(t.rows.size(), brenvik::screen_modes.size());
     for (const auto& row : t.rows) {
         const int m = leading_int(row[0]);
         SCOPED_TRACE("mode " + std::to_string(m));
         ASSERT_GE(m, 0);
         ASSERT_LT(m, brenvik::kScreenModeCount);
-        const brenvik::ScreenMode& mode = brenvik::modes[static_cast<std::size_t>(m)];
+        const brenvik::ScreenMode& mode = brenvik::screen_modes[static_cast<std::size_t>(m)];
         EXPECT_EQ(leading_int(row[1]), mode.width);
         EXPECT_EQ(leading_int(row[2]), mode.height);
         EXPECT_EQ(leading_int(row[3]), mode.palette_words - mode.excluded_words);
@@ -253,12 +253,13 @@ TEST_F(FormatsPage, ScheduleTablesMatchTheEncodersLayout) {
     for (const Case c : {Case{0, "### Mode 0"}, Case{4, "### Mode 0"}, Case{1, "### Mode 1"},
                          Case{2, "### Mode 2"}, Case{3, "### Mode 3"}}) {
         const Table& t = find_table(tables, "slot", c.heading);
-        const brenvik::ScreenMode& mode = brenvik::modes[static_cast<std::size_t>(c.mode_row)];
+        const brenvik::ScreenMode& mode =
+            brenvik::screen_modes[static_cast<std::size_t>(c.mode_row)];
         const bool shifted = mode.layout_id != 0;
         for (int option = 0; option <= 9; ++option) {
             const int s = option - 5;
             SCOPED_TRACE("mode row " + std::to_string(c.mode_row) + ", s " + std::to_string(s));
-            const brenvik::ScreenLayout layout = brenvik::layout_screen(mode, s);
+            const brenvik::ScreenLayout layout = brenvik::build_screen_layout(mode, s);
             const int W = layout.width;
             const auto doc = schedule_from_table(t, shifted ? s : 0, W, layout.slot_count());
             for (int k = layout.first_optimised_slot; k <= layout.last_optimised_slot(); ++k) {
@@ -302,7 +303,7 @@ TEST_F(FormatsPage, BlockTableMatchesTheBlockLoop) {
             brenvik::RunSettings settings;
             settings.block_geometry = brenvik::block_geometry(n);
             settings.picture_height = height;
-            const std::vector<int> centres = brenvik::block_centres(settings);
+            const std::vector<int> centres = brenvik::block_centre_lines(settings);
             EXPECT_EQ(static_cast<int>(centres.size()), leading_int(row[column]));
             for (std::size_t b = 0; b < centres.size(); ++b) {
                 EXPECT_EQ(centres[b] + settings.block_geometry.first_row_offset,

@@ -21,9 +21,9 @@ while IFS='|' read -r file include expected; do
   grep -qF "$expected" <<<"$output" || fail "$file -> $include: got '$output', want '$expected'"
 done <<'CASES'
 encoder/state/state.h|encoder/colour/colour.h|encoder/state/state.h:
-encoder/colour/colour.h|encoder/search/kernels.h|encoder/colour/ may not include encoder/search/
-encoder/search/kernels.cpp|encoder/optimiser/candidates.h|encoder/search/ may not include encoder/optimiser/
-encoder/conversion/diffusion.cpp|encoder/search/kernels.h|encoder/conversion/ may not include encoder/search/
+encoder/colour/colour.h|encoder/search/distances.h|encoder/colour/ may not include encoder/search/
+encoder/search/distances.cpp|encoder/optimiser/candidates.h|encoder/search/ may not include encoder/optimiser/
+encoder/conversion/diffusion.cpp|encoder/search/distances.h|encoder/conversion/ may not include encoder/search/
 encoder/output/writers.cpp|encoder/driver/block_loop.h|encoder/output/ may not include encoder/driver/
 encoder/driver/convert.cpp|encoder/frontend/run.h|encoder/driver/ may not include encoder/frontend/
 encoder/extra/thing.h|encoder/state/state.h|encoder/extra/: folder missing from the layer table

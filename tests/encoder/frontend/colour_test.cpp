@@ -117,7 +117,7 @@ class PaletteWord : public testing::TestWithParam<WordCase> {};
 
 TEST_P(PaletteWord, PacksRedGreenBlueNibbles) {
     const WordCase& c = GetParam();
-    const unsigned word = c.step == 0 ? brenvik::ste_word(c.r, c.v, c.b)
+    const unsigned word = c.step == 0 ? brenvik::palette_word_of_levels(c.r, c.v, c.b)
                                       : brenvik::palette_word(c.r, c.v, c.b, c.step);
     EXPECT_EQ(word, c.word) << c.r << "," << c.v << "," << c.b << " step " << c.step;
     EXPECT_EQ(word & 0xF000u, 0u);
@@ -135,10 +135,10 @@ INSTANTIATE_TEST_SUITE_P(
                     WordCase{240, 240, 240, 16, 0x0FFF}, WordCase{16, 16, 16, 17, 0x0000}));
 
 TEST(ColourIndex, RedGreenBlueLevelsInThreeNibbles) {
-    EXPECT_EQ(brenvik::colour12(15, 15, 15), 4095);
-    EXPECT_EQ(brenvik::colour12(1, 2, 3), 0x123);
-    EXPECT_EQ(brenvik::colour12(15, 0, 0), 0xF00);
-    EXPECT_EQ(brenvik::colour12(0, 0, 9), 9);
+    EXPECT_EQ(brenvik::colour_id(15, 15, 15), 4095);
+    EXPECT_EQ(brenvik::colour_id(1, 2, 3), 0x123);
+    EXPECT_EQ(brenvik::colour_id(15, 0, 0), 0xF00);
+    EXPECT_EQ(brenvik::colour_id(0, 0, 9), 9);
 }
 
 // --- Level step -------------------------------------------------------------

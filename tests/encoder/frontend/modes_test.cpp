@@ -1,8 +1,6 @@
 // Screen modes: the table of modes, and for each layout the register and
 // visible columns of the palette slots, the first column and run length
 // rows, the per-column lists of optimiser slots and the rescan ranges.
-#include "encoder/frontend/modes.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,12 +10,15 @@
 #include <tuple>
 #include <vector>
 
+#include "encoder/frontend/screen_modes.h"
+
 namespace {
 
 using brenvik::ScreenLayout;
 
 ScreenLayout layout(int row, int shift) {
-    return brenvik::layout_screen(brenvik::modes[static_cast<std::size_t>(row)], shift);
+    return brenvik::build_screen_layout(brenvik::screen_modes[static_cast<std::size_t>(row)],
+                                        shift);
 }
 
 struct ModeRow {
@@ -38,7 +39,7 @@ class ScreenModes : public testing::TestWithParam<ModeRow> {};
 
 TEST_P(ScreenModes, RecordAndLayoutSizes) {
     const ModeRow& m = GetParam();
-    const brenvik::ScreenMode& mode = brenvik::modes[static_cast<std::size_t>(m.row)];
+    const brenvik::ScreenMode& mode = brenvik::screen_modes[static_cast<std::size_t>(m.row)];
     EXPECT_EQ(mode.layout_id, m.layout_id);
     EXPECT_EQ(mode.palette_words, m.palette_words);
     EXPECT_EQ(mode.excluded_words, 0);

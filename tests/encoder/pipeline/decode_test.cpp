@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "encoder/frontend/modes.h"
 #include "encoder/frontend/options.h"
+#include "encoder/frontend/screen_modes.h"
 #include "tests/common/fixtures.h"
 
 namespace {
@@ -72,7 +72,7 @@ void expect_matches_preview(const brenvik::ScreenLayout& layout,
 
 TEST_P(DecodeTest, EveryPixelShowsThePreviewColour) {
     const DecodeCase& c = GetParam();
-    const brenvik::ScreenMode& mode = brenvik::modes[c.mode_row];
+    const brenvik::ScreenMode& mode = brenvik::screen_modes[c.mode_row];
     TempDir dir;
     auto bmp = testsupport::synthetic_picture(mode.width, mode.height, 40 + c.mode_row);
     if (c.grid16) {
@@ -90,7 +90,7 @@ TEST_P(DecodeTest, EveryPixelShowsThePreviewColour) {
     const auto run = testsupport::run_encoder(dir.path(), args, 2);
     ASSERT_EQ(run.status, 0) << run.err;
 
-    const brenvik::ScreenLayout layout = brenvik::layout_screen(mode, c.shift - 5);
+    const brenvik::ScreenLayout layout = brenvik::build_screen_layout(mode, c.shift - 5);
     const int step = level_step(run.out);
     if (c.grid16) {
         EXPECT_EQ(step, 16);

@@ -7,8 +7,8 @@
 #include "encoder/colour/colour.h"
 #include "encoder/conversion/diffusion.h"
 #include "encoder/conversion/predither.h"
-#include "encoder/conversion/tables.h"
-#include "encoder/frontend/modes.h"
+#include "encoder/conversion/picture_tables.h"
+#include "encoder/frontend/screen_modes.h"
 #include "encoder/frontend/options.h"
 #include "encoder/optimiser/candidates.h"
 #include "tests/common/fixtures.h"
@@ -28,8 +28,8 @@ brenvik::PictureTables make_tables(int width, int height,
         return std::vector<std::uint8_t>(bmp.begin() + 54, bmp.end());
     };
     brenvik::SourcePictures pictures;
-    pictures.first = to_raw(first);
-    pictures.second = to_raw(second);
+    pictures.first_pixels = to_raw(first);
+    pictures.second_pixels = to_raw(second);
     brenvik::RunSettings settings;
     brenvik::TextSink sink;
     brenvik::PictureTables picture;
@@ -249,7 +249,7 @@ TEST(SpreadError, BordersOfEveryKernel) {
 // Candidate lists of the first block of a mode-0 picture.
 struct ListsFixture {
     brenvik::RunSettings settings;
-    brenvik::ScreenLayout layout = brenvik::layout_screen(brenvik::modes[0], 0);
+    brenvik::ScreenLayout layout = brenvik::build_screen_layout(brenvik::screen_modes[0], 0);
     brenvik::PictureTables picture;
     brenvik::BlockSearch search;
 

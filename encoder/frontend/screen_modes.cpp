@@ -1,10 +1,10 @@
-#include "encoder/frontend/modes.h"
+#include "encoder/frontend/screen_modes.h"
 
 #include <algorithm>
 
 namespace brenvik {
 
-const std::array<ScreenMode, kScreenModeCount> modes = {{
+const std::array<ScreenMode, kScreenModeCount> screen_modes = {{
     {0, 54, 0, 320, 200},
     {1, 80, 0, 320, 200},
     {2, 48, 0, 320, 200},
@@ -15,58 +15,58 @@ const std::array<ScreenMode, kScreenModeCount> modes = {{
 namespace {
 
 // Marks slot `slot` (register `reg`) visible on columns a..b, clipped to the line.
-void show(ScreenLayout& L, int slot, int reg, int a, int b) {
+void show_slot(ScreenLayout& L, int slot, int reg, int a, int b) {
     L.slot_register[slot] = reg;
     a = std::max(a, 1);
     b = std::min(b, L.width);
     for (int x = a; x <= b; ++x) L.visible(x, slot) = 1;
 }
 
-void schedule(ScreenLayout& L, int s) {
+void build_schedule(ScreenLayout& L, int s) {
     const int W = L.width;
     switch (L.mode.layout_id) {
         case 0:
             for (int i = 0; i <= 13; ++i) {
-                show(L, 2 + i, 2 + i, 1, 29 + 4 * i);
-                show(L, 16 + i, 2 + i, 30 + 4 * i, 153 + 4 * i);
-                show(L, 30 + i, 2 + i, 154 + 4 * i, 217 + 4 * i);
-                if (i <= 11) show(L, 44 + i, 2 + i, 218 + 4 * i, W);
+                show_slot(L, 2 + i, 2 + i, 1, 29 + 4 * i);
+                show_slot(L, 16 + i, 2 + i, 30 + 4 * i, 153 + 4 * i);
+                show_slot(L, 30 + i, 2 + i, 154 + 4 * i, 217 + 4 * i);
+                if (i <= 11) show_slot(L, 44 + i, 2 + i, 218 + 4 * i, W);
             }
-            show(L, 0, 0, 1, W);
-            show(L, 1, 0, 1, W);
-            show(L, 56, 0, 1, W);
+            show_slot(L, 0, 0, 1, W);
+            show_slot(L, 1, 0, 1, W);
+            show_slot(L, 56, 0, 1, W);
             break;
         case 1:
             for (int i = 0; i <= 15; ++i) {
-                show(L, 2 + i, i, s + 1, s + 31 + 4 * i);
-                show(L, 18 + i, i, s + 32 + 4 * i, s + 103 + 4 * i);
-                show(L, 34 + i, i, s + 104 + 4 * i, s + 175 + 4 * i);
-                show(L, 50 + i, i, s + 176 + 4 * i, s + 247 + 4 * i);
-                show(L, 66 + i, i, s + 248 + 4 * i, W);
+                show_slot(L, 2 + i, i, s + 1, s + 31 + 4 * i);
+                show_slot(L, 18 + i, i, s + 32 + 4 * i, s + 103 + 4 * i);
+                show_slot(L, 34 + i, i, s + 104 + 4 * i, s + 175 + 4 * i);
+                show_slot(L, 50 + i, i, s + 176 + 4 * i, s + 247 + 4 * i);
+                show_slot(L, 66 + i, i, s + 248 + 4 * i, W);
             }
-            show(L, 82, 0, 1, W);
+            show_slot(L, 82, 0, 1, W);
             break;
         case 2:
             for (int i = 0; i <= 15; ++i) {
                 const int g = i >= 8 ? 1 : 0;
-                show(L, 2 + i, i, s + 1, s + 57 + 4 * i + 12 * g);
-                show(L, 18 + i, i, s + 58 + 4 * i + 12 * g, s + 217 + 4 * i + 8 * g);
-                show(L, 34 + i, i, s + 218 + 4 * i + 8 * g, W);
+                show_slot(L, 2 + i, i, s + 1, s + 57 + 4 * i + 12 * g);
+                show_slot(L, 18 + i, i, s + 58 + 4 * i + 12 * g, s + 217 + 4 * i + 8 * g);
+                show_slot(L, 34 + i, i, s + 218 + 4 * i + 8 * g, W);
             }
-            show(L, 50, 0, 1, W);
+            show_slot(L, 50, 0, 1, W);
             break;
         case 3:
             for (int i = 0; i <= 15; ++i) {
                 const int g = i >= 8 ? 1 : 0;
-                show(L, 2 + i, i, s + 1, s + 104 + 4 * i + 8 * g);
-                show(L, 18 + i, i, s + 105 + 4 * i + 8 * g, s + 268 + 4 * i + 8 * g);
+                show_slot(L, 2 + i, i, s + 1, s + 104 + 4 * i + 8 * g);
+                show_slot(L, 18 + i, i, s + 105 + 4 * i + 8 * g, s + 268 + 4 * i + 8 * g);
                 if (i <= 7) {
-                    show(L, 34 + i, i, s + 269 + 4 * i, s + 364 + 4 * i);
+                    show_slot(L, 34 + i, i, s + 269 + 4 * i, s + 364 + 4 * i);
                 } else {
-                    show(L, 34 + i, i, s + 277 + 4 * i, W);
+                    show_slot(L, 34 + i, i, s + 277 + 4 * i, W);
                 }
             }
-            show(L, 50, 0, 1, W);
+            show_slot(L, 50, 0, 1, W);
             break;
         default:
             break;
@@ -75,7 +75,7 @@ void schedule(ScreenLayout& L, int s) {
 
 }  // namespace
 
-ScreenLayout layout_screen(const ScreenMode& mode, int schedule_shift) {
+ScreenLayout build_screen_layout(const ScreenMode& mode, int schedule_shift) {
     ScreenLayout L;
     L.mode = mode;
     L.width = 320;
@@ -96,7 +96,7 @@ ScreenLayout layout_screen(const ScreenMode& mode, int schedule_shift) {
         L.visible(W + 2, k) = -1;
     }
 
-    schedule(L, mode.layout_id == 0 ? 0 : schedule_shift);
+    build_schedule(L, mode.layout_id == 0 ? 0 : schedule_shift);
 
     // First column and length of each slot's first run.
     for (int k = 0; k < slots; ++k) {

@@ -1,4 +1,4 @@
-#include "encoder/search/kernels.h"
+#include "encoder/search/distances.h"
 
 #include <array>
 #include <vector>
@@ -8,31 +8,32 @@ namespace brenvik {
 namespace {
 
 // A candidate unpacked into its two colours on the 0..255 scale.
-struct Unpacked {
-    int L[3];
-    int H[3];
+struct CandidateColours {
+    int first[3];
+    int second[3];
 };
 
-std::vector<Unpacked> unpack_candidates(const RunContext& ctx, const BlockSearch& search) {
+std::vector<CandidateColours> unpack_candidates(const RunContext& ctx, const BlockSearch& search) {
     const int whole = ctx.layout.whole_line_slot();
     const int n = search.candidate_count[whole];
     const int step = ctx.picture.level_step;
-    std::vector<Unpacked> out(static_cast<std::size_t>(n) + 1, Unpacked{{0, 0, 0}, {0, 0, 0}});
+    std::vector<CandidateColours> out(static_cast<std::size_t>(n) + 1,
+                                      CandidateColours{{0, 0, 0}, {0, 0, 0}});
     for (int c = 1; c <= n; ++c) {
         const int g = search.candidate_colours[whole][c];
-        Unpacked& u = out[c];
-        u.L[0] = ((g >> 8) & 15) * step;
-        u.L[1] = ((g >> 4) & 15) * step;
-        u.L[2] = (g & 15) * step;
-        u.H[0] = ((g >> 20) & 15) * step;
-        u.H[1] = ((g >> 16) & 15) * step;
-        u.H[2] = ((g >> 12) & 15) * step;
+        CandidateColours& u = out[c];
+        u.first[0] = ((g >> 8) & 15) * step;
+        u.first[1] = ((g >> 4) & 15) * step;
+        u.first[2] = (g & 15) * step;
+        u.second[0] = ((g >> 20) & 15) * step;
+        u.second[1] = ((g >> 16) & 15) * step;
+        u.second[2] = ((g >> 12) & 15) * step;
     }
     return out;
 }
 
 // Sizes the table for the block and gives candidate 0 its sentinel.
-void prepare_table(const RunContext& ctx, BlockSearch& search, int n) {
+void size_distance_table(const RunContext& ctx, BlockSearch& search, int n) {
     search.table_candidates = n + 1;
     search.table_columns = ctx.layout.width + 1;
     const std::size_t row_size =
@@ -55,13 +56,13 @@ std::int32_t* table_row(BlockSearch& search, int row, int candidate) {
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
 [[gnu::target_clones("avx2", "default")]]
 #endif
-void candidate_row(const Unpacked& u, const int* __restrict p0, const int* __restrict p1,
+void candidate_distance_row(const CandidateColours& u, const int* __restrict p0, const int* __restrict p1,
                    const int* __restrict p2, const int* __restrict p3, const int* __restrict p4,
                    const int* __restrict p5, const int* __restrict quartered_when,
                    std::int32_t* __restrict out, int W) {
     for (int x = 1; x <= W; ++x) {
-        const int dl0 = u.L[0] - p0[x], dl1 = u.L[1] - p1[x], dl2 = u.L[2] - p2[x];
-        const int dh0 = u.H[0] - p3[x], dh1 = u.H[1] - p4[x], dh2 = u.H[2] - p5[x];
+        const int dl0 = u.first[0] - p0[x], dl1 = u.first[1] - p1[x], dl2 = u.first[2] - p2[x];
+        const int dh0 = u.second[0] - p3[x], dh1 = u.second[1] - p4[x], dh2 = u.second[2] - p5[x];
         const int D =
             3 * dl0 * dl0 + 6 * dl1 * dl1 + dl2 * dl2 + 3 * dh0 * dh0 + 6 * dh1 * dh1 + dh2 * dh2;
         const int S = (dh0 + dh1 + dh2) - (dl0 + dl1 + dl2);
@@ -73,10 +74,10 @@ void candidate_row(const Unpacked& u, const int* __restrict p0, const int* __res
 // Fills every block row with D = E(dL) + E(dH); with `split_phases` the
 // value stored for a pixel is the one of its own dither phase (one of the two
 // phases is quartered, by the sign of S).
-void fill_one_bitmap(const RunContext& ctx, BlockSearch& search, bool split_phases) {
+void fill_single_colour_distances(const RunContext& ctx, BlockSearch& search, bool split_phases) {
     const auto candidates = unpack_candidates(ctx, search);
     const int n = static_cast<int>(candidates.size()) - 1;
-    prepare_table(ctx, search, n);
+    size_distance_table(ctx, search, n);
     const int W = ctx.layout.width;
     const RunSettings& s = ctx.settings;
     // The row's targets as plain arrays, so the loop over the columns can be
@@ -97,24 +98,24 @@ void fill_one_bitmap(const RunContext& ctx, BlockSearch& search, bool split_phas
             }
         }
         for (int c = 1; c <= n; ++c) {
-            candidate_row(candidates[c], p[0].data(), p[1].data(), p[2].data(), p[3].data(),
-                          p[4].data(), p[5].data(), quartered_when.data(),
-                          table_row(search, row, c), W);
+            candidate_distance_row(candidates[c], p[0].data(), p[1].data(), p[2].data(),
+                                   p[3].data(), p[4].data(), p[5].data(), quartered_when.data(),
+                                   table_row(search, row, c), W);
         }
     }
 }
 
 }  // namespace
 
-void distance_1pix1pal(const RunContext& ctx, BlockSearch& search) {
+void fill_distances_one_palette(const RunContext& ctx, BlockSearch& search) {
     if (ctx.settings.verbose == 1) search.trace.puts("debug step 1dd ");
     if (ctx.settings.verbose == 1) search.trace.puts("debug step 1de ");
-    fill_one_bitmap(ctx, search, true);
+    fill_single_colour_distances(ctx, search, true);
 }
 
-void distance_2pix2pal(const RunContext& ctx, BlockSearch& search) {
+void fill_distances_two_bitmaps(const RunContext& ctx, BlockSearch& search) {
     // Two bitmaps: the pair distance goes to both phases of every block row.
-    fill_one_bitmap(ctx, search, false);
+    fill_single_colour_distances(ctx, search, false);
 }
 
 namespace {
@@ -128,13 +129,13 @@ enum Divide : int { kKeep = 0, kThird = 1, kQuarter = 2 };
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
 [[gnu::target_clones("avx2", "default")]]
 #endif
-void pair_row(const Unpacked& u, const int* __restrict p0, const int* __restrict p1,
+void pair_distance_row(const CandidateColours& u, const int* __restrict p0, const int* __restrict p1,
               const int* __restrict p2, const int* __restrict p3, const int* __restrict p4,
               const int* __restrict p5, const int* __restrict divide, int mix, int terms,
               std::int32_t* __restrict out, int W) {
     for (int x = 1; x <= W; ++x) {
-        const int dl0 = u.L[0] - p0[x], dl1 = u.L[1] - p1[x], dl2 = u.L[2] - p2[x];
-        const int dh0 = u.H[0] - p3[x], dh1 = u.H[1] - p4[x], dh2 = u.H[2] - p5[x];
+        const int dl0 = u.first[0] - p0[x], dl1 = u.first[1] - p1[x], dl2 = u.first[2] - p2[x];
+        const int dh0 = u.second[0] - p3[x], dh1 = u.second[1] - p4[x], dh2 = u.second[2] - p5[x];
         const int eL = weighted_distance(dl0, dl1, dl2);
         const int eH = weighted_distance(dh0, dh1, dh2);
         int distt = mix * weighted_distance(dl0 + dh0, dl1 + dh1, dl2 + dh2);
@@ -147,10 +148,10 @@ void pair_row(const Unpacked& u, const int* __restrict p0, const int* __restrict
 
 }  // namespace
 
-void distance_1pix2pal(const RunContext& ctx, BlockSearch& search) {
+void fill_distances_two_palettes(const RunContext& ctx, BlockSearch& search) {
     const auto candidates = unpack_candidates(ctx, search);
     const int n = static_cast<int>(candidates.size()) - 1;
-    prepare_table(ctx, search, n);
+    size_distance_table(ctx, search, n);
     const int W = ctx.layout.width;
     const RunSettings& s = ctx.settings;
     const int dither = s.dither_mode;
@@ -187,20 +188,22 @@ void distance_1pix2pal(const RunContext& ctx, BlockSearch& search) {
             }
         }
         for (int c = 1; c <= n; ++c) {
-            const Unpacked& u = candidates[c];
+            const CandidateColours& u = candidates[c];
             if (dither == 0) {
                 // An even draw divides phase 1 by 3, an odd one phase 0.
                 const std::uint8_t* odd = &odd_draw[static_cast<std::size_t>(c) * columns];
                 for (int x = 1; x <= W; ++x) divide[x] = odd[x] != phase[x] ? kThird : kKeep;
             } else if (dither != 1) {
                 // Phase 0 is quartered when the second colour is the brighter.
-                const bool brighter = (u.H[0] + u.H[1] + u.H[2]) - (u.L[0] + u.L[1] + u.L[2]) > 0;
+                const bool brighter = (u.second[0] + u.second[1] + u.second[2]) -
+                                          (u.first[0] + u.first[1] + u.first[2]) >
+                                      0;
                 for (int x = 1; x <= W; ++x) {
                     divide[x] = brighter == (phase[x] == 0) ? kQuarter : kKeep;
                 }
             }
-            pair_row(u, p[0].data(), p[1].data(), p[2].data(), p[3].data(), p[4].data(),
-                     p[5].data(), divide.data(), mix, terms, table_row(search, row, c), W);
+            pair_distance_row(u, p[0].data(), p[1].data(), p[2].data(), p[3].data(), p[4].data(),
+                              p[5].data(), divide.data(), mix, terms, table_row(search, row, c), W);
         }
     }
 }

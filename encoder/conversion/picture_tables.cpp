@@ -1,4 +1,4 @@
-#include "encoder/conversion/tables.h"
+#include "encoder/conversion/picture_tables.h"
 
 #include "encoder/colour/colour.h"
 
@@ -25,8 +25,9 @@ void load_picture_tables(const SourcePictures& pictures, const ScreenMode& mode,
         for (int x = 0; x < W; ++x) {
             const std::size_t i = row + static_cast<std::size_t>(x) * 3;
             auto& o = pic.source_colours.at(x, y);
-            o = {pictures.first[i + 2],  pictures.first[i + 1],  pictures.first[i],
-                 pictures.second[i + 2], pictures.second[i + 1], pictures.second[i]};
+            o = {pictures.first_pixels[i + 2],  pictures.first_pixels[i + 1],
+                 pictures.first_pixels[i],      pictures.second_pixels[i + 2],
+                 pictures.second_pixels[i + 1], pictures.second_pixels[i]};
             pic.undithered_source.at(x, y) = {static_cast<std::uint16_t>(o[0]),
                                               static_cast<std::uint16_t>(o[1]),
                                               static_cast<std::uint16_t>(o[2])};
@@ -55,8 +56,8 @@ void colour_statistics(PictureTables& pic) {
     for (int y = 1; y <= H; ++y) {
         for (int x = 1; x <= W; ++x) {
             const auto& t = pic.target_colours.at(x, y);
-            const int i =
-                colour12(target_level(pic, t[1]), target_level(pic, t[2]), target_level(pic, t[3]));
+            const int i = colour_id(target_level(pic, t[1]), target_level(pic, t[2]),
+                                    target_level(pic, t[3]));
             pic.colour_ids.at(x, y) = i;
             pic.colour_pixel_counts[i] += 1;
             if (seen_on_line[i] != y) {

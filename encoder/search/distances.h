@@ -17,8 +17,8 @@ inline int dither_phase(const RunSettings& s, int x, int y) {
     return (s.phase_per_line * y + s.phase_per_column * x) % 2;
 }
 
-void distance_1pix1pal(const RunContext& ctx, BlockSearch& search);
-void distance_1pix2pal(const RunContext& ctx, BlockSearch& search);
-void distance_2pix2pal(const RunContext& ctx, BlockSearch& search);
+void fill_distances_one_palette(const RunContext& ctx, BlockSearch& search);
+void fill_distances_two_palettes(const RunContext& ctx, BlockSearch& search);
+void fill_distances_two_bitmaps(const RunContext& ctx, BlockSearch& search);
 
 }  // namespace brenvik

@@ -1,9 +1,9 @@
-#include "encoder/optimiser/anneal.h"
+#include "encoder/optimiser/optimise_block.h"
 
 #include <algorithm>
 
 #include "encoder/optimiser/candidates.h"
-#include "encoder/search/exploration.h"
+#include "encoder/search/anneal.h"
 #include "encoder/search/solution.h"
 
 namespace brenvik {
@@ -30,7 +30,7 @@ void reset_block(const RunContext& ctx, int centre, BlockSearch& search) {
 
 // Initial evaluation: every slot, in ascending order, takes the pixels of its
 // range that it shows strictly nearer than what they have.
-long long evaluate_initial(const RunContext& ctx, BlockSearch& search) {
+long long evaluate_random_start(const RunContext& ctx, BlockSearch& search) {
     const ScreenLayout& L = ctx.layout;
     const int W = L.width;
     const int stride = W + 1;
@@ -70,7 +70,7 @@ long long evaluate_initial(const RunContext& ctx, BlockSearch& search) {
 
 }  // namespace
 
-void annealKez(const RunContext& ctx, int centre, BlockSearch& search, RunResults& results) {
+void optimise_block(const RunContext& ctx, int centre, BlockSearch& search, RunResults& results) {
     const RunSettings& settings = ctx.settings;
     const ScreenLayout& L = ctx.layout;
     const bool verbose = settings.verbose == 1;
@@ -93,13 +93,13 @@ void annealKez(const RunContext& ctx, int centre, BlockSearch& search, RunResult
     search.move_budget = 200;
     search.move_budget_limit = 200;
 
-    auto trace_try = [&] {
+    auto trace_random_starts = [&] {
         if (!verbose) return;
         search.trace.printf("time1 y=%d %2.3f seconds \n", search.centre_line, seconds());
         search.trace.printf("nbtry_init=%d , nbiteration_moindrescarres=%d \n",
                             search.random_starts, search.annealing_outcome);
     };
-    trace_try();
+    trace_random_starts();
 
     // Random initial solution: every slot draws an entry of its own list.
     search.random_starts = 1;
@@ -117,13 +117,13 @@ void annealKez(const RunContext& ctx, int centre, BlockSearch& search, RunResult
         }
     }
 
-    search.total_distance = evaluate_initial(ctx, search);
+    search.total_distance = evaluate_random_start(ctx, search);
 
     // Record it as the block's best.
     if (search.total_distance > kCostClamp) search.total_distance = kCostClamp;
     search.best_total_distance = search.total_distance;
     decode_slot_colours(ctx, search);
-    store_solution(ctx, search, results);
+    store_block_solution(ctx, search, results);
     {
         const int W = L.width;
         long long from_saved = 0;
@@ -152,7 +152,7 @@ void annealKez(const RunContext& ctx, int centre, BlockSearch& search, RunResult
         search.trace.printf("time3 y=%d nbtry_init=%d %2.3f seconds \n", search.centre_line,
                             search.random_starts, seconds());
     }
-    trace_try();
+    trace_random_starts();
 
     // Improve it, unless it is already perfect.
     if (search.best_total_distance > 0) {
@@ -171,7 +171,7 @@ void annealKez(const RunContext& ctx, int centre, BlockSearch& search, RunResult
             search.cooling_factor = settings.cooling_factor;
             search.temperature_divisor = static_cast<double>(settings.temperature_divisor);
             search.move_budget = settings.initial_move_budget;
-            exploration_locale_fast(ctx, search, results);
+            anneal_block(ctx, search, results);
             if (verbose) {
                 search.trace.printf("time4 y=%d nbtry_init=%d %2.3f seconds \n", search.centre_line,
                                     search.random_starts, seconds());

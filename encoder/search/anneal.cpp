@@ -1,4 +1,4 @@
-#include "encoder/search/exploration.h"
+#include "encoder/search/anneal.h"
 
 #include <algorithm>
 #include <cmath>
@@ -181,8 +181,8 @@ long long move_row_plain(const std::int32_t* row_table, const int* slot_offset,
 
 }  // namespace
 
-long long evaluate_solution(const RunContext& ctx, BlockSearch& search,
-                            const std::vector<int>& ids) {
+long long assign_nearest_slots(const RunContext& ctx, BlockSearch& search,
+                               const std::vector<int>& ids) {
     const ScreenLayout& L = ctx.layout;
     const int W = L.width;
     const int stride = W + 1;
@@ -211,7 +211,7 @@ long long evaluate_solution(const RunContext& ctx, BlockSearch& search,
     return total;
 }
 
-void exploration_locale_fast(const RunContext& ctx, BlockSearch& search, RunResults& results) {
+void anneal_block(const RunContext& ctx, BlockSearch& search, RunResults& results) {
     const std::clock_t call_start = std::clock();
     const RunSettings& settings = ctx.settings;
     const ScreenLayout& L = ctx.layout;
@@ -240,7 +240,7 @@ void exploration_locale_fast(const RunContext& ctx, BlockSearch& search, RunResu
             }
         }
     }
-    search.total_distance = evaluate_solution(ctx, search, start_ids);
+    search.total_distance = assign_nearest_slots(ctx, search, start_ids);
     search.committed_slot = search.working_slot;
     search.committed_distance = search.working_distance;
     search.start_total_distance = static_cast<double>(search.total_distance);
@@ -408,7 +408,7 @@ void exploration_locale_fast(const RunContext& ctx, BlockSearch& search, RunResu
     }
     search.annealing_outcome = search.pending_annealing_outcome;
     if (improved) {
-        search.total_distance = evaluate_solution(ctx, search, search.working_candidate);
+        search.total_distance = assign_nearest_slots(ctx, search, search.working_candidate);
         if (debug_line) {
             search.trace.printf(
                 "debug record saved dist_a=%8.8f dist_b=%8.8f distancemoyenne=%8.8f \n", 0.0,
@@ -420,7 +420,7 @@ void exploration_locale_fast(const RunContext& ctx, BlockSearch& search, RunResu
                                 search.centre_line, static_cast<double>(search.best_total_distance),
                                 static_cast<double>(search.total_distance));
         }
-        store_solution(ctx, search, results);
+        store_block_solution(ctx, search, results);
     }
     search.counters.stage_seconds[6] += ticks_to_seconds(std::clock() - end_start);
     search.counters.stage_seconds[8] += ticks_to_seconds(std::clock() - call_start);
