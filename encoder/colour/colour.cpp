@@ -45,35 +45,36 @@ bool is_byte(int v) {
 
 }  // namespace
 
-void set_level_step(PictureTables& pic, int step) {
-    pic.level_step = step;
-    pic.level_step_real = step;
+void set_level_step(PictureTables& picture, int step) {
+    picture.level_step = step;
+    picture.level_step_real = step;
     for (int v = 0; v < 256; ++v) {
-        pic.rounded_level[v] = compute_rounded_level(v, pic.level_step_real);
-        pic.target_level[v] = level_of_target(v, pic.level_step_real);
-        pic.two_levels[v] = compute_two_levels(v, pic.level_step_real);
+        picture.rounded_level[v] = compute_rounded_level(v, picture.level_step_real);
+        picture.target_level[v] = level_of_target(v, picture.level_step_real);
+        picture.two_levels[v] = compute_two_levels(v, picture.level_step_real);
     }
 }
 
-int rounded_level(const PictureTables& pic, int v) {
-    return is_byte(v) ? pic.rounded_level[v] : compute_rounded_level(v, pic.level_step_real);
+int rounded_level(const PictureTables& picture, int v) {
+    return is_byte(v) ? picture.rounded_level[v]
+                      : compute_rounded_level(v, picture.level_step_real);
 }
 
-int target_level(const PictureTables& pic, int v) {
-    return is_byte(v) ? pic.target_level[v] : level_of_target(v, pic.level_step_real);
+int target_level(const PictureTables& picture, int v) {
+    return is_byte(v) ? picture.target_level[v] : level_of_target(v, picture.level_step_real);
 }
 
-std::array<int, 2> two_levels(const PictureTables& pic, int v) {
-    return is_byte(v) ? pic.two_levels[v] : compute_two_levels(v, pic.level_step_real);
+std::array<int, 2> two_levels(const PictureTables& picture, int v) {
+    return is_byte(v) ? picture.two_levels[v] : compute_two_levels(v, picture.level_step_real);
 }
 
-void detect_level_step(PictureTables& pic, Random& rng, TextSink& out) {
+void detect_level_step(PictureTables& picture, Random& rng, TextSink& out) {
     int off_grid = 0;
     int tested = 0;
     for (int i = 0; i < 49; ++i) {
-        const int x = rng.next() % (pic.width - 1) + 1;
-        const int y = rng.next() % (pic.height - 1) + 1;
-        const auto& target = pic.target_colours.at(x, y);
+        const int x = rng.next() % (picture.width - 1) + 1;
+        const int y = rng.next() % (picture.height - 1) + 1;
+        const auto& target = picture.target_colours.at(x, y);
         for (int c = 1; c <= 3; ++c) {
             if (target[c] != 0) {
                 ++tested;
@@ -82,7 +83,7 @@ void detect_level_step(PictureTables& pic, Random& rng, TextSink& out) {
         }
     }
     out.printf("nbbits16=%d nbbitstest16=%d \n", off_grid, tested);
-    set_level_step(pic, off_grid == 0 ? 16 : 17);
+    set_level_step(picture, off_grid == 0 ? 16 : 17);
 }
 
 }  // namespace brenvik

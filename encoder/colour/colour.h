@@ -47,18 +47,18 @@ inline int weighted_distance(int dr, int dv, int db) {
 }
 
 // Sets the level step and the per-value level tables that follow from it.
-void set_level_step(PictureTables& pic, int step);
+void set_level_step(PictureTables& picture, int step);
 
 // Nearest level of v (halves away from zero), clamped to 15.
-int rounded_level(const PictureTables& pic, int v);
+int rounded_level(const PictureTables& picture, int v);
 // level_of_target at the picture's level step.
-int target_level(const PictureTables& pic, int v);
+int target_level(const PictureTables& picture, int v);
 // two_nearest_levels at the picture's level step, clamped to 0..15.
-std::array<int, 2> two_levels(const PictureTables& pic, int v);
+std::array<int, 2> two_levels(const PictureTables& picture, int v);
 
 // Chooses the level step (17, or 16 for a picture already on a 16-step grid)
 // from 49 sampled pixels of the first target colour; prints
 // "nbbits16=%d nbbitstest16=%d \n".
-void detect_level_step(PictureTables& pic, Random& rng, TextSink& out);
+void detect_level_step(PictureTables& picture, Random& rng, TextSink& out);
 
 }  // namespace brenvik

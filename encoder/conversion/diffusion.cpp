@@ -135,22 +135,23 @@ void spread_error(Grid<std::array<int, 6>>& work, int x, int y, int width, int h
 }
 
 Grid<DiffusedPixel> error_diffusion(const RunSettings& settings, const ScreenLayout& layout,
-                                    const PictureTables& pic, const RunResults& results) {
-    const int W = pic.width;
-    const int H = pic.height;
+                                    const PictureTables& picture, const RunResults& results) {
+    const int W = picture.width;
+    const int H = picture.height;
     Grid<DiffusedPixel> out(W, H + 1);
     // Working colours, changed by the diffusion; the source colours stay as
     // the undiffused reference.
     Grid<std::array<int, 6>> work(W, H + 1);
     for (int y = 1; y <= H; ++y) {
-        for (int x = 0; x < W; ++x) work.at(x, y) = pic.source_colours.at(x, y);
+        for (int x = 0; x < W; ++x) work.at(x, y) = picture.source_colours.at(x, y);
     }
     const int threshold = settings.palette_mode == kOneBitmapTwoPalettes ? 96 : 32;
     for (int y = 1; y <= H; ++y) {
         const RegisterLine regs = register_table(layout, results, y);
         for (int x = 0; x < W; ++x) {
-            const DiffusionStep step = diffusion_step(work.at(x, y), pic.source_colours.at(x, y),
-                                                      regs[x], pic.has_companion, threshold);
+            const DiffusionStep step =
+                diffusion_step(work.at(x, y), picture.source_colours.at(x, y), regs[x],
+                               picture.has_companion, threshold);
             const auto& reg = regs[x][step.reg];
             DiffusedPixel& px = out.at(x, y);
             px.first = {reg[0], reg[1], reg[2]};

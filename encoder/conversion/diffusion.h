@@ -57,6 +57,6 @@ void spread_error(Grid<std::array<int, 6>>& work, int x, int y, int width, int h
 // Runs the diffusion over the whole picture and returns [line][column]
 // (lines 1..H, columns 0..W-1).
 Grid<DiffusedPixel> error_diffusion(const RunSettings& settings, const ScreenLayout& layout,
-                                    const PictureTables& pic, const RunResults& results);
+                                    const PictureTables& picture, const RunResults& results);
 
 }  // namespace brenvik

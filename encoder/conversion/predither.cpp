@@ -18,10 +18,10 @@ int sierra_quantise(int v, double step) {
     return std::clamp(q, 0, 255);
 }
 
-void predither_checkerboard(PictureTables& pic) {
-    for (int y = 1; y <= pic.height; ++y) {
-        for (int x = 0; x < pic.width; ++x) {
-            const auto& src = pic.undithered_source.at(x, y);
+void predither_checkerboard(PictureTables& picture) {
+    for (int y = 1; y <= picture.height; ++y) {
+        for (int x = 0; x < picture.width; ++x) {
+            const auto& src = picture.undithered_source.at(x, y);
             std::array<int, 3> c1{};
             std::array<int, 3> c2{};
             for (int c = 0; c < 3; ++c) {
@@ -34,7 +34,7 @@ void predither_checkerboard(PictureTables& pic) {
             std::array<int, 3> first = s1 > s2 ? c1 : c2;
             std::array<int, 3> second = s1 > s2 ? c2 : c1;
             if ((x + y) % 2 == 1) std::swap(first, second);
-            auto& t = pic.target_colours.at(x + 1, y);
+            auto& t = picture.target_colours.at(x + 1, y);
             for (int c = 0; c < 3; ++c) {
                 t[1 + c] = std::clamp(first[c] * 17, 0, 255);
                 t[4 + c] = std::clamp(second[c] * 17, 0, 255);
@@ -43,18 +43,18 @@ void predither_checkerboard(PictureTables& pic) {
     }
 }
 
-void predither_sierra(PictureTables& pic, double step) {
-    const int W = pic.width;
-    const int H = pic.height;
-    Grid<std::array<double, 6>> work(W, H + 2);
-    for (int y = 1; y <= H; ++y) {
-        for (int x = 0; x < W; ++x) {
-            const auto& o = pic.source_colours.at(x, y);
+void predither_sierra(PictureTables& picture, double step) {
+    const int width = picture.width;
+    const int height = picture.height;
+    Grid<std::array<double, 6>> work(width, height + 2);
+    for (int y = 1; y <= height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const auto& o = picture.source_colours.at(x, y);
             for (int c = 0; c < 6; ++c) work.at(x, y)[c] = o[c];
         }
     }
-    for (int y = 1; y <= H; ++y) {
-        for (int x = 0; x < W; ++x) {
+    for (int y = 1; y <= height; ++y) {
+        for (int x = 0; x < width; ++x) {
             std::array<int, 6> v{};
             std::array<int, 6> q{};
             std::array<int, 6> e{};
@@ -65,7 +65,7 @@ void predither_sierra(PictureTables& pic, double step) {
             }
             const int sum = e[0] + e[1] + e[2];
             if (sum >= -1 && sum <= 1) e[0] = e[1] = e[2] = 0;
-            const auto& original = pic.source_colours.at(x, y);
+            const auto& original = picture.source_colours.at(x, y);
             bool drift = false;
             for (int c = 0; c < 3; ++c) {
                 if (std::abs(q[c] - original[c]) > 17) drift = true;
@@ -77,14 +77,14 @@ void predither_sierra(PictureTables& pic, double step) {
                     e[c] = 0;
                 }
             }
-            auto& t = pic.target_colours.at(x + 1, y);
+            auto& t = picture.target_colours.at(x + 1, y);
             for (int c = 0; c < 6; ++c) t[1 + c] = q[c];
             for (int c = 0; c < 6; ++c) {
-                if (x >= 1 && y < H) work.at(x - 1, y + 1)[c] += e[c] / 4.0;
-                if (y < H) work.at(x, y + 1)[c] += e[c] / 4.0;
-                if (x < W - 1) work.at(x + 1, y)[c] += e[c] / 2.0;
+                if (x >= 1 && y < height) work.at(x - 1, y + 1)[c] += e[c] / 4.0;
+                if (y < height) work.at(x, y + 1)[c] += e[c] / 4.0;
+                if (x < width - 1) work.at(x + 1, y)[c] += e[c] / 2.0;
             }
-            if (x < W - 1) {
+            if (x < width - 1) {
                 for (double& w : work.at(x + 1, y)) w = std::clamp(w, 0.0, 255.0);
             }
         }

@@ -43,31 +43,31 @@ int run_conversion(const SourcePictures& pictures, const ScreenLayout& layout,
     TextSink text;
     if (settings.verbose == 1) text.puts("b ");
 
-    PictureTables pic;
-    pic.has_companion = pictures.has_companion;
-    load_picture_tables(pictures, layout.mode, settings, pic, text);
+    PictureTables picture;
+    picture.has_companion = pictures.has_companion;
+    load_picture_tables(pictures, layout.mode, settings, picture, text);
     if (settings.dither_mode == 1) {
-        predither_checkerboard(pic);
+        predither_checkerboard(picture);
     } else if (settings.dither_mode == 4) {
-        predither_sierra(pic, 17.0);
+        predither_sierra(picture, 17.0);
     } else if (settings.dither_mode == 5) {
-        predither_sierra(pic, 8.5);
+        predither_sierra(picture, 8.5);
     }
     text.flush_to(out);
     std::fflush(out);
     if (settings.verbose == 1) text.puts("a ");
-    detect_level_step(pic, rng, text);
-    colour_statistics(pic);
+    detect_level_step(picture, rng, text);
+    colour_statistics(picture);
     text.flush_to(out);
     std::fflush(out);
 
-    const RunContext ctx{settings, layout, pic};
+    const RunContext ctx{settings, layout, picture};
     RunResults results;
     results.slot_count = layout.slot_count();
-    results.line_count = pic.allocated_lines;
+    results.line_count = picture.allocated_lines;
     results.stored_slot_colours.assign(
         static_cast<std::size_t>(results.slot_count) * results.line_count, SlotColours{});
-    results.pixel_choice.reset(layout.width + 1, pic.allocated_lines, {0, 0});
+    results.pixel_choice.reset(layout.width + 1, picture.allocated_lines, {0, 0});
     run_block_loop(ctx, results, out);
 
     print_summary(ctx, results, out);

@@ -16,12 +16,12 @@ void list_columns(const ScreenLayout& layout, int slot, int& low, int& high) {
     low = std::max(start, 1);
 }
 
-std::array<int, 2> two_level_colours(const PictureTables& pic, int x, int y) {
-    const auto& src = pic.undithered_source.at(x - 1, y);
+std::array<int, 2> two_level_colours(const PictureTables& picture, int x, int y) {
+    const auto& src = picture.undithered_source.at(x - 1, y);
     int level1[3];
     int level2[3];
     for (int c = 0; c < 3; ++c) {
-        const auto levels = two_levels(pic, src[c]);
+        const auto levels = two_levels(picture, src[c]);
         level1[c] = levels[0];
         level2[c] = levels[1];
     }
@@ -38,8 +38,8 @@ void reset_candidate_lists(BlockSearch& search, int slots) {
     }
 }
 
-int most_used_colour(const PictureTables& pic) {
-    const auto& g = pic.dominant_levels;
+int most_used_colour(const PictureTables& picture) {
+    const auto& g = picture.dominant_levels;
     return colour_id(std::min(g[3], 15), std::min(g[6], 15), std::min(g[9], 15));
 }
 
@@ -130,14 +130,14 @@ class OneColourLists {
     }
 
     void read_columns() {
-        const int W = layout_.width;
-        columns_ = W + 3;
+        const int width = layout_.width;
+        columns_ = width + 3;
         column_colours_.assign(
             static_cast<std::size_t>(search_.row_count) * columns_ * kColumnColours, 0);
         const int step = picture_.level_step;
         for (int row = 0; row < search_.row_count; ++row) {
             const int y = line_of_row(row);
-            for (int x = 1; x <= W + 2; ++x) {
+            for (int x = 1; x <= width + 2; ++x) {
                 const auto& t = picture_.target_colours.at(x, y);
                 column_colour(row, x, kPixel) = list_column_colour(layout_, x, most_used_, [&] {
                     return colour_id(rounded_level(picture_, t[1]), rounded_level(picture_, t[2]),

@@ -15,13 +15,13 @@ void list_columns(const ScreenLayout& layout, int slot, int& low, int& high);
 
 // The 12-bit colours of the two nearest level triples (level1, then level2,
 // each clamped to 0..15) of the source pixel of column x, line y.
-std::array<int, 2> two_level_colours(const PictureTables& pic, int x, int y);
+std::array<int, 2> two_level_colours(const PictureTables& picture, int x, int y);
 
 // Empties the candidate lists of every slot (1-based: entry 0 is a filler).
 void reset_candidate_lists(BlockSearch& search, int slots);
 
 // The picture's most used colour as a packed 12-bit colour.
-int most_used_colour(const PictureTables& pic);
+int most_used_colour(const PictureTables& picture);
 
 // The colour a list takes from column x: black on the virtual column
 // width+1, the most used colour on width+2, else pixel_colour().

@@ -14,46 +14,46 @@ constexpr int kNoDistanceYet = 99999999;
 constexpr long long kCostClamp = 999999998;
 
 void reset_block(const RunContext& ctx, int centre, BlockSearch& search) {
-    const ScreenLayout& L = ctx.layout;
+    const ScreenLayout& layout = ctx.layout;
     search.centre_line = centre;
     search.row_count = ctx.settings.block_geometry.row_count();
-    const std::size_t cells = static_cast<std::size_t>(search.row_count) * (L.width + 1);
+    const std::size_t cells = static_cast<std::size_t>(search.row_count) * (layout.width + 1);
     search.nearest_distance.assign(cells, 0);
     search.working_slot.assign(cells, 0);
     search.working_distance.assign(cells, 0);
     search.committed_slot.assign(cells, 0);
     search.committed_distance.assign(cells, 0);
-    search.slot_colours.assign(static_cast<std::size_t>(L.slot_count()), SlotColours{});
-    search.working_candidate.assign(static_cast<std::size_t>(L.whole_line_slot()), 0);
-    search.committed_candidate.assign(static_cast<std::size_t>(L.whole_line_slot()), 0);
+    search.slot_colours.assign(static_cast<std::size_t>(layout.slot_count()), SlotColours{});
+    search.working_candidate.assign(static_cast<std::size_t>(layout.whole_line_slot()), 0);
+    search.committed_candidate.assign(static_cast<std::size_t>(layout.whole_line_slot()), 0);
 }
 
 // Initial evaluation: every slot, in ascending order, takes the pixels of its
 // range that it shows strictly nearer than what they have.
 long long evaluate_random_start(const RunContext& ctx, BlockSearch& search) {
-    const ScreenLayout& L = ctx.layout;
-    const int W = L.width;
-    const int stride = W + 1;
+    const ScreenLayout& layout = ctx.layout;
+    const int width = layout.width;
+    const int stride = width + 1;
     const bool verbose = ctx.settings.verbose == 1;
     long long total = 0;
     for (int row = 0; row < search.row_count; ++row) {
         int* best = &search.nearest_distance[static_cast<std::size_t>(row) * stride];
         int* slot_of = &search.working_slot[static_cast<std::size_t>(row) * stride];
         int* dist_of = &search.working_distance[static_cast<std::size_t>(row) * stride];
-        for (int x = 1; x <= W; ++x) {
+        for (int x = 1; x <= width; ++x) {
             best[x] = kNoDistanceYet;
-            if (L.visible_slots[x].empty()) {
+            if (layout.visible_slots[x].empty()) {
                 // No optimiser slot shows this column: register 0, no cost.
                 slot_of[x] = 0;
                 dist_of[x] = 0;
             }
         }
-        for (int k = L.first_optimised_slot; k <= L.last_optimised_slot(); ++k) {
+        for (int k = layout.first_optimised_slot; k <= layout.last_optimised_slot(); ++k) {
             const int c = search.slot_colours[k][12];
             if (verbose) search.trace.printf("%d=%d ", k, c);
-            const int first = L.first_column(k);
+            const int first = layout.first_column(k);
             if (first < 1) continue;
-            const int last = first + L.run_length(k) - 1;
+            const int last = first + layout.run_length(k) - 1;
             for (int x = first; x <= last; ++x) {
                 const int d = search.distance(row, x, c);
                 if (d < best[x]) {
@@ -63,7 +63,7 @@ long long evaluate_random_start(const RunContext& ctx, BlockSearch& search) {
                 }
             }
         }
-        for (int x = 1; x <= W; ++x) total += dist_of[x];
+        for (int x = 1; x <= width; ++x) total += dist_of[x];
     }
     return total;
 }
@@ -72,7 +72,7 @@ long long evaluate_random_start(const RunContext& ctx, BlockSearch& search) {
 
 void optimise_block(const RunContext& ctx, int centre, BlockSearch& search, RunResults& results) {
     const RunSettings& settings = ctx.settings;
-    const ScreenLayout& L = ctx.layout;
+    const ScreenLayout& layout = ctx.layout;
     const bool verbose = settings.verbose == 1;
     auto seconds = [&] { return seconds_since(settings.start_clock); };
 
@@ -103,8 +103,8 @@ void optimise_block(const RunContext& ctx, int centre, BlockSearch& search, RunR
 
     // Random initial solution: every slot draws an entry of its own list.
     search.random_starts = 1;
-    if (L.optimised_slot_count > 0) {
-        for (int k = 2; k <= L.last_optimised_slot(); ++k) {
+    if (layout.optimised_slot_count > 0) {
+        for (int k = 2; k <= layout.last_optimised_slot(); ++k) {
             const int n = search.candidate_count[k];
             const int r = search.rng.next() % n + 1;
             search.slot_colours[k][12] = search.candidate_ids[k][r];
@@ -125,14 +125,15 @@ void optimise_block(const RunContext& ctx, int centre, BlockSearch& search, RunR
     decode_slot_colours(ctx, search);
     store_block_solution(ctx, search, results);
     {
-        const int W = L.width;
+        const int width = layout.width;
         long long from_saved = 0;
         long long from_rows = 0;
         for (int row = 0; row < search.row_count; ++row) {
             const int y = search.centre_line + settings.block_geometry.first_row_offset + row;
-            for (int x = 1; x <= W; ++x) {
+            for (int x = 1; x <= width; ++x) {
                 from_saved += results.pixel_choice.at(x, y).second;
-                from_rows += search.working_distance[static_cast<std::size_t>(row) * (W + 1) + x];
+                from_rows +=
+                    search.working_distance[static_cast<std::size_t>(row) * (width + 1) + x];
             }
         }
         search.total_distance = std::min(from_saved, kCostClamp);
@@ -145,7 +146,7 @@ void optimise_block(const RunContext& ctx, int centre, BlockSearch& search, RunR
             "distancemoyennea=%lld, nbiteration_moindrescarres2=%d \n",
             search.centre_line, search.random_starts, search.best_total_distance,
             search.total_distance, search.working_total_distance, 3);
-        for (int k = L.first_optimised_slot; k <= L.last_optimised_slot(); ++k) {
+        for (int k = layout.first_optimised_slot; k <= layout.last_optimised_slot(); ++k) {
             search.trace.printf("vecteurfinalsaved(%d,%d):%d ", k, search.centre_line,
                                 results.stored(k, search.centre_line)[2]);
         }
@@ -164,7 +165,7 @@ void optimise_block(const RunContext& ctx, int centre, BlockSearch& search, RunR
                                     static_cast<double>(search.best_total_distance),
                                     search.start_to_best_ratio);
                 search.trace.puts("init ");
-                for (int k = L.first_optimised_slot; k <= L.last_optimised_slot(); ++k) {
+                for (int k = layout.first_optimised_slot; k <= layout.last_optimised_slot(); ++k) {
                     search.trace.printf("%d=%d ", k, search.slot_colours[k][12]);
                 }
             }

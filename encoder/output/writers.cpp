@@ -64,7 +64,7 @@ void append_bitplanes(std::vector<std::uint8_t>& out, const std::vector<int>& re
 bool write_outputs(const RunContext& ctx, const SourcePictures& pictures, const RunResults& results,
                    std::FILE* out, std::FILE* err) {
     const RunSettings& settings = ctx.settings;
-    const ScreenLayout& L = ctx.layout;
+    const ScreenLayout& layout = ctx.layout;
     const PictureTables& pic = ctx.picture;
     const int W = pic.width;
     const int H = pic.height;
@@ -75,8 +75,8 @@ bool write_outputs(const RunContext& ctx, const SourcePictures& pictures, const 
     // palette_mode 2 has no error-diffused rendering.
     const bool diffused = settings.palette_mode != kTwoBitmapsTwoPalettes;
     const OutputNames names = output_names(settings.input_name);
-    const int P = std::max(0, L.mode.palette_words - L.mode.excluded_words);
-    const int words = std::min(P, L.optimised_slot_count);
+    const int P = std::max(0, layout.mode.palette_words - layout.mode.excluded_words);
+    const int words = std::min(P, layout.optimised_slot_count);
     auto say = [&](const char* text) {
         if (verbose) std::fprintf(out, "%s\n", text);
     };
@@ -90,7 +90,8 @@ bool write_outputs(const RunContext& ctx, const SourcePictures& pictures, const 
         std::vector<std::uint8_t> bytes;
         for (int y : lines) {
             std::vector<std::uint16_t> record(static_cast<std::size_t>(P), 0);
-            for (int k = L.first_optimised_slot; k < L.first_optimised_slot + words; ++k) {
+            for (int k = layout.first_optimised_slot; k < layout.first_optimised_slot + words;
+                 ++k) {
                 const SlotColours& r = results.stored(k, y);
                 record[k - 2] =
                     palette_word(r[component], r[component + 1], r[component + 2], pic.level_step);
@@ -114,7 +115,7 @@ bool write_outputs(const RunContext& ctx, const SourcePictures& pictures, const 
     std::vector<int> regs(static_cast<std::size_t>(W));
     for (int y = 1; y <= H; ++y) {
         for (int x = 1; x <= W; ++x)
-            regs[x - 1] = L.slot_register[results.pixel_choice.at(x, y).first];
+            regs[x - 1] = layout.slot_register[results.pixel_choice.at(x, y).first];
         append_bitplanes(bitmap, regs);
         if (!previews) continue;
         const int line = H + 1 - y;
@@ -138,7 +139,7 @@ bool write_outputs(const RunContext& ctx, const SourcePictures& pictures, const 
     std::vector<std::uint8_t> fpreview(header.begin(), header.end());
     std::vector<std::uint8_t> fpreview2(header.begin(), header.end());
     if (diffused) {
-        const Grid<DiffusedPixel> floyd = error_diffusion(settings, L, pic, results);
+        const Grid<DiffusedPixel> floyd = error_diffusion(settings, layout, pic, results);
         for (int y = 1; y <= H; ++y) {
             for (int x = 0; x < W; ++x) regs[x] = floyd.at(x, y).reg;
             append_bitplanes(fbitmap, regs);

@@ -26,15 +26,15 @@ constexpr int kVisibleWidth = 16;
 // 16 per column: column x's at visible_padded[x * 16 ...], the unused places
 // holding `padding_slot`. The layout does not change during a run, so a
 // worker builds this once.
-void prepare_visible_slots(const ScreenLayout& L, BlockSearch& search, int padding_slot) {
-    const int W = L.width;
-    const std::size_t size = (static_cast<std::size_t>(W) + 2) * kVisibleWidth;
+void prepare_visible_slots(const ScreenLayout& layout, BlockSearch& search, int padding_slot) {
+    const int width = layout.width;
+    const std::size_t size = (static_cast<std::size_t>(width) + 2) * kVisibleWidth;
     if (search.visible_padded.size() == size) return;
     search.visible_padded.assign(size, padding_slot);
     search.visible_fits_padding = true;
-    for (int x = 1; x <= W; ++x) {
+    for (int x = 1; x <= width; ++x) {
         int i = 0;
-        for (int slot : L.visible_slots[x]) {
+        for (int slot : layout.visible_slots[x]) {
             if (i < kVisibleWidth) {
                 search.visible_padded[static_cast<std::size_t>(x) * kVisibleWidth + i] = slot;
             } else {
@@ -183,15 +183,15 @@ long long move_row_plain(const std::int32_t* row_table, const int* slot_offset,
 
 long long assign_nearest_slots(const RunContext& ctx, BlockSearch& search,
                                const std::vector<int>& ids) {
-    const ScreenLayout& L = ctx.layout;
-    const int W = L.width;
-    const int stride = W + 1;
+    const ScreenLayout& layout = ctx.layout;
+    const int width = layout.width;
+    const int stride = width + 1;
     long long total = 0;
     for (int row = 0; row < search.row_count; ++row) {
         int* slot_of = &search.working_slot[static_cast<std::size_t>(row) * stride];
         int* dist_of = &search.working_distance[static_cast<std::size_t>(row) * stride];
-        for (int x = 1; x <= W; ++x) {
-            const auto& visible = L.visible_slots[x];
+        for (int x = 1; x <= width; ++x) {
+            const auto& visible = layout.visible_slots[x];
             int best_slot = 0;
             int best = 0;
             bool first = true;
@@ -214,12 +214,12 @@ long long assign_nearest_slots(const RunContext& ctx, BlockSearch& search,
 void anneal_block(const RunContext& ctx, BlockSearch& search, RunResults& results) {
     const std::clock_t call_start = std::clock();
     const RunSettings& settings = ctx.settings;
-    const ScreenLayout& L = ctx.layout;
+    const ScreenLayout& layout = ctx.layout;
     const bool verbose = settings.verbose == 1;
     const bool debug_line = verbose && (search.centre_line == 2 || search.centre_line == 3);
-    const int W = L.width;
-    const int stride = W + 1;
-    const int slots = L.whole_line_slot();  // slots 0..last_optimised_slot()
+    const int width = layout.width;
+    const int stride = width + 1;
+    const int slots = layout.whole_line_slot();  // slots 0..last_optimised_slot()
 
     if (verbose) {
         search.trace.printf(
@@ -235,7 +235,7 @@ void anneal_block(const RunContext& ctx, BlockSearch& search, RunResults& result
     for (int k = 0; k < slots; ++k) start_ids[k] = search.slot_colours[k][12];
     if (verbose) {
         for (int row = 0; row < search.row_count; ++row) {
-            for (int k = L.first_optimised_slot; k <= L.last_optimised_slot(); ++k) {
+            for (int k = layout.first_optimised_slot; k <= layout.last_optimised_slot(); ++k) {
                 search.trace.printf("%d=%d ", k, start_ids[k]);
             }
         }
@@ -268,7 +268,7 @@ void anneal_block(const RunContext& ctx, BlockSearch& search, RunResults& result
     const std::size_t row_table_size =
         static_cast<std::size_t>(search.table_candidates) * search.table_columns;
 #ifdef BRENVIK_HAS_AVX2_PATH
-    if (!settings.portable_search) prepare_visible_slots(L, search, slots);
+    if (!settings.portable_search) prepare_visible_slots(layout, search, slots);
     const bool use_avx2 =
         !settings.portable_search && search.visible_fits_padding && __builtin_cpu_supports("avx2");
 #endif
@@ -277,7 +277,7 @@ void anneal_block(const RunContext& ctx, BlockSearch& search, RunResults& result
     // working values may differ from the committed ones (dirty_low..dirty_high).
     std::vector<int>& changed_slots = search.changed_slots;
     changed_slots.clear();
-    int dirty_low = W + 1;
+    int dirty_low = width + 1;
     int dirty_high = 0;
     auto sync = [&](std::vector<int>& to02, std::vector<int>& to12, const std::vector<int>& from02,
                     const std::vector<int>& from12) {
@@ -289,7 +289,7 @@ void anneal_block(const RunContext& ctx, BlockSearch& search, RunResults& result
             std::copy(from12.begin() + base + dirty_low, from12.begin() + base + dirty_high + 1,
                       to12.begin() + base + dirty_low);
         }
-        dirty_low = W + 1;
+        dirty_low = width + 1;
         dirty_high = 0;
     };
 
@@ -303,7 +303,7 @@ void anneal_block(const RunContext& ctx, BlockSearch& search, RunResults& result
 
     while (k <= search.move_budget) {
         ++k;
-        const int s = search.rng.next() % L.optimised_slot_count + L.first_optimised_slot;
+        const int s = search.rng.next() % layout.optimised_slot_count + layout.first_optimised_slot;
         const int count = search.candidate_count[s];
         const int p = search.rng.next() % count + 1;
         const int c = search.candidate_ids[s][p];
@@ -313,8 +313,8 @@ void anneal_block(const RunContext& ctx, BlockSearch& search, RunResults& result
 
         // A pixel can only show a slot on the slot's own columns, so both the
         // pixels that showed s and those its new colour may win lie there.
-        const int first = L.first_column(s);
-        const int last = first + L.run_length(s) - 1;
+        const int first = layout.first_column(s);
+        const int last = first + layout.run_length(s) - 1;
         dirty_low = std::min(dirty_low, first);
         dirty_high = std::max(dirty_high, last);
         for (int row = 0; row < search.row_count; ++row) {
@@ -328,8 +328,8 @@ void anneal_block(const RunContext& ctx, BlockSearch& search, RunResults& result
                 continue;
             }
 #endif
-            working_total += move_row_plain(row_table, slot_offset, L.visible_slots.data(), slot_of,
-                                            dist_of, s, first, last);
+            working_total += move_row_plain(row_table, slot_offset, layout.visible_slots.data(),
+                                            slot_of, dist_of, s, first, last);
         }
         search.working_total_distance = working_total;
         if (debug_line) {
@@ -402,7 +402,7 @@ void anneal_block(const RunContext& ctx, BlockSearch& search, RunResults& result
 
     // End: the working solution is the result.
     const std::clock_t end_start = std::clock();
-    for (int s = L.first_optimised_slot; s <= L.last_optimised_slot(); ++s) {
+    for (int s = layout.first_optimised_slot; s <= layout.last_optimised_slot(); ++s) {
         search.slot_colours[s][12] = search.working_candidate[s];
         search.committed_candidate[s] = search.working_candidate[s];
     }

@@ -51,7 +51,7 @@ std::int32_t* table_row(BlockSearch& search, int row, int candidate) {
                                   search.table_columns];
 }
 
-// Distances of one candidate to the columns 1..W of one row. Built for AVX2
+// Distances of one candidate to the columns 1..width of one row. Built for AVX2
 // as well where the processor has it (integer arithmetic: same results).
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
 [[gnu::target_clones("avx2", "default")]]
@@ -59,8 +59,8 @@ std::int32_t* table_row(BlockSearch& search, int row, int candidate) {
 void candidate_distance_row(const CandidateColours& u, const int* __restrict p0, const int* __restrict p1,
                    const int* __restrict p2, const int* __restrict p3, const int* __restrict p4,
                    const int* __restrict p5, const int* __restrict quartered_when,
-                   std::int32_t* __restrict out, int W) {
-    for (int x = 1; x <= W; ++x) {
+                   std::int32_t* __restrict out, int width) {
+    for (int x = 1; x <= width; ++x) {
         const int dl0 = u.first[0] - p0[x], dl1 = u.first[1] - p1[x], dl2 = u.first[2] - p2[x];
         const int dh0 = u.second[0] - p3[x], dh1 = u.second[1] - p4[x], dh2 = u.second[2] - p5[x];
         const int D =
@@ -78,18 +78,18 @@ void fill_single_colour_distances(const RunContext& ctx, BlockSearch& search, bo
     const auto candidates = unpack_candidates(ctx, search);
     const int n = static_cast<int>(candidates.size()) - 1;
     size_distance_table(ctx, search, n);
-    const int W = ctx.layout.width;
+    const int width = ctx.layout.width;
     const RunSettings& s = ctx.settings;
     // The row's targets as plain arrays, so the loop over the columns can be
     // vectorised.
     std::vector<int> p[6];
-    for (auto& channel : p) channel.assign(static_cast<std::size_t>(W) + 1, 0);
+    for (auto& channel : p) channel.assign(static_cast<std::size_t>(width) + 1, 0);
     // Per column: the sign of S (1: S > 0, 0: S <= 0) for which the pixel's
     // own phase holds the quartered distance, or -1 when none is quartered.
-    std::vector<int> quartered_when(static_cast<std::size_t>(W) + 1, -1);
+    std::vector<int> quartered_when(static_cast<std::size_t>(width) + 1, -1);
     for (int row = 0; row < search.row_count; ++row) {
         const int y = search.centre_line + s.block_geometry.first_row_offset + row;
-        for (int x = 1; x <= W; ++x) {
+        for (int x = 1; x <= width; ++x) {
             const auto& t = ctx.picture.target_colours.at(x, y);
             for (int c = 0; c < 6; ++c) p[c][x] = t[c + 1];
             if (split_phases && s.dither_mode != 1) {
@@ -100,7 +100,7 @@ void fill_single_colour_distances(const RunContext& ctx, BlockSearch& search, bo
         for (int c = 1; c <= n; ++c) {
             candidate_distance_row(candidates[c], p[0].data(), p[1].data(), p[2].data(),
                                    p[3].data(), p[4].data(), p[5].data(), quartered_when.data(),
-                                   table_row(search, row, c), W);
+                                   table_row(search, row, c), width);
         }
     }
 }
@@ -123,7 +123,7 @@ namespace {
 // How a two-palette pair distance is divided for a pixel's own phase.
 enum Divide : int { kKeep = 0, kThird = 1, kQuarter = 2 };
 
-// Two-palette distances of one candidate to the columns 1..W of one row:
+// Two-palette distances of one candidate to the columns 1..width of one row:
 // the mix term (the pair's two colours added against the pixel's two added),
 // then the colour terms, in full (`terms` 2), in fifths (1) or not at all (0).
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
@@ -132,8 +132,8 @@ enum Divide : int { kKeep = 0, kThird = 1, kQuarter = 2 };
 void pair_distance_row(const CandidateColours& u, const int* __restrict p0, const int* __restrict p1,
               const int* __restrict p2, const int* __restrict p3, const int* __restrict p4,
               const int* __restrict p5, const int* __restrict divide, int mix, int terms,
-              std::int32_t* __restrict out, int W) {
-    for (int x = 1; x <= W; ++x) {
+              std::int32_t* __restrict out, int width) {
+    for (int x = 1; x <= width; ++x) {
         const int dl0 = u.first[0] - p0[x], dl1 = u.first[1] - p1[x], dl2 = u.first[2] - p2[x];
         const int dh0 = u.second[0] - p3[x], dh1 = u.second[1] - p4[x], dh2 = u.second[2] - p5[x];
         const int eL = weighted_distance(dl0, dl1, dl2);
@@ -152,7 +152,7 @@ void fill_distances_two_palettes(const RunContext& ctx, BlockSearch& search) {
     const auto candidates = unpack_candidates(ctx, search);
     const int n = static_cast<int>(candidates.size()) - 1;
     size_distance_table(ctx, search, n);
-    const int W = ctx.layout.width;
+    const int width = ctx.layout.width;
     const RunSettings& s = ctx.settings;
     const int dither = s.dither_mode;
     const int has_companion = ctx.picture.has_companion;
@@ -163,7 +163,7 @@ void fill_distances_two_palettes(const RunContext& ctx, BlockSearch& search) {
     } else if (dither == 0 || dither == 2 || dither == 3 || dither == 5) {
         terms = 1;
     }
-    const std::size_t columns = static_cast<std::size_t>(W) + 1;
+    const std::size_t columns = static_cast<std::size_t>(width) + 1;
     std::vector<int> p[6];
     for (auto& channel : p) channel.assign(columns, 0);
     std::vector<int> phase(columns, 0);
@@ -174,13 +174,13 @@ void fill_distances_two_palettes(const RunContext& ctx, BlockSearch& search) {
 
     for (int row = 0; row < search.row_count; ++row) {
         const int y = search.centre_line + s.block_geometry.first_row_offset + row;
-        for (int x = 1; x <= W; ++x) {
+        for (int x = 1; x <= width; ++x) {
             const auto& t = ctx.picture.target_colours.at(x, y);
             for (int c = 0; c < 6; ++c) p[c][x] = t[c + 1];
             phase[x] = dither_phase(s, x, y);
         }
         if (dither == 0) {
-            for (int x = 1; x <= W; ++x) {
+            for (int x = 1; x <= width; ++x) {
                 for (int c = 1; c <= n; ++c) {
                     odd_draw[static_cast<std::size_t>(c) * columns + x] =
                         static_cast<std::uint8_t>(search.rng.next() % 2);
@@ -192,18 +192,19 @@ void fill_distances_two_palettes(const RunContext& ctx, BlockSearch& search) {
             if (dither == 0) {
                 // An even draw divides phase 1 by 3, an odd one phase 0.
                 const std::uint8_t* odd = &odd_draw[static_cast<std::size_t>(c) * columns];
-                for (int x = 1; x <= W; ++x) divide[x] = odd[x] != phase[x] ? kThird : kKeep;
+                for (int x = 1; x <= width; ++x) divide[x] = odd[x] != phase[x] ? kThird : kKeep;
             } else if (dither != 1) {
                 // Phase 0 is quartered when the second colour is the brighter.
                 const bool brighter = (u.second[0] + u.second[1] + u.second[2]) -
                                           (u.first[0] + u.first[1] + u.first[2]) >
                                       0;
-                for (int x = 1; x <= W; ++x) {
+                for (int x = 1; x <= width; ++x) {
                     divide[x] = brighter == (phase[x] == 0) ? kQuarter : kKeep;
                 }
             }
             pair_distance_row(u, p[0].data(), p[1].data(), p[2].data(), p[3].data(), p[4].data(),
-                              p[5].data(), divide.data(), mix, terms, table_row(search, row, c), W);
+                              p[5].data(), divide.data(), mix, terms, table_row(search, row, c),
+                              width);
         }
     }
 }
