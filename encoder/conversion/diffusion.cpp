@@ -35,15 +35,16 @@ Distance register_distance(const std::array<int, 6>& c, const std::array<int, 6>
     if (has_companion == 0) {
         // Compare the sums of the two pictures' colours.
         const int dr = (c[0] + c[3]) - (reg[0] + reg[3]);
-        const int dv = (c[1] + c[4]) - (reg[1] + reg[4]);
+        const int dg = (c[1] + c[4]) - (reg[1] + reg[4]);
         const int db = (c[2] + c[5]) - (reg[2] + reg[5]);
-        d.distance = weighted_distance(dr, dv, db);
-        d.error = {dr, dv, db};
+        d.distance = weighted_distance(dr, dg, db);
+        d.error = {dr, dg, db};
     } else {
-        const int dr = c[0] - reg[0], dv = c[1] - reg[1], db = c[2] - reg[2];
-        const int dr2 = c[3] - reg[3], dv2 = c[4] - reg[4], db2 = c[5] - reg[5];
-        d.distance = weighted_distance(dr, dv, db) + weighted_distance(dr2, dv2, db2);
-        d.error = {dr, dv, db};
+        const int dr = c[0] - reg[0], dg = c[1] - reg[1], db = c[2] - reg[2];
+        const int second_dr = c[3] - reg[3], second_dg = c[4] - reg[4], second_db = c[5] - reg[5];
+        d.distance =
+            weighted_distance(dr, dg, db) + weighted_distance(second_dr, second_dg, second_db);
+        d.error = {dr, dg, db};
     }
     return d;
 }
@@ -102,10 +103,10 @@ DiffusionStep diffusion_step(const std::array<int, 6>& working,
     const NearestRegister nearest = nearest_register(working, registers, has_companion);
     DiffusionStep step{nearest.reg, nearest.error};
     const auto& e = nearest.error;
-    const int a = std::abs(e[0]) + std::abs(e[1]) + std::abs(e[2]);
+    const int error_size = std::abs(e[0]) + std::abs(e[1]) + std::abs(e[2]);
     const int sum = e[0] + e[1] + e[2];
     if (sum >= -3 && sum <= 3) step.error = {0, 0, 0};
-    if (a >= threshold) {
+    if (error_size >= threshold) {
         // Too far from anything loaded here: match the undiffused colour and
         // let no error travel.
         int best = 9999999;
@@ -153,10 +154,10 @@ Grid<DiffusedPixel> error_diffusion(const RunSettings& settings, const ScreenLay
                 diffusion_step(work.at(x, y), picture.source_colours.at(x, y), regs[x],
                                picture.has_companion, threshold);
             const auto& reg = regs[x][step.reg];
-            DiffusedPixel& px = out.at(x, y);
-            px.first = {reg[0], reg[1], reg[2]};
-            px.reg = step.reg;
-            px.second = {reg[3], reg[4], reg[5]};
+            DiffusedPixel& pixel = out.at(x, y);
+            pixel.first = {reg[0], reg[1], reg[2]};
+            pixel.reg = step.reg;
+            pixel.second = {reg[3], reg[4], reg[5]};
             spread_error(work, x, y, W, H, step.error, settings.diffusion_kernel);
         }
     }

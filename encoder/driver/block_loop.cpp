@@ -33,7 +33,7 @@ void run_block_loop(const RunContext& ctx, RunResults& results, std::FILE* out) 
     threads = std::min<unsigned>(threads, static_cast<unsigned>(std::max(blocks, 1)));
 
     std::mutex mutex;
-    std::condition_variable finished;
+    std::condition_variable block_finished;
     std::atomic<int> next{0};
 
     auto worker = [&] {
@@ -53,7 +53,7 @@ void run_block_loop(const RunContext& ctx, RunResults& results, std::FILE* out) 
                 std::lock_guard<std::mutex> lock(mutex);
                 outcomes[b] = std::move(outcome);
             }
-            finished.notify_all();
+            block_finished.notify_all();
         }
     };
 
@@ -69,7 +69,7 @@ void run_block_loop(const RunContext& ctx, RunResults& results, std::FILE* out) 
         BlockOutcome outcome;
         {
             std::unique_lock<std::mutex> lock(mutex);
-            finished.wait(lock, [&] { return outcomes[b].done; });
+            block_finished.wait(lock, [&] { return outcomes[b].done; });
             outcome = std::move(outcomes[b]);
             outcomes[b].trace.clear();
         }

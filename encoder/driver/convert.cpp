@@ -40,12 +40,12 @@ void print_summary(const RunContext& ctx, const RunResults& results, std::FILE* 
 
 int run_conversion(const SourcePictures& pictures, const ScreenLayout& layout,
                    const RunSettings& settings, Random& rng, std::FILE* out, std::FILE* err) {
-    TextSink text;
-    if (settings.verbose == 1) text.puts("b ");
+    TextSink trace;
+    if (settings.verbose == 1) trace.puts("b ");
 
     PictureTables picture;
     picture.has_companion = pictures.has_companion;
-    load_picture_tables(pictures, layout.mode, settings, picture, text);
+    load_picture_tables(pictures, layout.mode, settings, picture, trace);
     if (settings.dither_mode == 1) {
         predither_checkerboard(picture);
     } else if (settings.dither_mode == 4) {
@@ -53,12 +53,12 @@ int run_conversion(const SourcePictures& pictures, const ScreenLayout& layout,
     } else if (settings.dither_mode == 5) {
         predither_sierra(picture, 8.5);
     }
-    text.flush_to(out);
+    trace.flush_to(out);
     std::fflush(out);
-    if (settings.verbose == 1) text.puts("a ");
-    detect_level_step(picture, rng, text);
+    if (settings.verbose == 1) trace.puts("a ");
+    detect_level_step(picture, rng, trace);
     colour_statistics(picture);
-    text.flush_to(out);
+    trace.flush_to(out);
     std::fflush(out);
 
     const RunContext ctx{settings, layout, picture};

@@ -46,16 +46,16 @@ bool read_bmp(const std::string& prog, const std::string& name, const ScreenMode
     }
     std::array<std::uint8_t, 54> header{};
     errno = 0;
-    const std::size_t got = std::fread(header.data(), 1, header.size(), file.get());
+    const std::size_t header_bytes_read = std::fread(header.data(), 1, header.size(), file.get());
     if (std::ferror(file.get())) {
         system_error(err, name, errno != 0 ? errno : EIO);
         return false;
     }
-    if (got < 2 || header[0] != 'B' || header[1] != 'M') {
+    if (header_bytes_read < 2 || header[0] != 'B' || header[1] != 'M') {
         file_error(err, prog, name, "must be in BMP format");
         return false;
     }
-    if (got < 34) {
+    if (header_bytes_read < 34) {
         file_error(err, prog, name, "BMP header is truncated");
         return false;
     }
@@ -114,13 +114,13 @@ bool load_pictures(const RunSettings& settings, const ScreenMode& mode, SourcePi
                   &pictures.header, err)) {
         return false;
     }
-    const std::string bis = companion_name(settings.input_name);
+    const std::string companion = companion_name(settings.input_name);
     pictures.has_companion = 0;
-    if (settings.verbose == 1) out.printf("outfilename_bis=%s \n", bis.c_str());
+    if (settings.verbose == 1) out.printf("outfilename_bis=%s \n", companion.c_str());
 
-    if (File probe{std::fopen(bis.c_str(), "rb")}) {
+    if (File probe{std::fopen(companion.c_str(), "rb")}) {
         probe.reset();
-        if (!read_bmp(settings.program_name, bis, mode, pictures.second_pixels, nullptr, err))
+        if (!read_bmp(settings.program_name, companion, mode, pictures.second_pixels, nullptr, err))
             return false;
         pictures.has_companion = 1;
     } else if (settings.palette_mode == kOnePalette) {

@@ -127,27 +127,27 @@ ScreenLayout build_screen_layout(const ScreenMode& mode, int schedule_shift) {
     layout.rescan_first_column.assign(slots, 0);
     layout.rescan_last_column.assign(slots, 0);
     for (int j = layout.first_optimised_slot; j <= layout.last_optimised_slot(); ++j) {
-        std::vector<bool> neighbour(slots, false);
+        std::vector<bool> shares_a_column(slots, false);
         for (int x = 1; x <= width; ++x) {
             if (layout.visible(x, j) != 1) continue;
-            for (int k : layout.visible_slots[x]) neighbour[k] = true;
+            for (int k : layout.visible_slots[x]) shares_a_column[k] = true;
         }
-        int deb = 0;
-        int fin = 0;
+        int rescan_first = 0;
+        int rescan_last = 0;
         for (int x = 1; x <= width; ++x) {
             for (int k : layout.visible_slots[x]) {
-                if (!neighbour[k]) continue;
-                if (deb == 0) deb = x;
-                fin = x;
+                if (!shares_a_column[k]) continue;
+                if (rescan_first == 0) rescan_first = x;
+                rescan_last = x;
                 break;
             }
         }
-        if (deb == 0) {
-            deb = 1;
-            fin = width;
+        if (rescan_first == 0) {
+            rescan_first = 1;
+            rescan_last = width;
         }
-        layout.rescan_first_column[j] = deb;
-        layout.rescan_last_column[j] = fin;
+        layout.rescan_first_column[j] = rescan_first;
+        layout.rescan_last_column[j] = rescan_last;
     }
     return layout;
 }

@@ -181,11 +181,12 @@ class PairLists {
 }  // namespace
 
 void build_candidate_lists_two_colour(const RunContext& ctx, BlockSearch& search) {
-    const std::clock_t t0 = std::clock();
+    const std::clock_t set_up_start = std::clock();
     PairLists lists(ctx, search);
     lists.build();
-    const std::clock_t t1 = std::clock();
-    search.counters.stage_seconds[9] += static_cast<double>(t1 - t0) / CLOCKS_PER_SEC;
+    const std::clock_t lists_start = std::clock();
+    search.counters.stage_seconds[9] +=
+        static_cast<double>(lists_start - set_up_start) / CLOCKS_PER_SEC;
     const bool verbose = ctx.settings.verbose == 1;
     const int nb = search.candidate_count[ctx.layout.last_optimised_slot()];
     if (verbose) {
@@ -193,7 +194,8 @@ void build_candidate_lists_two_colour(const RunContext& ctx, BlockSearch& search
                             nb, seconds_since(ctx.settings.start_clock));
     }
     fill_distances_two_palettes(ctx, search);
-    search.counters.stage_seconds[10] += static_cast<double>(std::clock() - t1) / CLOCKS_PER_SEC;
+    search.counters.stage_seconds[10] +=
+        static_cast<double>(std::clock() - lists_start) / CLOCKS_PER_SEC;
     if (verbose) {
         search.trace.printf("\n zz color uniques y=%d nb=%d %2.3f seconds \n", search.centre_line,
                             nb, seconds_since(ctx.settings.start_clock));

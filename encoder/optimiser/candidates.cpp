@@ -232,13 +232,15 @@ class OneColourLists {
 }  // namespace
 
 void build_candidate_lists_one_colour(const RunContext& ctx, BlockSearch& search) {
-    const std::clock_t t0 = std::clock();
+    const std::clock_t set_up_start = std::clock();
     OneColourLists lists(ctx, search);
-    const std::clock_t t1 = std::clock();
+    const std::clock_t lists_start = std::clock();
     lists.build();
-    const std::clock_t t2 = std::clock();
-    search.counters.stage_seconds[7] += static_cast<double>(t1 - t0) / CLOCKS_PER_SEC;
-    search.counters.stage_seconds[8] += static_cast<double>(t2 - t1) / CLOCKS_PER_SEC;
+    const std::clock_t distances_start = std::clock();
+    search.counters.stage_seconds[7] +=
+        static_cast<double>(lists_start - set_up_start) / CLOCKS_PER_SEC;
+    search.counters.stage_seconds[8] +=
+        static_cast<double>(distances_start - lists_start) / CLOCKS_PER_SEC;
 
     const bool verbose = ctx.settings.verbose == 1;
     if (verbose) search.trace.puts("debug step 1c ");
@@ -247,7 +249,8 @@ void build_candidate_lists_one_colour(const RunContext& ctx, BlockSearch& search
     } else {
         fill_distances_two_bitmaps(ctx, search);
     }
-    search.counters.stage_seconds[10] += static_cast<double>(std::clock() - t2) / CLOCKS_PER_SEC;
+    search.counters.stage_seconds[10] +=
+        static_cast<double>(std::clock() - distances_start) / CLOCKS_PER_SEC;
     if (verbose) {
         search.trace.puts("debug step 1df ");
         search.trace.puts("debug step 1b ");

@@ -75,26 +75,26 @@ bool write_outputs(const RunContext& ctx, const SourcePictures& pictures, const 
     // palette_mode 2 has no error-diffused rendering.
     const bool diffused = settings.palette_mode != kTwoBitmapsTwoPalettes;
     const OutputNames names = output_names(settings.input_name);
-    const int P = std::max(0, layout.mode.palette_words - layout.mode.excluded_words);
-    const int words = std::min(P, layout.optimised_slot_count);
-    auto say = [&](const char* text) {
+    const int record_words = std::max(0, layout.mode.palette_words - layout.mode.excluded_words);
+    const int words = std::min(record_words, layout.optimised_slot_count);
+    auto trace_line = [&](const char* text) {
         if (verbose) std::fprintf(out, "%s\n", text);
     };
 
     const auto header = preview_header(pictures.header, W, H);
-    say("Pal ");
+    trace_line("Pal ");
 
-    // Palette records of the given lines: P words each, word k - 2 the colour
+    // Palette records of the given lines: record_words words each, word k - 2 the colour
     // of slot k (its first colour from int 1, its second from int 4).
-    auto palette_records = [&](const std::vector<int>& lines, int component) {
+    auto palette_records = [&](const std::vector<int>& lines, int first_or_second) {
         std::vector<std::uint8_t> bytes;
         for (int y : lines) {
-            std::vector<std::uint16_t> record(static_cast<std::size_t>(P), 0);
+            std::vector<std::uint16_t> record(static_cast<std::size_t>(record_words), 0);
             for (int k = layout.first_optimised_slot; k < layout.first_optimised_slot + words;
                  ++k) {
                 const SlotColours& r = results.stored(k, y);
-                record[k - 2] =
-                    palette_word(r[component], r[component + 1], r[component + 2], pic.level_step);
+                record[k - 2] = palette_word(r[first_or_second], r[first_or_second + 1],
+                                             r[first_or_second + 2], pic.level_step);
             }
             for (std::uint16_t w : record) put_be16(bytes, w);
         }
@@ -105,7 +105,7 @@ bool write_outputs(const RunContext& ctx, const SourcePictures& pictures, const 
     // Second palette set: one record per line.
     std::vector<int> every_line(static_cast<std::size_t>(H));
     for (int y = 1; y <= H; ++y) every_line[y - 1] = y;
-    const std::vector<std::uint8_t> palettes2 =
+    const std::vector<std::uint8_t> second_palettes =
         two_palettes ? palette_records(every_line, 4) : std::vector<std::uint8_t>{};
 
     // Optimised bitmap and previews.
@@ -130,29 +130,31 @@ bool write_outputs(const RunContext& ctx, const SourcePictures& pictures, const 
 
     bool ok = true;
     std::vector<std::uint8_t> picture = bitmap;
-    say("Write bitmap ");
-    say("Write pal ");
-    say("Floyd ");
+    trace_line("Write bitmap ");
+    trace_line("Write pal ");
+    trace_line("Floyd ");
 
     // Error-diffused rendering.
-    std::vector<std::uint8_t> fbitmap;
-    std::vector<std::uint8_t> fpreview(header.begin(), header.end());
-    std::vector<std::uint8_t> fpreview2(header.begin(), header.end());
+    std::vector<std::uint8_t> diffused_bitmap;
+    std::vector<std::uint8_t> diffused_preview(header.begin(), header.end());
+    std::vector<std::uint8_t> diffused_second_preview(header.begin(), header.end());
     if (diffused) {
-        const Grid<DiffusedPixel> floyd = error_diffusion(settings, layout, pic, results);
+        const Grid<DiffusedPixel> diffused_pixels = error_diffusion(settings, layout, pic, results);
         for (int y = 1; y <= H; ++y) {
-            for (int x = 0; x < W; ++x) regs[x] = floyd.at(x, y).reg;
-            append_bitplanes(fbitmap, regs);
+            for (int x = 0; x < W; ++x) regs[x] = diffused_pixels.at(x, y).reg;
+            append_bitplanes(diffused_bitmap, regs);
             if (!previews) continue;
             const int line = H + 1 - y;
             for (int x = 0; x < W; ++x) {
-                const DiffusedPixel& px = floyd.at(x, line);
-                fpreview.insert(fpreview.end(), {clamp_byte(px.first[2]), clamp_byte(px.first[1]),
-                                                 clamp_byte(px.first[0])});
+                const DiffusedPixel& px = diffused_pixels.at(x, line);
+                diffused_preview.insert(
+                    diffused_preview.end(),
+                    {clamp_byte(px.first[2]), clamp_byte(px.first[1]), clamp_byte(px.first[0])});
                 if (two_palettes) {
-                    fpreview2.insert(fpreview2.end(),
-                                     {clamp_byte(px.second[2]), clamp_byte(px.second[1]),
-                                      clamp_byte(px.second[0])});
+                    diffused_second_preview.insert(
+                        diffused_second_preview.end(),
+                        {clamp_byte(px.second[2]), clamp_byte(px.second[1]),
+                         clamp_byte(px.second[0])});
                 }
             }
         }
@@ -161,14 +163,15 @@ bool write_outputs(const RunContext& ctx, const SourcePictures& pictures, const 
     }
 
     picture.insert(picture.end(), palettes.begin(), palettes.end());
-    std::vector<std::uint8_t> fpicture = fbitmap;
-    fpicture.insert(fpicture.end(), palettes.begin(), palettes.end());
-    if (verbose) std::fprintf(out, "Write pal %d %d \n", 2 * P, H);
+    std::vector<std::uint8_t> diffused_picture = diffused_bitmap;
+    diffused_picture.insert(diffused_picture.end(), palettes.begin(), palettes.end());
+    if (verbose) std::fprintf(out, "Write pal %d %d \n", 2 * record_words, H);
     if (two_palettes) {
-        say("Pa2 ");
-        picture.insert(picture.end(), palettes2.begin(), palettes2.end());
-        fpicture.insert(fpicture.end(), palettes2.begin(), palettes2.end());
-        if (verbose) std::fprintf(out, "Write pa2 %d %d \n", 2 * P, H);
+        trace_line("Pa2 ");
+        picture.insert(picture.end(), second_palettes.begin(), second_palettes.end());
+        diffused_picture.insert(diffused_picture.end(), second_palettes.begin(),
+                                second_palettes.end());
+        if (verbose) std::fprintf(out, "Write pa2 %d %d \n", 2 * record_words, H);
     }
 
     std::fflush(out);
@@ -177,12 +180,13 @@ bool write_outputs(const RunContext& ctx, const SourcePictures& pictures, const 
     if (previews && two_palettes)
         ok &= write_file_atomically(names.second_preview, second_preview, err);
     if (diffused) {
-        ok &= write_file_atomically(names.diffused, fpicture, err);
-        if (previews) ok &= write_file_atomically(names.diffused_preview, fpreview, err);
+        ok &= write_file_atomically(names.diffused, diffused_picture, err);
+        if (previews) ok &= write_file_atomically(names.diffused_preview, diffused_preview, err);
         if (two_palettes) {
-            ok &= write_file_atomically(names.diffused_bitmap, fbitmap, err);
+            ok &= write_file_atomically(names.diffused_bitmap, diffused_bitmap, err);
             if (previews)
-                ok &= write_file_atomically(names.diffused_second_preview, fpreview2, err);
+                ok &= write_file_atomically(names.diffused_second_preview, diffused_second_preview,
+                                            err);
         }
     }
     if (verbose) std::fprintf(out, "files %2.3f seconds\n", seconds_since(settings.start_clock));

@@ -14,13 +14,13 @@ struct CandidateColours {
 };
 
 std::vector<CandidateColours> unpack_candidates(const RunContext& ctx, const BlockSearch& search) {
-    const int whole = ctx.layout.whole_line_slot();
-    const int n = search.candidate_count[whole];
+    const int whole_line_slot = ctx.layout.whole_line_slot();
+    const int n = search.candidate_count[whole_line_slot];
     const int step = ctx.picture.level_step;
     std::vector<CandidateColours> out(static_cast<std::size_t>(n) + 1,
                                       CandidateColours{{0, 0, 0}, {0, 0, 0}});
     for (int c = 1; c <= n; ++c) {
-        const int g = search.candidate_colours[whole][c];
+        const int g = search.candidate_colours[whole_line_slot][c];
         CandidateColours& u = out[c];
         u.first[0] = ((g >> 8) & 15) * step;
         u.first[1] = ((g >> 4) & 15) * step;
@@ -56,16 +56,19 @@ std::int32_t* table_row(BlockSearch& search, int row, int candidate) {
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
 [[gnu::target_clones("avx2", "default")]]
 #endif
-void candidate_distance_row(const CandidateColours& u, const int* __restrict p0, const int* __restrict p1,
-                   const int* __restrict p2, const int* __restrict p3, const int* __restrict p4,
-                   const int* __restrict p5, const int* __restrict quartered_when,
+void candidate_distance_row(const CandidateColours& u, const int* __restrict target0, const int* __restrict target1,
+                   const int* __restrict target2, const int* __restrict target3, const int* __restrict target4,
+                   const int* __restrict target5, const int* __restrict quartered_when,
                    std::int32_t* __restrict out, int width) {
     for (int x = 1; x <= width; ++x) {
-        const int dl0 = u.first[0] - p0[x], dl1 = u.first[1] - p1[x], dl2 = u.first[2] - p2[x];
-        const int dh0 = u.second[0] - p3[x], dh1 = u.second[1] - p4[x], dh2 = u.second[2] - p5[x];
-        const int D =
-            3 * dl0 * dl0 + 6 * dl1 * dl1 + dl2 * dl2 + 3 * dh0 * dh0 + 6 * dh1 * dh1 + dh2 * dh2;
-        const int S = (dh0 + dh1 + dh2) - (dl0 + dl1 + dl2);
+        const int d_first_r = u.first[0] - target0[x], d_first_g = u.first[1] - target1[x],
+                  d_first_b = u.first[2] - target2[x];
+        const int d_second_r = u.second[0] - target3[x], d_second_g = u.second[1] - target4[x],
+                  d_second_b = u.second[2] - target5[x];
+        const int D = 3 * d_first_r * d_first_r + 6 * d_first_g * d_first_g +
+                      d_first_b * d_first_b + 3 * d_second_r * d_second_r +
+                      6 * d_second_g * d_second_g + d_second_b * d_second_b;
+        const int S = (d_second_r + d_second_g + d_second_b) - (d_first_r + d_first_g + d_first_b);
         const int positive = S > 0 ? 1 : 0;
         out[x] = D >> (2 * (positive == quartered_when[x] ? 1 : 0));
     }
@@ -125,24 +128,29 @@ enum Divide : int { kKeep = 0, kThird = 1, kQuarter = 2 };
 
 // Two-palette distances of one candidate to the columns 1..width of one row:
 // the mix term (the pair's two colours added against the pixel's two added),
-// then the colour terms, in full (`terms` 2), in fifths (1) or not at all (0).
+// then the colour colour_terms, in full (`colour_terms` 2), in fifths (1) or not at all (0).
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
 [[gnu::target_clones("avx2", "default")]]
 #endif
-void pair_distance_row(const CandidateColours& u, const int* __restrict p0, const int* __restrict p1,
-              const int* __restrict p2, const int* __restrict p3, const int* __restrict p4,
-              const int* __restrict p5, const int* __restrict divide, int mix, int terms,
+void pair_distance_row(const CandidateColours& u, const int* __restrict target0, const int* __restrict target1,
+              const int* __restrict target2, const int* __restrict target3, const int* __restrict target4,
+              const int* __restrict target5, const int* __restrict divide, int mix, int colour_terms,
               std::int32_t* __restrict out, int width) {
     for (int x = 1; x <= width; ++x) {
-        const int dl0 = u.first[0] - p0[x], dl1 = u.first[1] - p1[x], dl2 = u.first[2] - p2[x];
-        const int dh0 = u.second[0] - p3[x], dh1 = u.second[1] - p4[x], dh2 = u.second[2] - p5[x];
-        const int eL = weighted_distance(dl0, dl1, dl2);
-        const int eH = weighted_distance(dh0, dh1, dh2);
-        int distt = mix * weighted_distance(dl0 + dh0, dl1 + dh1, dl2 + dh2);
-        distt += terms == 2 ? eL + eH : (terms == 1 ? eL / 5 + eH / 5 : 0);
-        const int third = distt / 3;
-        const int quarter = distt >> 2;
-        out[x] = divide[x] == kThird ? third : (divide[x] == kQuarter ? quarter : distt);
+        const int d_first_r = u.first[0] - target0[x], d_first_g = u.first[1] - target1[x],
+                  d_first_b = u.first[2] - target2[x];
+        const int d_second_r = u.second[0] - target3[x], d_second_g = u.second[1] - target4[x],
+                  d_second_b = u.second[2] - target5[x];
+        const int first_error = weighted_distance(d_first_r, d_first_g, d_first_b);
+        const int second_error = weighted_distance(d_second_r, d_second_g, d_second_b);
+        int pair_distance = mix * weighted_distance(d_first_r + d_second_r, d_first_g + d_second_g,
+                                                    d_first_b + d_second_b);
+        pair_distance += colour_terms == 2
+                             ? first_error + second_error
+                             : (colour_terms == 1 ? first_error / 5 + second_error / 5 : 0);
+        const int third = pair_distance / 3;
+        const int quarter = pair_distance >> 2;
+        out[x] = divide[x] == kThird ? third : (divide[x] == kQuarter ? quarter : pair_distance);
     }
 }
 
@@ -157,11 +165,11 @@ void fill_distances_two_palettes(const RunContext& ctx, BlockSearch& search) {
     const int dither = s.dither_mode;
     const int has_companion = ctx.picture.has_companion;
     const int mix = has_companion == 0 ? 1 : 0;
-    int terms = 0;
+    int colour_terms = 0;
     if (dither == 1 || (dither == 4 && has_companion == 1)) {
-        terms = 2;
+        colour_terms = 2;
     } else if (dither == 0 || dither == 2 || dither == 3 || dither == 5) {
-        terms = 1;
+        colour_terms = 1;
     }
     const std::size_t columns = static_cast<std::size_t>(width) + 1;
     std::vector<int> p[6];
@@ -203,8 +211,8 @@ void fill_distances_two_palettes(const RunContext& ctx, BlockSearch& search) {
                 }
             }
             pair_distance_row(u, p[0].data(), p[1].data(), p[2].data(), p[3].data(), p[4].data(),
-                              p[5].data(), divide.data(), mix, terms, table_row(search, row, c),
-                              width);
+                              p[5].data(), divide.data(), mix, colour_terms,
+                              table_row(search, row, c), width);
         }
     }
 }
