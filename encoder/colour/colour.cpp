@@ -5,42 +5,43 @@
 
 namespace brenvik {
 
-int level_of_target(int v, double level_step_real) {
-    const long level = std::lroundf(static_cast<float>((v - 0.01) / level_step_real));
+int level_of_target(int value, double level_step_real) {
+    const long level = std::lroundf(static_cast<float>((value - 0.01) / level_step_real));
     return level > 15 ? 15 : static_cast<int>(level);
 }
 
-std::array<int, 2> two_nearest_levels(int v, double step) {
-    const long level1 = std::lroundf(static_cast<float>(v / step));
-    const long level2 = level1 + std::lroundf(static_cast<float>(2 * (v - level1 * step) / step));
+std::array<int, 2> two_nearest_levels(int value, double step) {
+    const long level1 = std::lroundf(static_cast<float>(value / step));
+    const long level2 =
+        level1 + std::lroundf(static_cast<float>(2 * (value - level1 * step) / step));
     return {static_cast<int>(level1), static_cast<int>(level2)};
 }
 
-int level_of_component(int u, int level_step) {
-    const int level = u / level_step;
+int level_of_component(int component, int level_step) {
+    const int level = component / level_step;
     return level > 15 ? 15 : level;
 }
 
-std::uint16_t palette_word(int r, int v, int b, int level_step) {
-    return palette_word_of_levels(level_of_component(r, level_step),
-                                  level_of_component(v, level_step),
-                                  level_of_component(b, level_step));
+std::uint16_t palette_word(int red, int green, int blue, int level_step) {
+    return palette_word_of_levels(level_of_component(red, level_step),
+                                  level_of_component(green, level_step),
+                                  level_of_component(blue, level_step));
 }
 
 namespace {
 
-int compute_rounded_level(int v, double step) {
-    const long level = std::lroundf(static_cast<float>(v / step));
+int compute_rounded_level(int value, double step) {
+    const long level = std::lroundf(static_cast<float>(value / step));
     return level > 15 ? 15 : static_cast<int>(level);
 }
 
-std::array<int, 2> compute_two_levels(int v, double step) {
-    const auto levels = two_nearest_levels(v, step);
+std::array<int, 2> compute_two_levels(int value, double step) {
+    const auto levels = two_nearest_levels(value, step);
     return {std::clamp(levels[0], 0, 15), std::clamp(levels[1], 0, 15)};
 }
 
-bool is_byte(int v) {
-    return v >= 0 && v <= 255;
+bool is_byte(int value) {
+    return value >= 0 && value <= 255;
 }
 
 }  // namespace
@@ -48,24 +49,26 @@ bool is_byte(int v) {
 void set_level_step(PictureTables& picture, int step) {
     picture.level_step = step;
     picture.level_step_real = step;
-    for (int v = 0; v < 256; ++v) {
-        picture.rounded_level[v] = compute_rounded_level(v, picture.level_step_real);
-        picture.target_level[v] = level_of_target(v, picture.level_step_real);
-        picture.two_levels[v] = compute_two_levels(v, picture.level_step_real);
+    for (int value = 0; value < 256; ++value) {
+        picture.rounded_level[value] = compute_rounded_level(value, picture.level_step_real);
+        picture.target_level[value] = level_of_target(value, picture.level_step_real);
+        picture.two_levels[value] = compute_two_levels(value, picture.level_step_real);
     }
 }
 
-int rounded_level(const PictureTables& picture, int v) {
-    return is_byte(v) ? picture.rounded_level[v]
-                      : compute_rounded_level(v, picture.level_step_real);
+int rounded_level(const PictureTables& picture, int value) {
+    return is_byte(value) ? picture.rounded_level[value]
+                          : compute_rounded_level(value, picture.level_step_real);
 }
 
-int target_level(const PictureTables& picture, int v) {
-    return is_byte(v) ? picture.target_level[v] : level_of_target(v, picture.level_step_real);
+int target_level(const PictureTables& picture, int value) {
+    return is_byte(value) ? picture.target_level[value]
+                          : level_of_target(value, picture.level_step_real);
 }
 
-std::array<int, 2> two_levels(const PictureTables& picture, int v) {
-    return is_byte(v) ? picture.two_levels[v] : compute_two_levels(v, picture.level_step_real);
+std::array<int, 2> two_levels(const PictureTables& picture, int value) {
+    return is_byte(value) ? picture.two_levels[value]
+                          : compute_two_levels(value, picture.level_step_real);
 }
 
 void detect_level_step(PictureTables& picture, Random& rng, TextSink& out) {

@@ -93,44 +93,44 @@ bool parse_command_line(const std::vector<std::string>& args, RunSettings& setti
 
     std::size_t i = 1;
     for (; i < args.size() && !args[i].empty() && args[i][0] == '-'; ++i) {
-        const std::string& a = args[i];
-        auto value_after = [&a](const char* literal) {
-            return atoi_saturating(a.c_str() + std::strlen(literal));
+        const std::string& argument = args[i];
+        auto value_after = [&argument](const char* literal) {
+            return atoi_saturating(argument.c_str() + std::strlen(literal));
         };
-        if (starts_with(a, "--mode=")) {
+        if (starts_with(argument, "--mode=")) {
             const int v = value_after("--mode=");
             if (!in_range(v, 0, static_cast<unsigned>(kScreenModeCount - 1))) return false;
             settings.mode_row = v;
-        } else if (starts_with(a, "--verbose")) {
+        } else if (starts_with(argument, "--verbose")) {
             settings.verbose = 1;
-        } else if (starts_with(a, "--dith=") || starts_with(a, "--dither=")) {
-            const int v = value_after(starts_with(a, "--dith=") ? "--dith=" : "--dither=");
+        } else if (starts_with(argument, "--dith=") || starts_with(argument, "--dither=")) {
+            const int v = value_after(starts_with(argument, "--dith=") ? "--dith=" : "--dither=");
             if (!in_range(v, 0, 5)) return false;
             settings.dither_mode = v;
-        } else if (starts_with(a, "--ed=")) {
+        } else if (starts_with(argument, "--ed=")) {
             const int v = value_after("--ed=");
             if (!in_range(v, 0, 3)) return false;
             settings.diffusion_kernel = v;
-        } else if (starts_with(a, "--pixpal=")) {
+        } else if (starts_with(argument, "--pixpal=")) {
             const int v = value_after("--pixpal=");
             if (!in_range(v, 1, 3)) return false;
             settings.palette_mode = v;
-        } else if (starts_with(a, "--preview=")) {
+        } else if (starts_with(argument, "--preview=")) {
             const int v = value_after("--preview=");
             if (!in_range(v, 0, 1)) return false;
             settings.write_previews = v;
-        } else if (starts_with(a, "--shiftpixels=")) {
+        } else if (starts_with(argument, "--shiftpixels=")) {
             const int v = value_after("--shiftpixels=");
             if (!in_range(v, 0, 9)) return false;
             settings.schedule_shift = v - 5;
-        } else if (starts_with(a, "--blockoflines=")) {
+        } else if (starts_with(argument, "--blockoflines=")) {
             const int v = value_after("--blockoflines=");
             if (!in_range(v, 0, 9)) return false;
             settings.block_lines_option = v;
-        } else if (starts_with(a, "--seed=")) {
+        } else if (starts_with(argument, "--seed=")) {
             settings.seed = value_after("--seed=");
-        } else if (a.size() == 2 && std::isdigit(static_cast<unsigned char>(a[1]))) {
-            settings.quality = a[1] - '0';
+        } else if (argument.size() == 2 && std::isdigit(static_cast<unsigned char>(argument[1]))) {
+            settings.quality = argument[1] - '0';
         } else {
             return false;
         }
@@ -142,17 +142,17 @@ bool parse_command_line(const std::vector<std::string>& args, RunSettings& setti
 }
 
 void derive_settings(RunSettings& s) {
-    const int q = s.quality;
-    s.initial_move_budget = 100 * q + 50;
+    const int quality = s.quality;
+    s.initial_move_budget = 100 * quality + 50;
     s.temperature_divisor = 1000000;
     s.minimum_temperature = 0.0001;
-    double t = 0.1;
-    for (int i = 0; i < q; ++i) {
+    double cooling_step = 0.1;
+    for (int i = 0; i < quality; ++i) {
         s.temperature_divisor = static_cast<int>(s.temperature_divisor / 1.5);
         s.minimum_temperature /= 3.0;
-        t *= 0.3;
+        cooling_step *= 0.3;
     }
-    s.cooling_factor = 1.0 - t;
+    s.cooling_factor = 1.0 - cooling_step;
     switch (s.dither_mode) {
         case 2:
             s.phase_per_line = 1;

@@ -38,14 +38,14 @@ long long evaluate_random_start(const RunContext& ctx, BlockSearch& search) {
     long long total = 0;
     for (int row = 0; row < search.row_count; ++row) {
         int* best = &search.nearest_distance[static_cast<std::size_t>(row) * stride];
-        int* slot_of = &search.working_slot[static_cast<std::size_t>(row) * stride];
-        int* dist_of = &search.working_distance[static_cast<std::size_t>(row) * stride];
+        int* slot_at = &search.working_slot[static_cast<std::size_t>(row) * stride];
+        int* distance_at = &search.working_distance[static_cast<std::size_t>(row) * stride];
         for (int x = 1; x <= width; ++x) {
             best[x] = kNoDistanceYet;
             if (layout.visible_slots[x].empty()) {
                 // No optimiser slot shows this column: register 0, no cost.
-                slot_of[x] = 0;
-                dist_of[x] = 0;
+                slot_at[x] = 0;
+                distance_at[x] = 0;
             }
         }
         for (int k = layout.first_optimised_slot; k <= layout.last_optimised_slot(); ++k) {
@@ -58,12 +58,12 @@ long long evaluate_random_start(const RunContext& ctx, BlockSearch& search) {
                 const int d = search.distance(row, x, c);
                 if (d < best[x]) {
                     best[x] = d;
-                    slot_of[x] = k;
-                    dist_of[x] = d;
+                    slot_at[x] = k;
+                    distance_at[x] = d;
                 }
             }
         }
-        for (int x = 1; x <= width; ++x) total += dist_of[x];
+        for (int x = 1; x <= width; ++x) total += distance_at[x];
     }
     return total;
 }
@@ -126,18 +126,18 @@ void optimise_block(const RunContext& ctx, int centre, BlockSearch& search, RunR
     store_block_solution(ctx, search, results);
     {
         const int width = layout.width;
-        long long from_saved = 0;
-        long long from_rows = 0;
+        long long stored_total = 0;
+        long long row_total = 0;
         for (int row = 0; row < search.row_count; ++row) {
             const int y = search.centre_line + settings.block_geometry.first_row_offset + row;
             for (int x = 1; x <= width; ++x) {
-                from_saved += results.pixel_choice.at(x, y).second;
-                from_rows +=
+                stored_total += results.pixel_choice.at(x, y).second;
+                row_total +=
                     search.working_distance[static_cast<std::size_t>(row) * (width + 1) + x];
             }
         }
-        search.total_distance = std::min(from_saved, kCostClamp);
-        search.working_total_distance = std::min(from_rows, kCostClamp);
+        search.total_distance = std::min(stored_total, kCostClamp);
+        search.working_total_distance = std::min(row_total, kCostClamp);
     }
     if (verbose) {
         search.trace.printf("time2 y=%d %2.3f seconds \n", search.centre_line, seconds());

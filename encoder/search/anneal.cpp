@@ -55,19 +55,19 @@ void prepare_visible_slots(const ScreenLayout& layout, BlockSearch& search, int 
 // new one is now smaller than every other. Only the pixels of s that the new
 // colour does not bring nearer choose again among their visible slots (the
 // first listed wins ties). Every pixel that the new colour shows strictly
-// nearer than its own moves to s. Each pixel only depends on itself, so the
+// nearer than its own move_count to s. Each pixel only depends on itself, so the
 // two cases are settled column by column.
 long long move_row_plain(const std::int32_t* row_table, const int* slot_offset,
-                         const std::vector<int>* visible_of, int* slot_of, int* dist_of, int s,
+                         const std::vector<int>* visible_of, int* slot_of, int* distance_at, int s,
                          int first, int last) {
-    const std::int32_t* d_row = row_table + slot_offset[s];
+    const std::int32_t* candidate_row = row_table + slot_offset[s];
     long long change = 0;
     for (int x = first; x <= last; ++x) {
-        const int d = d_row[x];
-        if (d < dist_of[x]) {
-            change += static_cast<long long>(d) - dist_of[x];
+        const int d = candidate_row[x];
+        if (d < distance_at[x]) {
+            change += static_cast<long long>(d) - distance_at[x];
             slot_of[x] = s;
-            dist_of[x] = d;
+            distance_at[x] = d;
         } else if (slot_of[x] == s) {
             const int* visible = visible_of[x].data();
             const int* visible_end = visible + visible_of[x].size();
@@ -80,9 +80,9 @@ long long move_row_plain(const std::int32_t* row_table, const int* slot_offset,
                     best_slot = *visible;
                 }
             }
-            change += static_cast<long long>(best) - dist_of[x];
+            change += static_cast<long long>(best) - distance_at[x];
             slot_of[x] = best_slot;
-            dist_of[x] = best;
+            distance_at[x] = best;
         }
     }
     return change;
@@ -126,19 +126,19 @@ long long move_row_plain(const std::int32_t* row_table, const int* slot_offset,
 // move_row_plain, eight columns at a time.
 [[gnu::target("avx2")]] long long move_row_avx2(const std::int32_t* row_table,
                                                 const int* slot_offset, const int* visible16,
-                                                int* slot_of, int* dist_of, int s, int first,
+                                                int* slot_of, int* distance_at, int s, int first,
                                                 int last) {
-    const std::int32_t* d_row = row_table + slot_offset[s];
+    const std::int32_t* candidate_row = row_table + slot_offset[s];
     const __m256i slot_s = _mm256_set1_epi32(s);
     __m256i sum = _mm256_setzero_si256();  // four 64-bit partial sums
     long long change = 0;
     int x = first;
     for (; x + 7 <= last; x += 8) {
         __m256i* slot_at = reinterpret_cast<__m256i*>(slot_of + x);
-        __m256i* dist_at = reinterpret_cast<__m256i*>(dist_of + x);
+        __m256i* dist_at = reinterpret_cast<__m256i*>(distance_at + x);
         const __m256i here = _mm256_loadu_si256(slot_at);
         const __m256i old = _mm256_loadu_si256(dist_at);
-        const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d_row + x));
+        const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(candidate_row + x));
         const __m256i wins = _mm256_cmpgt_epi32(old, d);
         const __m256i again = _mm256_andnot_si256(wins, _mm256_cmpeq_epi32(here, slot_s));
         const __m256i delta = _mm256_and_si256(wins, _mm256_sub_epi32(d, old));
@@ -153,24 +153,24 @@ long long move_row_plain(const std::int32_t* row_table, const int* slot_offset,
             int best_slot = 0;
             int best = 0;
             choose_again_avx2(row_table, slot_offset, visible16, column, best_slot, best);
-            change += static_cast<long long>(best) - dist_of[column];
+            change += static_cast<long long>(best) - distance_at[column];
             slot_of[column] = best_slot;
-            dist_of[column] = best;
+            distance_at[column] = best;
         }
     }
     for (; x <= last; ++x) {
-        const int d = d_row[x];
-        if (d < dist_of[x]) {
-            change += static_cast<long long>(d) - dist_of[x];
+        const int d = candidate_row[x];
+        if (d < distance_at[x]) {
+            change += static_cast<long long>(d) - distance_at[x];
             slot_of[x] = s;
-            dist_of[x] = d;
+            distance_at[x] = d;
         } else if (slot_of[x] == s) {
             int best_slot = 0;
             int best = 0;
             choose_again_avx2(row_table, slot_offset, visible16, x, best_slot, best);
-            change += static_cast<long long>(best) - dist_of[x];
+            change += static_cast<long long>(best) - distance_at[x];
             slot_of[x] = best_slot;
-            dist_of[x] = best;
+            distance_at[x] = best;
         }
     }
     alignas(32) long long parts[4];
@@ -189,7 +189,7 @@ long long assign_nearest_slots(const RunContext& ctx, BlockSearch& search,
     long long total = 0;
     for (int row = 0; row < search.row_count; ++row) {
         int* slot_of = &search.working_slot[static_cast<std::size_t>(row) * stride];
-        int* dist_of = &search.working_distance[static_cast<std::size_t>(row) * stride];
+        int* distance_at = &search.working_distance[static_cast<std::size_t>(row) * stride];
         for (int x = 1; x <= width; ++x) {
             const auto& visible = layout.visible_slots[x];
             int best_slot = 0;
@@ -204,7 +204,7 @@ long long assign_nearest_slots(const RunContext& ctx, BlockSearch& search,
                 }
             }
             slot_of[x] = best_slot;
-            dist_of[x] = best;
+            distance_at[x] = best;
             total += best;
         }
     }
@@ -216,7 +216,7 @@ void anneal_block(const RunContext& ctx, BlockSearch& search, RunResults& result
     const RunSettings& settings = ctx.settings;
     const ScreenLayout& layout = ctx.layout;
     const bool verbose = settings.verbose == 1;
-    const bool debug_line = verbose && (search.centre_line == 2 || search.centre_line == 3);
+    const bool trace_moves = verbose && (search.centre_line == 2 || search.centre_line == 3);
     const int width = layout.width;
     const int stride = width + 1;
     const int slots = layout.whole_line_slot();  // slots 0..last_optimised_slot()
@@ -231,30 +231,30 @@ void anneal_block(const RunContext& ctx, BlockSearch& search, RunResults& result
     search.pending_annealing_outcome = search.annealing_outcome;
 
     // Entry evaluation of the starting solution.
-    std::vector<int> start_ids(static_cast<std::size_t>(slots), 0);
-    for (int k = 0; k < slots; ++k) start_ids[k] = search.slot_colours[k][12];
+    std::vector<int> start_candidates(static_cast<std::size_t>(slots), 0);
+    for (int k = 0; k < slots; ++k) start_candidates[k] = search.slot_colours[k][12];
     if (verbose) {
         for (int row = 0; row < search.row_count; ++row) {
             for (int k = layout.first_optimised_slot; k <= layout.last_optimised_slot(); ++k) {
-                search.trace.printf("%d=%d ", k, start_ids[k]);
+                search.trace.printf("%d=%d ", k, start_candidates[k]);
             }
         }
     }
-    search.total_distance = assign_nearest_slots(ctx, search, start_ids);
+    search.total_distance = assign_nearest_slots(ctx, search, start_candidates);
     search.committed_slot = search.working_slot;
     search.committed_distance = search.working_distance;
     search.start_total_distance = static_cast<double>(search.total_distance);
-    if (debug_line) {
+    if (trace_moves) {
         search.trace.printf("debug init distancemoyenne=%8.8f \n", search.start_total_distance);
         search.trace.printf("debug init3 distancemoyenne=%8.8f \n", search.start_total_distance);
     }
 
     // Working and committed candidate id of every slot.
-    search.working_candidate = start_ids;
-    search.committed_candidate = start_ids;
-    const double B = static_cast<double>(search.best_total_distance);
-    double T =
-        2 * ((-B * 0.02 * 1000.0 * 10.0) / -0.10536051565782628) / search.temperature_divisor;
+    search.working_candidate = start_candidates;
+    search.committed_candidate = start_candidates;
+    const double best_at_start = static_cast<double>(search.best_total_distance);
+    double temperature = 2 * ((-best_at_start * 0.02 * 1000.0 * 10.0) / -0.10536051565782628) /
+                         search.temperature_divisor;
 
     // slot_offset[k]: where slot k's working colour has its distances in a
     // block row's table; the padding slot `slots` points at candidate 0,
@@ -274,30 +274,31 @@ void anneal_block(const RunContext& ctx, BlockSearch& search, RunResults& result
 #endif
 
     // Slots changed since the last commit, and the columns whose per-pixel
-    // working values may differ from the committed ones (dirty_low..dirty_high).
+    // working values may differ from the committed ones (rescan_first..rescan_last).
     std::vector<int>& changed_slots = search.changed_slots;
     changed_slots.clear();
-    int dirty_low = width + 1;
-    int dirty_high = 0;
-    auto sync = [&](std::vector<int>& to02, std::vector<int>& to12, const std::vector<int>& from02,
-                    const std::vector<int>& from12) {
-        if (dirty_low > dirty_high) return;
+    int rescan_first = width + 1;
+    int rescan_last = 0;
+    auto copy_changed_columns = [&](std::vector<int>& to02, std::vector<int>& to12,
+                                    const std::vector<int>& from02,
+                                    const std::vector<int>& from12) {
+        if (rescan_first > rescan_last) return;
         for (int row = 0; row < search.row_count; ++row) {
             const std::size_t base = static_cast<std::size_t>(row) * stride;
-            std::copy(from02.begin() + base + dirty_low, from02.begin() + base + dirty_high + 1,
-                      to02.begin() + base + dirty_low);
-            std::copy(from12.begin() + base + dirty_low, from12.begin() + base + dirty_high + 1,
-                      to12.begin() + base + dirty_low);
+            std::copy(from02.begin() + base + rescan_first, from02.begin() + base + rescan_last + 1,
+                      to02.begin() + base + rescan_first);
+            std::copy(from12.begin() + base + rescan_first, from12.begin() + base + rescan_last + 1,
+                      to12.begin() + base + rescan_first);
         }
-        dirty_low = width + 1;
-        dirty_high = 0;
+        rescan_first = width + 1;
+        rescan_last = 0;
     };
 
     long long working_total = search.total_distance;
     long long committed_total = working_total;
     int k = 0;
     int accepted_worse = 0;
-    int moves = 0;
+    int move_count = 0;
     bool improved = false;
     constexpr int kMoveCap = 10000;
 
@@ -315,24 +316,24 @@ void anneal_block(const RunContext& ctx, BlockSearch& search, RunResults& result
         // pixels that showed s and those its new colour may win lie there.
         const int first = layout.first_column(s);
         const int last = first + layout.run_length(s) - 1;
-        dirty_low = std::min(dirty_low, first);
-        dirty_high = std::max(dirty_high, last);
+        rescan_first = std::min(rescan_first, first);
+        rescan_last = std::max(rescan_last, last);
         for (int row = 0; row < search.row_count; ++row) {
             int* slot_of = &search.working_slot[static_cast<std::size_t>(row) * stride];
-            int* dist_of = &search.working_distance[static_cast<std::size_t>(row) * stride];
+            int* distance_at = &search.working_distance[static_cast<std::size_t>(row) * stride];
             const std::int32_t* row_table = &search.distance_table[row * row_table_size];
 #ifdef BRENVIK_HAS_AVX2_PATH
             if (use_avx2) {
                 working_total += move_row_avx2(row_table, slot_offset, search.visible_padded.data(),
-                                               slot_of, dist_of, s, first, last);
+                                               slot_of, distance_at, s, first, last);
                 continue;
             }
 #endif
             working_total += move_row_plain(row_table, slot_offset, layout.visible_slots.data(),
-                                            slot_of, dist_of, s, first, last);
+                                            slot_of, distance_at, s, first, last);
         }
         search.working_total_distance = working_total;
-        if (debug_line) {
+        if (trace_moves) {
             search.trace.printf(
                 "debug optimisation dist_a=%8.8f dist_b=%8.8f distancemoyennea=%8.8f \n", 0.0,
                 search.start_total_distance, static_cast<double>(search.working_total_distance));
@@ -359,8 +360,8 @@ void anneal_block(const RunContext& ctx, BlockSearch& search, RunResults& result
             for (int slot : changed_slots)
                 search.committed_candidate[slot] = search.working_candidate[slot];
             changed_slots.clear();
-            sync(search.committed_slot, search.committed_distance, search.working_slot,
-                 search.working_distance);
+            copy_changed_columns(search.committed_slot, search.committed_distance,
+                                 search.working_slot, search.working_distance);
             committed_total = working_total;
             search.best_total_distance = search.working_total_distance;
             SearchCounters& n = search.counters;
@@ -378,26 +379,26 @@ void anneal_block(const RunContext& ctx, BlockSearch& search, RunResults& result
             improved = true;
             accepted_worse = 0;
         } else {
-            const double P = std::exp(
+            const double acceptance = std::exp(
                 static_cast<double>(-(search.working_total_distance - search.best_total_distance)) /
-                T);
-            T = T * search.cooling_factor;
-            if (T < settings.minimum_temperature) k = search.move_budget + 1;
+                temperature);
+            temperature = temperature * search.cooling_factor;
+            if (temperature < settings.minimum_temperature) k = search.move_budget + 1;
             const double r = search.rng.next() * 3.051850947599719e-05;
-            if (P <= r) {
+            if (acceptance <= r) {
                 for (int slot : changed_slots) {
                     search.working_candidate[slot] = search.committed_candidate[slot];
                     point_slot(slot);
                 }
                 changed_slots.clear();
-                sync(search.working_slot, search.working_distance, search.committed_slot,
-                     search.committed_distance);
+                copy_changed_columns(search.working_slot, search.working_distance,
+                                     search.committed_slot, search.committed_distance);
                 working_total = committed_total;
             } else {
                 accepted_worse += 1;
             }
         }
-        if (++moves >= kMoveCap) break;
+        if (++move_count >= kMoveCap) break;
     }
 
     // End: the working solution is the result.
@@ -409,7 +410,7 @@ void anneal_block(const RunContext& ctx, BlockSearch& search, RunResults& result
     search.annealing_outcome = search.pending_annealing_outcome;
     if (improved) {
         search.total_distance = assign_nearest_slots(ctx, search, search.working_candidate);
-        if (debug_line) {
+        if (trace_moves) {
             search.trace.printf(
                 "debug record saved dist_a=%8.8f dist_b=%8.8f distancemoyenne=%8.8f \n", 0.0,
                 search.start_total_distance, static_cast<double>(search.total_distance));

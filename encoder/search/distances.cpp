@@ -20,14 +20,14 @@ std::vector<CandidateColours> unpack_candidates(const RunContext& ctx, const Blo
     std::vector<CandidateColours> out(static_cast<std::size_t>(n) + 1,
                                       CandidateColours{{0, 0, 0}, {0, 0, 0}});
     for (int c = 1; c <= n; ++c) {
-        const int g = search.candidate_colours[whole_line_slot][c];
+        const int packed = search.candidate_colours[whole_line_slot][c];
         CandidateColours& u = out[c];
-        u.first[0] = ((g >> 8) & 15) * step;
-        u.first[1] = ((g >> 4) & 15) * step;
-        u.first[2] = (g & 15) * step;
-        u.second[0] = ((g >> 20) & 15) * step;
-        u.second[1] = ((g >> 16) & 15) * step;
-        u.second[2] = ((g >> 12) & 15) * step;
+        u.first[0] = ((packed >> 8) & 15) * step;
+        u.first[1] = ((packed >> 4) & 15) * step;
+        u.first[2] = (packed & 15) * step;
+        u.second[0] = ((packed >> 20) & 15) * step;
+        u.second[1] = ((packed >> 16) & 15) * step;
+        u.second[2] = ((packed >> 12) & 15) * step;
     }
     return out;
 }

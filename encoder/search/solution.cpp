@@ -9,13 +9,13 @@ void decode_slot_colours(const RunContext& ctx, BlockSearch& search) {
     for (int k = layout.first_optimised_slot; k <= layout.last_optimised_slot(); ++k) {
         SlotColours& r = search.slot_colours[k];
         const int c = r[12];
-        const int g = c > 0 ? list[c] : 0;
-        r[1] = ((g >> 8) & 15) * step;
-        r[2] = ((g >> 4) & 15) * step;
-        r[3] = (g & 15) * step;
-        r[4] = ((g >> 20) & 15) * step;
-        r[5] = ((g >> 16) & 15) * step;
-        r[6] = ((g >> 12) & 15) * step;
+        const int packed = c > 0 ? list[c] : 0;
+        r[1] = ((packed >> 8) & 15) * step;
+        r[2] = ((packed >> 4) & 15) * step;
+        r[3] = (packed & 15) * step;
+        r[4] = ((packed >> 20) & 15) * step;
+        r[5] = ((packed >> 16) & 15) * step;
+        r[6] = ((packed >> 12) & 15) * step;
     }
 }
 
