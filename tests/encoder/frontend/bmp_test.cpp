@@ -238,7 +238,7 @@ INSTANTIATE_TEST_SUITE_P(
                     CompanionNameCase{"../pics/photo", "../pics/photo_bis.bmp"},
                     CompanionNameCase{"dir/.bmp", "dir/_bis.bmp"}));
 
-TEST(SecondPicture, WithoutCompanionIsBlackForOnePaletteAndBisMethod0) {
+TEST(SecondPicture, WithoutCompanionIsBlackForOnePaletteAndUnmarked) {
     TempDir dir;
     frontend_test::write_pattern_bmp(dir.file("p.bmp"), W, H, 7);
     const Loaded r = load(dir.file("p.bmp"), 1);
@@ -260,7 +260,7 @@ TEST(SecondPicture, WithoutCompanionCopiesTheFirstForTwoPalettes) {
     }
 }
 
-TEST(SecondPicture, CompanionIsReadForEveryPixpalAndSetsBisMethod1) {
+TEST(SecondPicture, CompanionIsReadForEveryPaletteModeAndMarked) {
     TempDir dir;
     frontend_test::write_pattern_bmp(dir.file("p.bmp"), W, H, 7);
     // The companion has its own pixel offset and is stored top-down.
@@ -327,7 +327,7 @@ std::vector<BrokenCompanionCase> broken_companions() {
 
 class BrokenCompanion : public testing::TestWithParam<BrokenCompanionCase> {};
 
-TEST_P(BrokenCompanion, EndsTheLoadNamingTheCompanionWhateverPixpal) {
+TEST_P(BrokenCompanion, EndsTheLoadNamingTheCompanionWhateverPaletteMode) {
     const BrokenCompanionCase& c = GetParam();
     TempDir dir;
     frontend_test::write_pattern_bmp(dir.file("p.bmp"), W, H, 7);

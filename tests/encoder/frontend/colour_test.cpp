@@ -171,7 +171,7 @@ brenvik::PictureTables make_tables(int width, int height, const PictureFn& colou
 // non-zero channel is tested, and counted off-grid unless a multiple of 16.
 std::pair<int, int> model_counts(std::uint32_t seed, int width, int height,
                                  const PictureFn& colour) {
-    frontend_test::ModelLcg rng(seed);
+    frontend_test::ModelGenerator rng(seed);
     int off_grid = 0;
     int tested = 0;
     for (int i = 0; i < 49; ++i) {
@@ -200,9 +200,9 @@ void PrintTo(const StepCase& c, std::ostream* os) {
 
 std::vector<StepCase> step_cases() {
     // The first pixel that seed 42 samples on a 320 x 200 picture.
-    frontend_test::ModelLcg first(42);
-    const int fx = first.next() % 319 + 1;
-    const int fy = first.next() % 199 + 1;
+    frontend_test::ModelGenerator first(42);
+    const int odd_x = first.next() % 319 + 1;
+    const int odd_y = first.next() % 199 + 1;
     return {
         {"black_picture_has_nothing_to_test", 320, 200,
          [](int, int) {
@@ -220,8 +220,8 @@ std::vector<StepCase> step_cases() {
          },
          17},
         {"one_sampled_value_off_the_grid", 320, 200,
-         [fx, fy](int x, int y) {
-             return Colour{32, x == fx && y == fy ? 17 : 48, 240};
+         [odd_x, odd_y](int x, int y) {
+             return Colour{32, x == odd_x && y == odd_y ? 17 : 48, 240};
          },
          17},
         // Sampling never reaches the last column or the last line.
@@ -265,7 +265,7 @@ TEST_P(LevelStep, ChosenFromTheSampledChannelsAndReported) {
         EXPECT_EQ(pic.level_step_real, static_cast<double>(step)) << "seed " << seed;
 
         // Exactly 98 draws were taken from the generator.
-        frontend_test::ModelLcg after(seed);
+        frontend_test::ModelGenerator after(seed);
         for (int i = 0; i < 98; ++i) after.next();
         EXPECT_EQ(rng.next(), after.next()) << "seed " << seed;
     }

@@ -23,7 +23,7 @@ struct DecodeCase {
     int palette_mode;
     int blocks;  // lines per block
     const char* extra;
-    bool grid16;  // picture values on a 16-step grid (level step 16)
+    bool on_16_step_grid;  // picture values on a 16-step grid (level step 16)
 };
 
 void PrintTo(const DecodeCase& c, std::ostream* os) {
@@ -75,7 +75,7 @@ TEST_P(DecodeTest, EveryPixelShowsThePreviewColour) {
     const brenvik::ScreenMode& mode = brenvik::screen_modes[c.mode_row];
     TempDir dir;
     auto bmp = testsupport::synthetic_picture(mode.width, mode.height, 40 + c.mode_row);
-    if (c.grid16) {
+    if (c.on_16_step_grid) {
         for (std::size_t i = 54; i < bmp.size(); ++i) bmp[i] &= 0xF0;
     }
     testsupport::write_file(dir.path() / "pic.bmp", bmp);
@@ -92,7 +92,7 @@ TEST_P(DecodeTest, EveryPixelShowsThePreviewColour) {
 
     const brenvik::ScreenLayout layout = brenvik::build_screen_layout(mode, c.shift - 5);
     const int step = level_step(run.out);
-    if (c.grid16) {
+    if (c.on_16_step_grid) {
         EXPECT_EQ(step, 16);
     }
     const int W = mode.width;

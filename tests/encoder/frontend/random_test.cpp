@@ -1,11 +1,10 @@
 // The encoder's random generator: state' = state * 214013 + 2531011 modulo
 // 2^32, results are state bits 30..16.
-#include "encoder/state/rng.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdint>
 
+#include "encoder/state/rng.h"
 #include "frontend_support.h"
 
 namespace {
@@ -29,7 +28,7 @@ TEST(Random, FollowsTheRecurrenceForSeveralSeeds) {
     for (std::uint32_t seed : {0u, 1u, 42u, 2394u, 0x7FFFFFFFu, 0xFFFFFFFFu}) {
         brenvik::Random rng;
         rng.reseed(seed);
-        frontend_test::ModelLcg model(seed);
+        frontend_test::ModelGenerator model(seed);
         for (int i = 0; i < 10000; ++i) {
             ASSERT_EQ(rng.next(), model.next()) << "seed " << seed << " draw " << i;
         }

@@ -1,6 +1,8 @@
 // Screen modes: the table of modes, and for each layout the register and
 // visible columns of the palette slots, the first column and run length
 // rows, the per-column lists of optimiser slots and the rescan ranges.
+#include "encoder/frontend/screen_modes.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,8 +11,6 @@
 #include <string>
 #include <tuple>
 #include <vector>
-
-#include "encoder/frontend/screen_modes.h"
 
 namespace {
 
@@ -159,7 +159,7 @@ INSTANTIATE_TEST_SUITE_P(
                     // id 0 ignores the shift.
                     RescanCase{0, -5, 2, 1, 81}, RescanCase{4, 4, 55, 202, 320}));
 
-TEST(SlotSchedule, Id0IgnoresTheShift) {
+TEST(SlotSchedule, Layout0IgnoresTheShift) {
     const ScreenLayout base = layout(0, 0);
     for (int row : {0, 4}) {
         for (int s = -5; s <= 4; ++s) {
@@ -183,7 +183,7 @@ TEST(SlotSchedule, ShiftRightLeavesTheFirstColumnsWithoutFirstGroupSlots) {
     for (int k = 2; k <= 17; ++k) EXPECT_EQ(L.first_column(k), 5) << "slot " << k;
 }
 
-TEST(SlotSchedule, Id0AtColumn300ShowsSlots44To55) {
+TEST(SlotSchedule, Layout0AtColumn300ShowsSlots44To55) {
     const ScreenLayout L = layout(0, 0);
     std::vector<int> expected;
     for (int k = 44; k <= 55; ++k) expected.push_back(k);
@@ -210,7 +210,7 @@ TEST_P(EveryLayout, WholeLineSlotStartsAtColumn1AndSpansTheLine) {
     EXPECT_EQ(L.run_length(whole), L.width) << where();
 }
 
-TEST_P(EveryLayout, SlotsZeroAndOneAreHiddenOutsideId0) {
+TEST_P(EveryLayout, SlotsZeroAndOneAreHiddenOutsideLayout0) {
     for (int k : {0, 1}) {
         EXPECT_EQ(L.slot_register[k], 0) << where();
         if (L.mode.layout_id == 0) {
