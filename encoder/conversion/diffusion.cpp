@@ -52,8 +52,8 @@ Distance register_distance(const std::array<int, 6>& c, const std::array<int, 6>
 struct Share {
     int dx;
     int dy;
-    int k;
-    int n;
+    int numerator;
+    int denominator;
 };
 
 std::vector<Share> kernel_shares(int diffusion_kernel) {
@@ -77,7 +77,7 @@ NearestRegister nearest_register(const std::array<int, 6>& colour,
                                  int has_companion) {
     NearestRegister best;
     const Distance first = register_distance(colour, registers[0], has_companion);
-    best.reg = 0;
+    best.register_index = 0;
     if (first.distance > 99999998) {
         best.distance = 99999999;
         best.error = {0, 0, 0};
@@ -88,7 +88,7 @@ NearestRegister nearest_register(const std::array<int, 6>& colour,
     for (int r = 1; r < 16; ++r) {
         const Distance d = register_distance(colour, registers[r], has_companion);
         if (d.distance < best.distance) {
-            best.reg = r;
+            best.register_index = r;
             best.distance = d.distance;
             best.error = d.error;
         }
@@ -101,7 +101,7 @@ DiffusionStep diffusion_step(const std::array<int, 6>& working,
                              const std::array<std::array<int, 6>, 16>& registers, int has_companion,
                              int threshold) {
     const NearestRegister nearest = nearest_register(working, registers, has_companion);
-    DiffusionStep step{nearest.reg, nearest.error};
+    DiffusionStep step{nearest.register_index, nearest.error};
     const auto& e = nearest.error;
     const int error_size = std::abs(e[0]) + std::abs(e[1]) + std::abs(e[2]);
     const int sum = e[0] + e[1] + e[2];
@@ -114,7 +114,7 @@ DiffusionStep diffusion_step(const std::array<int, 6>& working,
             const int d = register_distance(undiffused, registers[r], has_companion).distance;
             if (d < best) {
                 best = d;
-                step.reg = r;
+                step.register_index = r;
             }
         }
         step.error = {0, 0, 0};
@@ -130,7 +130,8 @@ void spread_error(Grid<std::array<int, 6>>& work, int x, int y, int width, int h
         if (nx < 0 || nx >= width || ny > height) continue;
         auto& target = work.at(nx, ny);
         for (int c = 0; c < 3; ++c) {
-            target[c] = static_cast<int>(target[c] + static_cast<double>(error[c]) * s.k / s.n);
+            target[c] = static_cast<int>(target[c] + static_cast<double>(error[c]) * s.numerator /
+                                                         s.denominator);
         }
     }
 }
@@ -153,10 +154,10 @@ Grid<DiffusedPixel> error_diffusion(const RunSettings& settings, const ScreenLay
             const DiffusionStep step =
                 diffusion_step(work.at(x, y), picture.source_colours.at(x, y), regs[x],
                                picture.has_companion, threshold);
-            const auto& reg = regs[x][step.reg];
+            const auto& reg = regs[x][step.register_index];
             DiffusedPixel& pixel = out.at(x, y);
             pixel.first = {reg[0], reg[1], reg[2]};
-            pixel.reg = step.reg;
+            pixel.register_index = step.register_index;
             pixel.second = {reg[3], reg[4], reg[5]};
             spread_error(work, x, y, W, H, step.error, settings.diffusion_kernel);
         }

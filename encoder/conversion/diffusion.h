@@ -21,14 +21,14 @@ RegisterLine register_table(const ScreenLayout& layout, const RunResults& result
 // register, the register's second colour.
 struct DiffusedPixel {
     std::array<int, 3> first{};
-    int reg = 0;
+    int register_index = 0;
     std::array<int, 3> second{};
 };
 
 // The nearest register to a working colour (R, V, B, R2, V2, B2), and the
 // error pixel minus register that it leaves.
 struct NearestRegister {
-    int reg = 0;
+    int register_index = 0;
     int distance = 0;
     std::array<int, 3> error{};
 };
@@ -41,7 +41,7 @@ NearestRegister nearest_register(const std::array<int, 6>& colour,
 // `threshold` away (summed over the channels) from its nearest register is
 // matched again from its undiffused colour and passes nothing on.
 struct DiffusionStep {
-    int reg = 0;
+    int register_index = 0;
     std::array<int, 3> error{};
 };
 DiffusionStep diffusion_step(const std::array<int, 6>& working,

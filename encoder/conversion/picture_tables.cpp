@@ -24,25 +24,25 @@ void load_picture_tables(const SourcePictures& pictures, const ScreenMode& mode,
         const std::size_t row = static_cast<std::size_t>(height - y) * width * 3;
         for (int x = 0; x < width; ++x) {
             const std::size_t i = row + static_cast<std::size_t>(x) * 3;
-            auto& o = picture.source_colours.at(x, y);
-            o = {pictures.first_pixels[i + 2],  pictures.first_pixels[i + 1],
-                 pictures.first_pixels[i],      pictures.second_pixels[i + 2],
-                 pictures.second_pixels[i + 1], pictures.second_pixels[i]};
-            picture.undithered_source.at(x, y) = {static_cast<std::uint16_t>(o[0]),
-                                                  static_cast<std::uint16_t>(o[1]),
-                                                  static_cast<std::uint16_t>(o[2])};
+            auto& source = picture.source_colours.at(x, y);
+            source = {pictures.first_pixels[i + 2],  pictures.first_pixels[i + 1],
+                      pictures.first_pixels[i],      pictures.second_pixels[i + 2],
+                      pictures.second_pixels[i + 1], pictures.second_pixels[i]};
+            picture.undithered_source.at(x, y) = {static_cast<std::uint16_t>(source[0]),
+                                                  static_cast<std::uint16_t>(source[1]),
+                                                  static_cast<std::uint16_t>(source[2])};
         }
         if (verbose) out.printf("y=%d \n", y);
     }
     for (int y = 1; y <= height; ++y) {
         for (int x = 0; x < width; ++x) {
-            const auto& o = picture.source_colours.at(x, y);
-            auto& t = picture.target_colours.at(x + 1, y);
-            for (int c = 0; c < 6; ++c) t[c + 1] = o[c];
+            const auto& source = picture.source_colours.at(x, y);
+            auto& target = picture.target_colours.at(x + 1, y);
+            for (int c = 0; c < 6; ++c) target[c + 1] = source[c];
         }
         if (verbose) {
-            const auto& o = picture.source_colours.at(0, y);
-            out.printf("R=%d V=%d B=%d \n", o[0], o[1], o[2]);
+            const auto& source = picture.source_colours.at(0, y);
+            out.printf("R=%d V=%d B=%d \n", source[0], source[1], source[2]);
         }
     }
 }
@@ -55,9 +55,10 @@ void colour_statistics(PictureTables& picture) {
     std::vector<int> seen_on_line(4096, 0);  // last line a colour was counted on
     for (int y = 1; y <= height; ++y) {
         for (int x = 1; x <= width; ++x) {
-            const auto& t = picture.target_colours.at(x, y);
-            const int i = colour_id(target_level(picture, t[1]), target_level(picture, t[2]),
-                                    target_level(picture, t[3]));
+            const auto& target = picture.target_colours.at(x, y);
+            const int i =
+                colour_id(target_level(picture, target[1]), target_level(picture, target[2]),
+                          target_level(picture, target[3]));
             picture.colour_ids.at(x, y) = i;
             picture.colour_pixel_counts[i] += 1;
             if (seen_on_line[i] != y) {
@@ -66,21 +67,21 @@ void colour_statistics(PictureTables& picture) {
             }
         }
     }
-    long long best = -1;
-    int best_id = -1;
+    long long best_product = -1;
+    int dominant = -1;
     for (int i = 0; i < 4096; ++i) {
         const long long product =
             static_cast<long long>(picture.colour_line_counts[i]) * picture.colour_pixel_counts[i];
-        if (product > best) {
-            best = product;
-            best_id = i;
+        if (product > best_product) {
+            best_product = product;
+            dominant = i;
         }
     }
-    picture.dominant_colour = best_id;
-    picture.dominant_colour_pixels = picture.colour_pixel_counts[best_id];
-    picture.dominant_levels[3] = (best_id >> 8) & 15;
-    picture.dominant_levels[6] = (best_id >> 4) & 15;
-    picture.dominant_levels[9] = best_id & 15;
+    picture.dominant_colour = dominant;
+    picture.dominant_colour_pixels = picture.colour_pixel_counts[dominant];
+    picture.dominant_levels[3] = (dominant >> 8) & 15;
+    picture.dominant_levels[6] = (dominant >> 4) & 15;
+    picture.dominant_levels[9] = dominant & 15;
 }
 
 }  // namespace brenvik

@@ -17,7 +17,7 @@ struct BlockOutcome {
     bool done = false;
     std::string trace;
     SearchCounters counters;
-    long long best = 0;
+    long long best_total_distance = 0;
     int annealing_outcome = 0;
 };
 
@@ -34,24 +34,24 @@ void run_block_loop(const RunContext& ctx, RunResults& results, std::FILE* out) 
 
     std::mutex mutex;
     std::condition_variable block_finished;
-    std::atomic<int> next{0};
+    std::atomic<int> next_block{0};
 
     auto worker = [&] {
         BlockSearch search;
-        for (int b = next.fetch_add(1); b < blocks; b = next.fetch_add(1)) {
+        for (int block = next_block.fetch_add(1); block < blocks; block = next_block.fetch_add(1)) {
             search.trace.clear();
             search.counters = SearchCounters{};
             search.rng.reseed(2394);
-            optimise_block(ctx, centres[b], search, results);
+            optimise_block(ctx, centres[block], search, results);
             BlockOutcome outcome;
             outcome.trace = search.trace.text();
             outcome.counters = search.counters;
-            outcome.best = search.best_total_distance;
+            outcome.best_total_distance = search.best_total_distance;
             outcome.annealing_outcome = search.annealing_outcome;
             outcome.done = true;
             {
                 std::lock_guard<std::mutex> lock(mutex);
-                outcomes[b] = std::move(outcome);
+                outcomes[block] = std::move(outcome);
             }
             block_finished.notify_all();
         }
@@ -65,16 +65,16 @@ void run_block_loop(const RunContext& ctx, RunResults& results, std::FILE* out) 
     }
 
     // Merge in block order as blocks complete.
-    for (int b = 0; b < blocks; ++b) {
+    for (int block = 0; block < blocks; ++block) {
         BlockOutcome outcome;
         {
             std::unique_lock<std::mutex> lock(mutex);
-            block_finished.wait(lock, [&] { return outcomes[b].done; });
-            outcome = std::move(outcomes[b]);
-            outcomes[b].trace.clear();
+            block_finished.wait(lock, [&] { return outcomes[block].done; });
+            outcome = std::move(outcomes[block]);
+            outcomes[block].trace.clear();
         }
         std::fwrite(outcome.trace.data(), 1, outcome.trace.size(), out);
-        results.best_total_distance_sum += static_cast<double>(outcome.best);
+        results.best_total_distance_sum += static_cast<double>(outcome.best_total_distance);
         results.annealing_outcome = outcome.annealing_outcome;
         results.counters.add(outcome.counters);
         if (ctx.settings.verbose == 1) {

@@ -11,7 +11,7 @@ namespace brenvik {
 namespace {
 
 void print_summary(const RunContext& ctx, const RunResults& results, std::FILE* out) {
-    const RunSettings& s = ctx.settings;
+    const RunSettings& settings = ctx.settings;
     std::array<double, 12> timer = results.counters.stage_seconds;
     timer[4] /= 1000;
     timer[5] /= 1000;
@@ -19,17 +19,19 @@ void print_summary(const RunContext& ctx, const RunResults& results, std::FILE* 
     std::fprintf(out,
                  "mode=%d quality=%d dither=%d nb_loop_fast_init=%d power_quality=%8.8f "
                  "power_temperature=%d bis_method=%d \n",
-                 ctx.layout.mode.layout_id, s.quality, s.dither_mode, s.initial_move_budget,
-                 s.cooling_factor, s.temperature_divisor, ctx.picture.has_companion);
+                 ctx.layout.mode.layout_id, settings.quality, settings.dither_mode,
+                 settings.initial_move_budget, settings.cooling_factor,
+                 settings.temperature_divisor, ctx.picture.has_companion);
     std::fprintf(out, "bestdistancemoyenneall=%8.8f in %2.3f sec nbiteration_moindrescarres=%d \n",
-                 results.best_total_distance_sum / ctx.picture.height, seconds_since(s.start_clock),
-                 results.annealing_outcome);
-    const SearchCounters& n = results.counters;
+                 results.best_total_distance_sum / ctx.picture.height,
+                 seconds_since(settings.start_clock), results.annealing_outcome);
+    const SearchCounters& counters = results.counters;
     std::fprintf(out,
                  "saved_nbOK=%lld saved_nb0OK=%lld saved_nb1OK=%lld saved_nb2_9OK=%lld "
                  "saved_nb10OK=%lld \n",
-                 n.improvements, n.improvements_after_0_worse, n.improvements_after_1_worse,
-                 n.improvements_after_2_to_9_worse, n.improvements_after_10_or_more_worse);
+                 counters.improvements, counters.improvements_after_0_worse,
+                 counters.improvements_after_1_worse, counters.improvements_after_2_to_9_worse,
+                 counters.improvements_after_10_or_more_worse);
     std::fprintf(out,
                  "saved_nbfailed=%d saved_nb0ffailed=%d saved_nb1failed=%d "
                  "saved_nb2_9failed=%d saved_nb10failed=%d \n",

@@ -141,7 +141,7 @@ bool write_outputs(const RunContext& ctx, const SourcePictures& pictures, const 
     if (diffused) {
         const Grid<DiffusedPixel> diffused_pixels = error_diffusion(settings, layout, pic, results);
         for (int y = 1; y <= H; ++y) {
-            for (int x = 0; x < W; ++x) regs[x] = diffused_pixels.at(x, y).reg;
+            for (int x = 0; x < W; ++x) regs[x] = diffused_pixels.at(x, y).register_index;
             append_bitplanes(diffused_bitmap, regs);
             if (!previews) continue;
             const int line = H + 1 - y;

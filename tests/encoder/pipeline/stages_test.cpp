@@ -143,7 +143,7 @@ TEST(DiffusionStep, SmallErrorKeepsRegisterButPassesNothing) {
     // Nearest is register 2 (34): error (2, -1, 1) sums to 2.
     const Colour6 pixel = {36, 33, 35, 0, 0, 0};
     const auto step = brenvik::diffusion_step(pixel, pixel, regs, 0, 32);
-    EXPECT_EQ(step.reg, 2);
+    EXPECT_EQ(step.register_index, 2);
     EXPECT_EQ(step.error, (std::array<int, 3>{0, 0, 0}));
     // (6, 0, 0) is passed on: pixel minus register, so a dark register
     // pushes the neighbours brighter.
@@ -160,11 +160,11 @@ TEST(DiffusionStep, FarPixelIsMatchedFromItsUndiffusedColour) {
     const Colour6 working = {0, 0, 160, 0, 0, 0};
     const Colour6 source = {190, 0, 0, 0, 0, 0};
     const auto guarded = brenvik::diffusion_step(working, source, regs, 0, 32);
-    EXPECT_EQ(guarded.reg, 3);
+    EXPECT_EQ(guarded.register_index, 3);
     EXPECT_EQ(guarded.error, (std::array<int, 3>{0, 0, 0}));
     // With the threshold of the two-palette mode (96) an error of 40 passes.
     const auto passed = brenvik::diffusion_step(working, source, regs, 0, 96);
-    EXPECT_EQ(passed.reg, 5);
+    EXPECT_EQ(passed.register_index, 5);
     EXPECT_EQ(passed.error, (std::array<int, 3>{0, 0, -40}));
 }
 
@@ -174,7 +174,7 @@ TEST(DiffusionStep, TiesGoToTheLowerRegister) {
     regs[4] = {100, 100, 100, 0, 0, 0};
     regs[9] = {100, 100, 100, 0, 0, 0};
     const Colour6 pixel = {101, 100, 100, 0, 0, 0};
-    EXPECT_EQ(brenvik::nearest_register(pixel, regs, 0).reg, 4);
+    EXPECT_EQ(brenvik::nearest_register(pixel, regs, 0).register_index, 4);
 }
 
 TEST(DiffusionStep, SeparateSecondPictureAddsItsDistance) {
@@ -183,12 +183,12 @@ TEST(DiffusionStep, SeparateSecondPictureAddsItsDistance) {
     regs[2] = {90, 90, 90, 100, 100, 100};
     const Colour6 pixel = {100, 100, 100, 100, 100, 100};
     // Sums: register 1 is 100 short on every channel, register 2 only 10.
-    EXPECT_EQ(brenvik::nearest_register(pixel, regs, 0).reg, 2);
+    EXPECT_EQ(brenvik::nearest_register(pixel, regs, 0).register_index, 2);
     EXPECT_EQ(brenvik::nearest_register(pixel, regs, 0).error, (std::array<int, 3>{10, 10, 10}));
     // Separate pictures: 100^2 x 10 against 10^2 x 10 as well, but the error
     // is the first picture's alone.
     const auto nearest = brenvik::nearest_register(pixel, regs, 1);
-    EXPECT_EQ(nearest.reg, 2);
+    EXPECT_EQ(nearest.register_index, 2);
     EXPECT_EQ(nearest.error, (std::array<int, 3>{10, 10, 10}));
 }
 
