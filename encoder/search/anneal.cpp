@@ -296,26 +296,27 @@ void anneal_block(const RunContext& ctx, BlockSearch& search, RunResults& result
 
     long long working_total = search.total_distance;
     long long committed_total = working_total;
-    int k = 0;
+    int move_number = 0;
     int accepted_worse = 0;
     int move_count = 0;
     bool improved = false;
     constexpr int kMoveCap = 10000;
 
-    while (k <= search.move_budget) {
-        ++k;
-        const int s = search.rng.next() % layout.optimised_slot_count + layout.first_optimised_slot;
-        const int count = search.candidate_count[s];
-        const int p = search.rng.next() % count + 1;
-        const int c = search.candidate_ids[s][p];
-        search.working_candidate[s] = c;
-        changed_slots.push_back(s);
-        point_slot(s);
+    while (move_number <= search.move_budget) {
+        ++move_number;
+        const int moved_slot =
+            search.rng.next() % layout.optimised_slot_count + layout.first_optimised_slot;
+        const int count = search.candidate_count[moved_slot];
+        const int pick = search.rng.next() % count + 1;
+        const int candidate = search.candidate_ids[moved_slot][pick];
+        search.working_candidate[moved_slot] = candidate;
+        changed_slots.push_back(moved_slot);
+        point_slot(moved_slot);
 
         // A pixel can only show a slot on the slot's own columns, so both the
-        // pixels that showed s and those its new colour may win lie there.
-        const int first = layout.first_column(s);
-        const int last = first + layout.run_length(s) - 1;
+        // pixels that showed the slot and those its new colour may win lie there.
+        const int first = layout.first_column(moved_slot);
+        const int last = first + layout.run_length(moved_slot) - 1;
         rescan_first = std::min(rescan_first, first);
         rescan_last = std::max(rescan_last, last);
         for (int row = 0; row < search.row_count; ++row) {
@@ -325,12 +326,12 @@ void anneal_block(const RunContext& ctx, BlockSearch& search, RunResults& result
 #ifdef BRENVIK_HAS_AVX2_PATH
             if (use_avx2) {
                 working_total += move_row_avx2(row_table, slot_offset, search.visible_padded.data(),
-                                               slot_of, distance_at, s, first, last);
+                                               slot_of, distance_at, moved_slot, first, last);
                 continue;
             }
 #endif
             working_total += move_row_plain(row_table, slot_offset, layout.visible_slots.data(),
-                                            slot_of, distance_at, s, first, last);
+                                            slot_of, distance_at, moved_slot, first, last);
         }
         search.working_total_distance = working_total;
         if (trace_moves) {
@@ -342,11 +343,13 @@ void anneal_block(const RunContext& ctx, BlockSearch& search, RunResults& result
         if (search.working_total_distance < search.best_total_distance) {
             const std::clock_t improvement_start = std::clock();
             search.pending_annealing_outcome = 2 * search.random_starts;
-            const int g = static_cast<int>(2 * k * (settings.quality / 5.0 + 1.2));
-            if (g > search.move_budget) search.move_budget = g;
+            const int budget_from_improvement =
+                static_cast<int>(2 * move_number * (settings.quality / 5.0 + 1.2));
+            if (budget_from_improvement > search.move_budget)
+                search.move_budget = budget_from_improvement;
             search.move_budget = std::clamp(search.move_budget, 100, 180000);
             if (verbose) {
-                search.trace.printf("nb_loop_fast=%d k=%d \n", search.move_budget, k);
+                search.trace.printf("nb_loop_fast=%d k=%d \n", search.move_budget, move_number);
                 search.trace.printf(
                     "meilleure local fast %2.4f , distancemoyenne2=%8.8f "
                     "bestdistancemoyenne=%8.8f temperature_ratio=%2.4f, "
@@ -354,8 +357,8 @@ void anneal_block(const RunContext& ctx, BlockSearch& search, RunResults& result
                     "secouru=%d \n",
                     search.temperature_divisor, static_cast<double>(search.working_total_distance),
                     static_cast<double>(search.best_total_distance), search.temperature_divisor,
-                    search.pending_annealing_outcome, k, search.move_budget, search.random_starts,
-                    accepted_worse);
+                    search.pending_annealing_outcome, move_number, search.move_budget,
+                    search.random_starts, accepted_worse);
             }
             for (int slot : changed_slots)
                 search.committed_candidate[slot] = search.working_candidate[slot];
@@ -383,9 +386,9 @@ void anneal_block(const RunContext& ctx, BlockSearch& search, RunResults& result
                 static_cast<double>(-(search.working_total_distance - search.best_total_distance)) /
                 temperature);
             temperature = temperature * search.cooling_factor;
-            if (temperature < settings.minimum_temperature) k = search.move_budget + 1;
-            const double r = search.rng.next() * 3.051850947599719e-05;
-            if (acceptance <= r) {
+            if (temperature < settings.minimum_temperature) move_number = search.move_budget + 1;
+            const double draw = search.rng.next() * 3.051850947599719e-05;
+            if (acceptance <= draw) {
                 for (int slot : changed_slots) {
                     search.working_candidate[slot] = search.committed_candidate[slot];
                     point_slot(slot);
