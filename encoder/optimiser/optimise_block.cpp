@@ -37,11 +37,11 @@ long long evaluate_random_start(const RunContext& ctx, BlockSearch& search) {
     const bool verbose = ctx.settings.verbose == 1;
     long long total = 0;
     for (int row = 0; row < search.row_count; ++row) {
-        int* best = &search.nearest_distance[static_cast<std::size_t>(row) * stride];
+        int* nearest = &search.nearest_distance[static_cast<std::size_t>(row) * stride];
         int* slot_at = &search.working_slot[static_cast<std::size_t>(row) * stride];
         int* distance_at = &search.working_distance[static_cast<std::size_t>(row) * stride];
         for (int x = 1; x <= width; ++x) {
-            best[x] = kNoDistanceYet;
+            nearest[x] = kNoDistanceYet;
             if (layout.visible_slots[x].empty()) {
                 // No optimiser slot shows this column: register 0, no cost.
                 slot_at[x] = 0;
@@ -49,15 +49,15 @@ long long evaluate_random_start(const RunContext& ctx, BlockSearch& search) {
             }
         }
         for (int k = layout.first_optimised_slot; k <= layout.last_optimised_slot(); ++k) {
-            const int c = search.slot_colours[k][12];
-            if (verbose) search.trace.printf("%d=%d ", k, c);
+            const int candidate = search.slot_colours[k][12];
+            if (verbose) search.trace.printf("%d=%d ", k, candidate);
             const int first = layout.first_column(k);
             if (first < 1) continue;
             const int last = first + layout.run_length(k) - 1;
             for (int x = first; x <= last; ++x) {
-                const int d = search.distance(row, x, c);
-                if (d < best[x]) {
-                    best[x] = d;
+                const int d = search.distance(row, x, candidate);
+                if (d < nearest[x]) {
+                    nearest[x] = d;
                     slot_at[x] = k;
                     distance_at[x] = d;
                 }
@@ -105,9 +105,9 @@ void optimise_block(const RunContext& ctx, int centre, BlockSearch& search, RunR
     search.random_starts = 1;
     if (layout.optimised_slot_count > 0) {
         for (int k = 2; k <= layout.last_optimised_slot(); ++k) {
-            const int n = search.candidate_count[k];
-            const int r = search.rng.next() % n + 1;
-            search.slot_colours[k][12] = search.candidate_ids[k][r];
+            const int count = search.candidate_count[k];
+            const int pick = search.rng.next() % count + 1;
+            search.slot_colours[k][12] = search.candidate_ids[k][pick];
         }
     }
     if (verbose) {
