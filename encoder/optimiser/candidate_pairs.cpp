@@ -64,8 +64,8 @@ class PairLists {
         // Slots 0 and 1 are black and the most used colour.
         append_entry(0, 0);
         append_entry(1, most_used_);
-        search_.slot_colours[0][12] = first_entry(whole_line_slot_, 0);
-        search_.slot_colours[1][12] = first_entry(whole_line_slot_, most_used_);
+        search_.slot_colours[0][kCandidateId] = first_entry(whole_line_slot_, 0);
+        search_.slot_colours[1][kCandidateId] = first_entry(whole_line_slot_, most_used_);
         trace_count("w", 1);
 
         for (int k = 2; k <= layout_.last_optimised_slot(); ++k) {

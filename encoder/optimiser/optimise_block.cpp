@@ -49,7 +49,7 @@ long long evaluate_random_start(const RunContext& ctx, BlockSearch& search) {
             }
         }
         for (int k = layout.first_optimised_slot; k <= layout.last_optimised_slot(); ++k) {
-            const int candidate = search.slot_colours[k][12];
+            const int candidate = search.slot_colours[k][kCandidateId];
             if (verbose) search.trace.printf("%d=%d ", k, candidate);
             const int first = layout.first_column(k);
             if (first < 1) continue;
@@ -107,13 +107,14 @@ void optimise_block(const RunContext& ctx, int centre, BlockSearch& search, RunR
         for (int k = 2; k <= layout.last_optimised_slot(); ++k) {
             const int count = search.candidate_count[k];
             const int pick = search.rng.next() % count + 1;
-            search.slot_colours[k][12] = search.candidate_ids[k][pick];
+            search.slot_colours[k][kCandidateId] = search.candidate_ids[k][pick];
         }
     }
     if (verbose) {
         for (int i = 0; i < 2; ++i) {
             search.trace.printf("d1da vecteurfinal[%d][12]=%d vecteurfinalold[%d][12]=%d \n", i,
-                                search.slot_colours[i][12], i, search.slot_colours[i][12]);
+                                search.slot_colours[i][kCandidateId], i,
+                                search.slot_colours[i][kCandidateId]);
         }
     }
 
@@ -166,7 +167,7 @@ void optimise_block(const RunContext& ctx, int centre, BlockSearch& search, RunR
                                     search.start_to_best_ratio);
                 search.trace.puts("init ");
                 for (int k = layout.first_optimised_slot; k <= layout.last_optimised_slot(); ++k) {
-                    search.trace.printf("%d=%d ", k, search.slot_colours[k][12]);
+                    search.trace.printf("%d=%d ", k, search.slot_colours[k][kCandidateId]);
                 }
             }
             search.cooling_factor = settings.cooling_factor;

@@ -101,12 +101,13 @@ bool write_outputs(const RunContext& ctx, const SourcePictures& pictures, const 
         return bytes;
     };
     // First palette set: one record per block, from the block's centre line.
-    const std::vector<std::uint8_t> palettes = palette_records(block_centre_lines(settings), 1);
+    const std::vector<std::uint8_t> palettes =
+        palette_records(block_centre_lines(settings), kFirstColour);
     // Second palette set: one record per line.
     std::vector<int> every_line(static_cast<std::size_t>(H));
     for (int y = 1; y <= H; ++y) every_line[y - 1] = y;
     const std::vector<std::uint8_t> second_palettes =
-        two_palettes ? palette_records(every_line, 4) : std::vector<std::uint8_t>{};
+        two_palettes ? palette_records(every_line, kSecondColour) : std::vector<std::uint8_t>{};
 
     // Optimised bitmap and previews.
     std::vector<std::uint8_t> bitmap;

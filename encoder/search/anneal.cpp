@@ -232,7 +232,7 @@ void anneal_block(const RunContext& ctx, BlockSearch& search, RunResults& result
 
     // Entry evaluation of the starting solution.
     std::vector<int> start_candidates(static_cast<std::size_t>(slots), 0);
-    for (int k = 0; k < slots; ++k) start_candidates[k] = search.slot_colours[k][12];
+    for (int k = 0; k < slots; ++k) start_candidates[k] = search.slot_colours[k][kCandidateId];
     if (verbose) {
         for (int row = 0; row < search.row_count; ++row) {
             for (int k = layout.first_optimised_slot; k <= layout.last_optimised_slot(); ++k) {
@@ -407,7 +407,7 @@ void anneal_block(const RunContext& ctx, BlockSearch& search, RunResults& result
     // End: the working solution is the result.
     const std::clock_t end_start = std::clock();
     for (int s = layout.first_optimised_slot; s <= layout.last_optimised_slot(); ++s) {
-        search.slot_colours[s][12] = search.working_candidate[s];
+        search.slot_colours[s][kCandidateId] = search.working_candidate[s];
         search.committed_candidate[s] = search.working_candidate[s];
     }
     search.annealing_outcome = search.pending_annealing_outcome;

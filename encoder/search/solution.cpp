@@ -8,7 +8,7 @@ void decode_slot_colours(const RunContext& ctx, BlockSearch& search) {
     const auto& list = search.candidate_colours[layout.whole_line_slot()];
     for (int k = layout.first_optimised_slot; k <= layout.last_optimised_slot(); ++k) {
         SlotColours& r = search.slot_colours[k];
-        const int c = r[12];
+        const int c = r[kCandidateId];
         const int packed = c > 0 ? list[c] : 0;
         r[1] = ((packed >> 8) & 15) * step;
         r[2] = ((packed >> 4) & 15) * step;

@@ -119,8 +119,11 @@ struct ScreenLayout {
 };
 
 // A slot's colours: ints 1..3 the first colour, 4..6 the second colour
-// (level x level step), int 12 the candidate id.
+// (red, green, blue: level x level step), int 12 the candidate id.
 using SlotColours = std::array<int, 13>;
+inline constexpr std::size_t kFirstColour = 1;   // index of the first colour's red
+inline constexpr std::size_t kSecondColour = 4;  // index of the second colour's red
+inline constexpr std::size_t kCandidateId = 12;  // index of the candidate id
 
 // Per-pixel working tables of the whole picture. Lines are numbered from 1;
 // lines past the picture height (reached by the last block) stay black.
