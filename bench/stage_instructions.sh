@@ -28,15 +28,15 @@ runs=(
 )
 
 # Stages: label and a regular expression for the function whose inclusive
-# count it is.
+# count it is (older builds' function names too, so both builds are found).
 stages=(
   "candidate lists + kernel|build_candidate_lists_"
-  "  distance kernel|distance_[12]pix[12]pal[(]"
-  "local exploration|exploration_locale_fast[(]"
+  "  distance kernel|distance_[12]pix[12]pal[(]|fill_distances_[a-z_]+[(]"
+  "local exploration|exploration_locale_fast[(]|anneal_block[(]"
   "  moves (rows)|move_row_"
   "  acceptance exp()|exp@@"
   "  copies (memcpy)|__memcpy_avx_unaligned_erms"
-  "all blocks|annealKez[(]"
+  "all blocks|annealKez[(]|optimise_block[(]"
   "error diffusion|error_diffusion[(]"
   "output files|write_outputs[(]"
 )

@@ -1,8 +1,8 @@
 // Fuzz target: the BMP reader with the input picture and its companion, in
-// every screen mode and with every pixpal value.
+// every screen mode and with every palette_mode value.
 //
 // Input layout (missing bytes read as zero):
-//   byte 0     mode row (% 5), pixpal (/ 5 % 3 + 1), companion kind (/ 15 % 3:
+//   byte 0     mode row (% 5), palette_mode (/ 5 % 3 + 1), companion kind (/ 15 % 3:
 //              none, file, folder), name form (/ 45 % 4)
 //   bytes 1-2  length of the input picture's bytes (the companion gets the rest)
 //   bytes 3-4  the input picture is zero-extended to 8 x this many bytes
@@ -24,8 +24,8 @@
 #include <vector>
 
 #include "encoder/frontend/bmp.h"
-#include "encoder/frontend/modes.h"
 #include "encoder/frontend/run.h"
+#include "encoder/frontend/screen_modes.h"
 #include "fuzz_support.h"
 
 using fuzzing::Bytes;
@@ -114,7 +114,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzzing::Input in(data, size);
     const unsigned control = in.u8();
     const int mode_row = static_cast<int>(control % 5);
-    const int pixpal = static_cast<int>(control / 5 % 3 + 1);
+    const int palette_mode = static_cast<int>(control / 5 % 3 + 1);
     const unsigned companion_kind = control / 15 % 3;
     const NameForm& names = kNames[control / 45 % 4];
     const std::size_t first_length = in.u16();
@@ -132,11 +132,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (companion_kind == 1) fuzzing::write_file(names.companion, second);
     if (companion_kind == 2 && ::mkdir(names.companion, 0700) != 0) std::abort();
 
-    const brenvik::ScreenMode& mode = brenvik::modes[static_cast<std::size_t>(mode_row)];
+    const brenvik::ScreenMode& mode = brenvik::screen_modes[static_cast<std::size_t>(mode_row)];
     brenvik::RunSettings settings;
-    settings.prog = "brenvik";
-    settings.arg = names.input;
-    settings.pixpal = pixpal;
+    settings.program_name = "brenvik";
+    settings.input_name = names.input;
+    settings.palette_mode = palette_mode;
     settings.verbose = control & 1;
     brenvik::SourcePictures pictures;
     brenvik::TextSink out;
@@ -162,19 +162,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } else {
         FUZZ_CHECK(ok, "refused a valid picture: " + message);
         FUZZ_CHECK(message.empty(), "message for a valid picture: " + message);
-        FUZZ_CHECK(pictures.first == expected_pixels(first, mode), "first picture's pixels");
+        FUZZ_CHECK(pictures.first_pixels == expected_pixels(first, mode), "first picture's pixels");
         Bytes header = first;
         header.resize(54, 0);
         FUZZ_CHECK(std::equal(header.begin(), header.end(), pictures.header.begin()),
                    "kept header differs from the file's first 54 bytes");
-        FUZZ_CHECK(pictures.bis_method == (companion_kind == 1 ? 1 : 0), "bis_method");
+        FUZZ_CHECK(pictures.has_companion == (companion_kind == 1 ? 1 : 0), "bis_method");
         if (companion_kind == 1) {
-            FUZZ_CHECK(pictures.second == expected_pixels(second, mode), "companion's pixels");
-        } else if (pixpal == 1) {
-            FUZZ_CHECK(pictures.second == Bytes(pictures.first.size(), 0),
+            FUZZ_CHECK(pictures.second_pixels == expected_pixels(second, mode),
+                       "companion's pixels");
+        } else if (palette_mode == 1) {
+            FUZZ_CHECK(pictures.second_pixels == Bytes(pictures.first_pixels.size(), 0),
                        "second picture is not black");
         } else {
-            FUZZ_CHECK(pictures.second == pictures.first, "second picture is not a copy");
+            FUZZ_CHECK(pictures.second_pixels == pictures.first_pixels,
+                       "second picture is not a copy");
         }
         const std::string verbose_line = std::string("outfilename_bis=") + names.companion + " \n";
         FUZZ_CHECK(out.text() == (settings.verbose == 1 ? verbose_line : std::string()),
@@ -186,7 +188,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             "brenvik",
             "--mode=4",
             "-0",
-            "--pixpal=" + std::to_string(pixpal),
+            "--pixpal=" + std::to_string(palette_mode),
             "--dith=" + std::to_string(run_options % 6),
             "--ed=" + std::to_string(run_options / 6 % 4),
             "--preview=" + std::to_string(run_options / 24 % 2),

@@ -18,9 +18,9 @@
 #include <vector>
 
 #include "encoder/frontend/bmp.h"
-#include "encoder/frontend/modes.h"
 #include "encoder/frontend/options.h"
 #include "encoder/frontend/run.h"
+#include "encoder/frontend/screen_modes.h"
 #include "fuzz_support.h"
 
 namespace {
@@ -80,25 +80,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         brenvik::derive_settings(settings);
         FUZZ_CHECK(settings.mode_row >= 0 && settings.mode_row < brenvik::kScreenModeCount,
                    "mode row");
-        FUZZ_CHECK(settings.opt >= 0 && settings.opt <= 9, "quality digit");
-        FUZZ_CHECK(settings.dither >= 0 && settings.dither <= 5, "dither");
-        FUZZ_CHECK(settings.errordiffusion >= 0 && settings.errordiffusion <= 3, "ed");
-        FUZZ_CHECK(settings.pixpal >= 1 && settings.pixpal <= 3, "pixpal");
-        FUZZ_CHECK(settings.ispreview == 0 || settings.ispreview == 1, "preview");
-        FUZZ_CHECK(settings.shiftpixels >= -5 && settings.shiftpixels <= 4, "shiftpixels");
-        FUZZ_CHECK(settings.ligneX3 >= 0 && settings.ligneX3 <= 9, "blockoflines");
-        const brenvik::BlockGeometry& g = settings.geometry;
-        FUZZ_CHECK(g.rows() >= 1 && g.rows() <= 6 && g.hauteursegment == g.rows(),
+        FUZZ_CHECK(settings.quality >= 0 && settings.quality <= 9, "quality digit");
+        FUZZ_CHECK(settings.dither_mode >= 0 && settings.dither_mode <= 5, "dither");
+        FUZZ_CHECK(settings.diffusion_kernel >= 0 && settings.diffusion_kernel <= 3, "ed");
+        FUZZ_CHECK(settings.palette_mode >= 1 && settings.palette_mode <= 3, "pixpal");
+        FUZZ_CHECK(settings.write_previews == 0 || settings.write_previews == 1, "preview");
+        FUZZ_CHECK(settings.schedule_shift >= -5 && settings.schedule_shift <= 4, "shiftpixels");
+        FUZZ_CHECK(settings.block_lines_option >= 0 && settings.block_lines_option <= 9,
+                   "blockoflines");
+        const brenvik::BlockGeometry& g = settings.block_geometry;
+        FUZZ_CHECK(g.row_count() >= 1 && g.row_count() <= 6 && g.block_height == g.row_count(),
                    "block geometry");
-        FUZZ_CHECK(g.hhh_minus <= 0 && g.hhh_maxus >= 0, "block rows around the centre");
-        FUZZ_CHECK(settings.nb_loop_fast_init == 100 * settings.opt + 50, "nb_loop_fast_init");
-        FUZZ_CHECK(settings.power_quality > 0.0 && settings.power_quality < 1.0, "power_quality");
-        FUZZ_CHECK(settings.power_temperature > 0, "power_temperature");
+        FUZZ_CHECK(g.first_row_offset <= 0 && g.last_row_offset >= 0,
+                   "block rows around the centre");
+        FUZZ_CHECK(settings.initial_move_budget == 100 * settings.quality + 50,
+                   "nb_loop_fast_init");
+        FUZZ_CHECK(settings.cooling_factor > 0.0 && settings.cooling_factor < 1.0, "power_quality");
+        FUZZ_CHECK(settings.temperature_divisor > 0, "power_temperature");
         // The file name is the first argument that does not start with "-";
         // at most one more argument may follow it.
         std::size_t file = 1;
         while (file < args.size() && !args[file].empty() && args[file][0] == '-') ++file;
-        FUZZ_CHECK(file < args.size() && args[file] == settings.arg, "file name");
+        FUZZ_CHECK(file < args.size() && args[file] == settings.input_name, "file name");
         FUZZ_CHECK(args.size() - file <= 2, "arguments after the file name");
     }
 
@@ -109,8 +112,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // encode are left out to keep the executions per second up.
     struct stat status {};
     const bool may_encode = parsed && settings.mode_row == 4 &&
-                            ::stat(settings.arg.c_str(), &status) == 0 && S_ISREG(status.st_mode);
-    if (may_encode && (settings.opt != 0 || input_hash(data, size) % 64 != 0)) return 0;
+                            ::stat(settings.input_name.c_str(), &status) == 0 &&
+                            S_ISREG(status.st_mode);
+    if (may_encode && (settings.quality != 0 || input_hash(data, size) % 64 != 0)) return 0;
 
     std::FILE* sink = std::fopen("/dev/null", "w");
     fuzzing::CapturedStream err;
@@ -123,11 +127,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                    "a refused command line must print the help text and exit 1");
     } else if (exit_status != 0) {
         FUZZ_CHECK(!message.empty() && message.back() == '\n', "failure without a message");
-        FUZZ_CHECK(fuzzing::contains(message, settings.arg) ||
-                       fuzzing::contains(message, brenvik::companion_name(settings.arg)),
+        FUZZ_CHECK(fuzzing::contains(message, settings.input_name) ||
+                       fuzzing::contains(message, brenvik::companion_name(settings.input_name)),
                    "message does not name the file: " + message);
     } else {
-        FUZZ_CHECK(may_encode, "exit 0 without a picture to encode: " + settings.arg);
+        FUZZ_CHECK(may_encode, "exit 0 without a picture to encode: " + settings.input_name);
         FUZZ_CHECK(message.empty(), "message on success: " + message);
     }
     return 0;

@@ -9,23 +9,25 @@
 #include <cstdio>
 #include <vector>
 
-#include "encoder/frontend/modes.h"
+#include "encoder/frontend/screen_modes.h"
 
 namespace {
 
 void export_mode(const brenvik::ScreenMode& mode, std::FILE* out) {
-    const brenvik::ScreenLayout layout = brenvik::layout_screen(mode, 0);
-    std::fprintf(out, "| mode %d: %d palette words per record\n", mode.id, mode.colours_per_line);
-    std::fprintf(out, "        .equ S%d_WORDS, %d\n", mode.id, mode.colours_per_line);
+    const brenvik::ScreenLayout layout = brenvik::build_screen_layout(mode, 0);
+    std::fprintf(out, "| mode %d: %d palette words per record\n", mode.layout_id,
+                 mode.palette_words);
+    std::fprintf(out, "        .equ S%d_WORDS, %d\n", mode.layout_id, mode.palette_words);
     for (int reg = 0; reg < 16; ++reg) {
         std::vector<int> starts;
-        for (int slot = layout.debutlimit; slot <= layout.limit + 1; ++slot) {
-            if (layout.paletteFinale[slot] != reg || layout.first_column(slot) < 0) continue;
+        for (int slot = layout.first_optimised_slot; slot <= layout.last_optimised_slot(); ++slot) {
+            if (layout.slot_register[slot] != reg || layout.first_column(slot) < 0) continue;
             starts.push_back(layout.first_column(slot));
         }
         std::sort(starts.begin(), starts.end());
         for (std::size_t k = 0; k < starts.size(); ++k) {
-            std::fprintf(out, "        .equ S%d_R%d_%zu, %d\n", mode.id, reg, k + 1, starts[k]);
+            std::fprintf(out, "        .equ S%d_R%d_%zu, %d\n", mode.layout_id, reg, k + 1,
+                         starts[k]);
         }
     }
 }
@@ -43,7 +45,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::fprintf(out, "| Generated from the encoder's screen-mode tables; do not edit.\n");
-    for (int row = 0; row < 3; ++row) export_mode(brenvik::modes[row], out);
+    for (int row = 0; row < 3; ++row) export_mode(brenvik::screen_modes[row], out);
     if (std::fclose(out) != 0) {
         std::perror(argv[1]);
         return 1;

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <array>
 
-#include "encoder/frontend/modes.h"
 #include "encoder/frontend/options.h"
+#include "encoder/frontend/screen_modes.h"
 
 namespace brenvik::viewer {
 namespace {
@@ -12,7 +12,7 @@ namespace {
 constexpr int kRegisters = 16;
 
 int palette_words(const ScreenMode& mode) {
-    return std::max(0, mode.colours_per_line - mode.excluded);
+    return std::max(0, mode.palette_words - mode.excluded_words);
 }
 
 std::size_t bitmap_size(const ScreenMode& mode) {
@@ -24,14 +24,14 @@ std::size_t bitmap_size(const ScreenMode& mode) {
 // (so the last block may lie past the picture).
 int block_count(const BlockGeometry& g, int height) {
     int count = 0;
-    for (int h = g.hauteurdebut; h < height + g.hauteursegment; h += g.hauteursegment) ++count;
+    for (int h = g.first_centre_line; h < height + g.block_height; h += g.block_height) ++count;
     return count;
 }
 
 // Record of line y (1-based): the block whose rows hold it.
 int block_of_line(const BlockGeometry& g, int y) {
-    const int first_row = g.hauteurdebut + g.hhh_minus;
-    return (y - first_row) / g.hauteursegment;
+    const int first_row = g.first_centre_line + g.first_row_offset;
+    return (y - first_row) / g.block_height;
 }
 
 // Level of an STE register nibble: the low bit sits in nibble bit 3.
@@ -52,11 +52,11 @@ std::array<std::uint8_t, 3> word_colour(std::uint16_t word, int step) {
 // the slots loaded into r and visible there, the last one, as the loads
 // happen in slot order.
 std::vector<std::array<int, kRegisters>> register_slots(const ScreenLayout& L) {
-    std::vector<std::array<int, kRegisters>> slots(static_cast<std::size_t>(L.largeur) + 1);
+    std::vector<std::array<int, kRegisters>> slots(static_cast<std::size_t>(L.width) + 1);
     for (auto& column : slots) column.fill(-1);
-    for (int x = 1; x <= L.largeur; ++x) {
-        for (int k = L.debutlimit; k <= L.limit + 1; ++k) {
-            if (L.active(x, k) == 1) slots[x][L.paletteFinale[k]] = k;
+    for (int x = 1; x <= L.width; ++x) {
+        for (int k = L.first_optimised_slot; k <= L.last_optimised_slot(); ++k) {
+            if (L.visible(x, k) == 1) slots[x][L.slot_register[k]] = k;
         }
     }
     return slots;
@@ -68,7 +68,7 @@ template <typename RecordOffset>
 Image render_with(const std::vector<std::uint8_t>& bytes, const ScreenLayout& L, int height,
                   int words, const std::vector<std::array<int, kRegisters>>& slots,
                   RecordOffset record_of_line, int step) {
-    const int W = L.largeur;
+    const int W = L.width;
     Image image(W, height);
     const std::size_t line_bytes = static_cast<std::size_t>(W) / 2;
     for (int y = 1; y <= height; ++y) {
@@ -85,8 +85,10 @@ Image render_with(const std::vector<std::uint8_t>& bytes, const ScreenLayout& L,
             }
             const int slot = slots[x][reg];
             std::uint8_t* px = image.at(i, y - 1);
-            if (slot < 0 || slot - L.debutlimit >= words) continue;  // nothing loaded: black
-            const std::size_t at = record + 2 * static_cast<std::size_t>(slot - L.debutlimit);
+            if (slot < 0 || slot - L.first_optimised_slot >= words)
+                continue;  // nothing loaded: black
+            const std::size_t at =
+                record + 2 * static_cast<std::size_t>(slot - L.first_optimised_slot);
             const auto rgb =
                 word_colour(static_cast<std::uint16_t>((bytes[at] << 8) | bytes[at + 1]), step);
             px[0] = rgb[0];
@@ -100,7 +102,7 @@ Image render_with(const std::vector<std::uint8_t>& bytes, const ScreenLayout& L,
 }  // namespace
 
 std::size_t file_size(const FileLayout& layout) {
-    const ScreenMode& mode = modes.at(static_cast<std::size_t>(layout.mode));
+    const ScreenMode& mode = screen_modes.at(static_cast<std::size_t>(layout.mode));
     const std::size_t record = 2 * static_cast<std::size_t>(palette_words(mode));
     std::size_t records =
         static_cast<std::size_t>(block_count(block_geometry(layout.blockoflines), mode.height));
@@ -114,13 +116,13 @@ std::vector<FileLayout> layouts_of_size(std::size_t size, const LayoutChoice& ch
         if (choice.mode >= 0 && choice.mode != m) continue;
         for (int lines = 1; lines <= 6; ++lines) {
             if (choice.blockoflines >= 0 &&
-                block_geometry(choice.blockoflines).hauteursegment != lines) {
+                block_geometry(choice.blockoflines).block_height != lines) {
                 continue;
             }
             for (const bool two : {false, true}) {
                 if (choice.pixpal >= 1 && two != (choice.pixpal >= 2)) continue;
                 FileLayout layout{m, lines, two};
-                if (palette_words(modes[static_cast<std::size_t>(m)]) == 0) {
+                if (palette_words(screen_modes[static_cast<std::size_t>(m)]) == 0) {
                     // No records: the block height and the second set change nothing.
                     layout.blockoflines = choice.blockoflines >= 0 ? lines : 1;
                     layout.two_palettes = choice.pixpal >= 2;
@@ -137,11 +139,11 @@ std::vector<FileLayout> layouts_of_size(std::size_t size, const LayoutChoice& ch
 
 Rendering render_picture(const std::vector<std::uint8_t>& bytes, const FileLayout& layout,
                          const RenderSettings& settings) {
-    const ScreenMode& mode = modes.at(static_cast<std::size_t>(layout.mode));
-    const ScreenLayout L = layout_screen(mode, settings.shiftpixels - 5);
+    const ScreenMode& mode = screen_modes.at(static_cast<std::size_t>(layout.mode));
+    const ScreenLayout L = build_screen_layout(mode, settings.shiftpixels - 5);
     const int H = mode.height;
     const int P = palette_words(mode);
-    const int words = std::min(P, L.limit);
+    const int words = std::min(P, L.optimised_slot_count);
     const auto slots = register_slots(L);
     const BlockGeometry geometry = block_geometry(layout.blockoflines);
     const std::size_t record_size = 2 * static_cast<std::size_t>(P);

@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "atomic_output_file.h"
-#include "encoder/frontend/paths.h"
+#include "encoder/state/file_names.h"
 #include "platform_files.h"
 #include "viewer/image.h"
 #include "viewer/picture_file.h"

@@ -2,20 +2,20 @@
 
 #include <cstdlib>
 
-#include "encoder/search/kernels.h"
+#include "encoder/colour/colour.h"
 
 namespace brenvik {
 
 RegisterLine register_table(const ScreenLayout& layout, const RunResults& results, int y) {
-    RegisterLine regs(static_cast<std::size_t>(layout.largeur));
+    RegisterLine regs(static_cast<std::size_t>(layout.width));
     for (auto& column : regs) {
         for (auto& r : column) r.fill(0);
     }
-    for (int x = 0; x < layout.largeur; ++x) {
-        for (int k = layout.debutlimit; k <= layout.limit + 1; ++k) {
-            if (layout.active(x + 1, k) != 1) continue;
-            const SlotRecord& saved = results.saved(k, y);
-            auto& reg = regs[x][layout.paletteFinale[k]];
+    for (int x = 0; x < layout.width; ++x) {
+        for (int k = layout.first_optimised_slot; k <= layout.last_optimised_slot(); ++k) {
+            if (layout.visible(x + 1, k) != 1) continue;
+            const SlotColours& saved = results.stored(k, y);
+            auto& reg = regs[x][layout.slot_register[k]];
             for (int j = 0; j < 6; ++j) reg[j] = saved[j + 1];
         }
     }
@@ -30,20 +30,21 @@ struct Distance {
 };
 
 Distance register_distance(const std::array<int, 6>& c, const std::array<int, 6>& reg,
-                           int bis_method) {
+                           int has_companion) {
     Distance d{};
-    if (bis_method == 0) {
+    if (has_companion == 0) {
         // Compare the sums of the two pictures' colours.
         const int dr = (c[0] + c[3]) - (reg[0] + reg[3]);
-        const int dv = (c[1] + c[4]) - (reg[1] + reg[4]);
+        const int dg = (c[1] + c[4]) - (reg[1] + reg[4]);
         const int db = (c[2] + c[5]) - (reg[2] + reg[5]);
-        d.distance = weighted_distance(dr, dv, db);
-        d.error = {dr, dv, db};
+        d.distance = weighted_distance(dr, dg, db);
+        d.error = {dr, dg, db};
     } else {
-        const int dr = c[0] - reg[0], dv = c[1] - reg[1], db = c[2] - reg[2];
-        const int dr2 = c[3] - reg[3], dv2 = c[4] - reg[4], db2 = c[5] - reg[5];
-        d.distance = weighted_distance(dr, dv, db) + weighted_distance(dr2, dv2, db2);
-        d.error = {dr, dv, db};
+        const int dr = c[0] - reg[0], dg = c[1] - reg[1], db = c[2] - reg[2];
+        const int second_dr = c[3] - reg[3], second_dg = c[4] - reg[4], second_db = c[5] - reg[5];
+        d.distance =
+            weighted_distance(dr, dg, db) + weighted_distance(second_dr, second_dg, second_db);
+        d.error = {dr, dg, db};
     }
     return d;
 }
@@ -51,12 +52,12 @@ Distance register_distance(const std::array<int, 6>& c, const std::array<int, 6>
 struct Share {
     int dx;
     int dy;
-    int k;
-    int n;
+    int numerator;
+    int denominator;
 };
 
-std::vector<Share> kernel_shares(int errordiffusion) {
-    switch (errordiffusion) {
+std::vector<Share> kernel_shares(int diffusion_kernel) {
+    switch (diffusion_kernel) {
         case 1:
             return {{1, 0, 7, 16}, {-1, 1, 3, 16}, {0, 1, 5, 16}, {1, 1, 1, 16}};
         case 2:
@@ -73,10 +74,10 @@ std::vector<Share> kernel_shares(int errordiffusion) {
 
 NearestRegister nearest_register(const std::array<int, 6>& colour,
                                  const std::array<std::array<int, 6>, 16>& registers,
-                                 int bis_method) {
+                                 int has_companion) {
     NearestRegister best;
-    const Distance first = register_distance(colour, registers[0], bis_method);
-    best.reg = 0;
+    const Distance first = register_distance(colour, registers[0], has_companion);
+    best.register_index = 0;
     if (first.distance > 99999998) {
         best.distance = 99999999;
         best.error = {0, 0, 0};
@@ -85,9 +86,9 @@ NearestRegister nearest_register(const std::array<int, 6>& colour,
         best.error = first.error;
     }
     for (int r = 1; r < 16; ++r) {
-        const Distance d = register_distance(colour, registers[r], bis_method);
+        const Distance d = register_distance(colour, registers[r], has_companion);
         if (d.distance < best.distance) {
-            best.reg = r;
+            best.register_index = r;
             best.distance = d.distance;
             best.error = d.error;
         }
@@ -97,23 +98,23 @@ NearestRegister nearest_register(const std::array<int, 6>& colour,
 
 DiffusionStep diffusion_step(const std::array<int, 6>& working,
                              const std::array<int, 6>& undiffused,
-                             const std::array<std::array<int, 6>, 16>& registers, int bis_method,
+                             const std::array<std::array<int, 6>, 16>& registers, int has_companion,
                              int threshold) {
-    const NearestRegister nearest = nearest_register(working, registers, bis_method);
-    DiffusionStep step{nearest.reg, nearest.error};
+    const NearestRegister nearest = nearest_register(working, registers, has_companion);
+    DiffusionStep step{nearest.register_index, nearest.error};
     const auto& e = nearest.error;
-    const int a = std::abs(e[0]) + std::abs(e[1]) + std::abs(e[2]);
+    const int error_size = std::abs(e[0]) + std::abs(e[1]) + std::abs(e[2]);
     const int sum = e[0] + e[1] + e[2];
     if (sum >= -3 && sum <= 3) step.error = {0, 0, 0};
-    if (a >= threshold) {
+    if (error_size >= threshold) {
         // Too far from anything loaded here: match the undiffused colour and
         // let no error travel.
         int best = 9999999;
         for (int r = 0; r < 16; ++r) {
-            const int d = register_distance(undiffused, registers[r], bis_method).distance;
+            const int d = register_distance(undiffused, registers[r], has_companion).distance;
             if (d < best) {
                 best = d;
-                step.reg = r;
+                step.register_index = r;
             }
         }
         step.error = {0, 0, 0};
@@ -122,41 +123,43 @@ DiffusionStep diffusion_step(const std::array<int, 6>& working,
 }
 
 void spread_error(Grid<std::array<int, 6>>& work, int x, int y, int width, int height,
-                  const std::array<int, 3>& error, int errordiffusion) {
-    for (const Share& s : kernel_shares(errordiffusion)) {
+                  const std::array<int, 3>& error, int diffusion_kernel) {
+    for (const Share& s : kernel_shares(diffusion_kernel)) {
         const int nx = x + s.dx;
         const int ny = y + s.dy;
         if (nx < 0 || nx >= width || ny > height) continue;
         auto& target = work.at(nx, ny);
         for (int c = 0; c < 3; ++c) {
-            target[c] = static_cast<int>(target[c] + static_cast<double>(error[c]) * s.k / s.n);
+            target[c] = static_cast<int>(target[c] + static_cast<double>(error[c]) * s.numerator /
+                                                         s.denominator);
         }
     }
 }
 
 Grid<DiffusedPixel> error_diffusion(const RunSettings& settings, const ScreenLayout& layout,
-                                    const PictureTables& pic, const RunResults& results) {
-    const int W = pic.width;
-    const int H = pic.height;
+                                    const PictureTables& picture, const RunResults& results) {
+    const int W = picture.width;
+    const int H = picture.height;
     Grid<DiffusedPixel> out(W, H + 1);
     // Working colours, changed by the diffusion; the source colours stay as
     // the undiffused reference.
     Grid<std::array<int, 6>> work(W, H + 1);
     for (int y = 1; y <= H; ++y) {
-        for (int x = 0; x < W; ++x) work.at(x, y) = pic.paletteOriginale.at(x, y);
+        for (int x = 0; x < W; ++x) work.at(x, y) = picture.source_colours.at(x, y);
     }
-    const int threshold = settings.pixpal == 3 ? 96 : 32;
+    const int threshold = settings.palette_mode == kOneBitmapTwoPalettes ? 96 : 32;
     for (int y = 1; y <= H; ++y) {
         const RegisterLine regs = register_table(layout, results, y);
         for (int x = 0; x < W; ++x) {
-            const DiffusionStep step = diffusion_step(work.at(x, y), pic.paletteOriginale.at(x, y),
-                                                      regs[x], pic.bis_method, threshold);
-            const auto& reg = regs[x][step.reg];
-            DiffusedPixel& px = out.at(x, y);
-            px.first = {reg[0], reg[1], reg[2]};
-            px.reg = step.reg;
-            px.second = {reg[3], reg[4], reg[5]};
-            spread_error(work, x, y, W, H, step.error, settings.errordiffusion);
+            const DiffusionStep step =
+                diffusion_step(work.at(x, y), picture.source_colours.at(x, y), regs[x],
+                               picture.has_companion, threshold);
+            const auto& reg = regs[x][step.register_index];
+            DiffusedPixel& pixel = out.at(x, y);
+            pixel.first = {reg[0], reg[1], reg[2]};
+            pixel.register_index = step.register_index;
+            pixel.second = {reg[3], reg[4], reg[5]};
+            spread_error(work, x, y, W, H, step.error, settings.diffusion_kernel);
         }
     }
     return out;

@@ -21,42 +21,42 @@ RegisterLine register_table(const ScreenLayout& layout, const RunResults& result
 // register, the register's second colour.
 struct DiffusedPixel {
     std::array<int, 3> first{};
-    int reg = 0;
+    int register_index = 0;
     std::array<int, 3> second{};
 };
 
 // The nearest register to a working colour (R, V, B, R2, V2, B2), and the
 // error pixel minus register that it leaves.
 struct NearestRegister {
-    int reg = 0;
+    int register_index = 0;
     int distance = 0;
     std::array<int, 3> error{};
 };
 NearestRegister nearest_register(const std::array<int, 6>& colour,
                                  const std::array<std::array<int, 6>, 16>& registers,
-                                 int bis_method);
+                                 int has_companion);
 
 // One pixel of the diffusion: the register it takes and the error it passes
 // on. Errors whose channels sum to -3..3 are dropped; a pixel at least
 // `threshold` away (summed over the channels) from its nearest register is
 // matched again from its undiffused colour and passes nothing on.
 struct DiffusionStep {
-    int reg = 0;
+    int register_index = 0;
     std::array<int, 3> error{};
 };
 DiffusionStep diffusion_step(const std::array<int, 6>& working,
                              const std::array<int, 6>& undiffused,
-                             const std::array<std::array<int, 6>, 16>& registers, int bis_method,
+                             const std::array<std::array<int, 6>, 16>& registers, int has_companion,
                              int threshold);
 
 // Adds the kernel's shares of `error` (truncated toward zero) to the first
 // colour of the neighbours of (x, y) that lie inside columns 0..W-1 and lines 1..H.
 void spread_error(Grid<std::array<int, 6>>& work, int x, int y, int width, int height,
-                  const std::array<int, 3>& error, int errordiffusion);
+                  const std::array<int, 3>& error, int diffusion_kernel);
 
 // Runs the diffusion over the whole picture and returns [line][column]
 // (lines 1..H, columns 0..W-1).
 Grid<DiffusedPixel> error_diffusion(const RunSettings& settings, const ScreenLayout& layout,
-                                    const PictureTables& pic, const RunResults& results);
+                                    const PictureTables& picture, const RunResults& results);
 
 }  // namespace brenvik

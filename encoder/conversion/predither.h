@@ -17,9 +17,9 @@ int sierra_quantise(int v, double step);
 
 // (X+Y) mod 2: the two alternatives of every pixel go to the first and second
 // target colour, swapped on odd squares.
-void predither_checkerboard(PictureTables& pic);
+void predither_checkerboard(PictureTables& picture);
 
 // Sierra error diffusion of both pictures to the grid of `step` (17 or 8.5).
-void predither_sierra(PictureTables& pic, double step);
+void predither_sierra(PictureTables& picture, double step);
 
 }  // namespace brenvik

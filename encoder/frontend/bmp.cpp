@@ -6,7 +6,7 @@
 #include <cstring>
 #include <memory>
 
-#include "encoder/frontend/paths.h"
+#include "encoder/state/file_names.h"
 #include "platform_files.h"
 
 namespace brenvik {
@@ -18,11 +18,11 @@ struct FileCloser {
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
-std::uint32_t le32(const std::uint8_t* p) {
+std::uint32_t read_le32(const std::uint8_t* p) {
     return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
            static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
 }
-std::uint16_t le16(const std::uint8_t* p) {
+std::uint16_t read_le16(const std::uint8_t* p) {
     return static_cast<std::uint16_t>(p[0] | p[1] << 8);
 }
 
@@ -47,25 +47,25 @@ bool read_bmp(const std::string& prog, const std::string& name, const ScreenMode
     }
     std::array<std::uint8_t, 54> header{};
     errno = 0;
-    const std::size_t got = std::fread(header.data(), 1, header.size(), file.get());
+    const std::size_t header_bytes_read = std::fread(header.data(), 1, header.size(), file.get());
     if (std::ferror(file.get())) {
         system_error(err, name, errno != 0 ? errno : EIO);
         return false;
     }
-    if (got < 2 || header[0] != 'B' || header[1] != 'M') {
+    if (header_bytes_read < 2 || header[0] != 'B' || header[1] != 'M') {
         file_error(err, prog, name, "must be in BMP format");
         return false;
     }
-    if (got < 34) {
+    if (header_bytes_read < 34) {
         file_error(err, prog, name, "BMP header is truncated");
         return false;
     }
-    if (le32(&header[30]) != 0 || le16(&header[28]) != 24) {
+    if (read_le32(&header[30]) != 0 || read_le16(&header[28]) != 24) {
         file_error(err, prog, name, "BMP format must be uncompressed 24-bit");
         return false;
     }
-    const auto declared_width = static_cast<std::int32_t>(le32(&header[18]));
-    const auto declared_height = static_cast<std::int32_t>(le32(&header[22]));
+    const auto declared_width = static_cast<std::int32_t>(read_le32(&header[18]));
+    const auto declared_height = static_cast<std::int32_t>(read_le32(&header[22]));
     const long long abs_height = std::llabs(static_cast<long long>(declared_height));
     if (declared_width != mode.width || abs_height != mode.height) {
         file_error(err, prog, name,
@@ -76,7 +76,7 @@ bool read_bmp(const std::string& prog, const std::string& name, const ScreenMode
     const std::size_t row_bytes = static_cast<std::size_t>(mode.width) * 3;
     const std::size_t size = row_bytes * static_cast<std::size_t>(mode.height);
     pixels.assign(size, 0);
-    const std::uint32_t offset = le32(&header[10]);
+    const std::uint32_t offset = read_le32(&header[10]);
     if (std::fseek(file.get(), static_cast<long>(offset), SEEK_SET) != 0) {
         file_error(err, prog, name, "BMP pixel data is truncated");
         return false;
@@ -111,21 +111,23 @@ std::string companion_name(const std::string& name) {
 
 bool load_pictures(const RunSettings& settings, const ScreenMode& mode, SourcePictures& pictures,
                    TextSink& out, std::FILE* err) {
-    if (!read_bmp(settings.prog, settings.arg, mode, pictures.first, &pictures.header, err)) {
+    if (!read_bmp(settings.program_name, settings.input_name, mode, pictures.first_pixels,
+                  &pictures.header, err)) {
         return false;
     }
-    const std::string bis = companion_name(settings.arg);
-    pictures.bis_method = 0;
-    if (settings.verbose == 1) out.printf("outfilename_bis=%s \n", bis.c_str());
+    const std::string companion = companion_name(settings.input_name);
+    pictures.has_companion = 0;
+    if (settings.verbose == 1) out.printf("outfilename_bis=%s \n", companion.c_str());
 
-    if (File probe{platform::open_stdio_file(bis, "rb")}) {
+    if (File probe{platform::open_stdio_file(companion, "rb")}) {
         probe.reset();
-        if (!read_bmp(settings.prog, bis, mode, pictures.second, nullptr, err)) return false;
-        pictures.bis_method = 1;
-    } else if (settings.pixpal == 1) {
-        pictures.second.assign(pictures.first.size(), 0);
+        if (!read_bmp(settings.program_name, companion, mode, pictures.second_pixels, nullptr, err))
+            return false;
+        pictures.has_companion = 1;
+    } else if (settings.palette_mode == kOnePalette) {
+        pictures.second_pixels.assign(pictures.first_pixels.size(), 0);
     } else {
-        pictures.second = pictures.first;
+        pictures.second_pixels = pictures.first_pixels;
     }
     return true;
 }

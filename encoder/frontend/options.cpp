@@ -4,7 +4,7 @@
 #include <climits>
 #include <cstring>
 
-#include "encoder/frontend/modes.h"
+#include "encoder/frontend/screen_modes.h"
 
 namespace brenvik {
 
@@ -83,110 +83,93 @@ bool in_range(int value, unsigned low, unsigned high) {
 }  // namespace
 
 bool parse_command_line(const std::vector<std::string>& args, RunSettings& settings) {
-    settings.prog = args.empty() ? std::string("brenvik") : args[0];
-    settings.dither = 0;
-    settings.pixpal = 1;
-    settings.errordiffusion = 1;
-    settings.ligneX3 = 1;
+    settings.program_name = args.empty() ? std::string("brenvik") : args[0];
+    settings.dither_mode = 0;
+    settings.palette_mode = 1;
+    settings.diffusion_kernel = 1;
+    settings.block_lines_option = 1;
     settings.seed = 42;
     settings.mode_row = 0;
 
     std::size_t i = 1;
     for (; i < args.size() && !args[i].empty() && args[i][0] == '-'; ++i) {
-        const std::string& a = args[i];
-        auto value_after = [&a](const char* literal) {
-            return atoi_saturating(a.c_str() + std::strlen(literal));
+        const std::string& argument = args[i];
+        auto value_after = [&argument](const char* literal) {
+            return atoi_saturating(argument.c_str() + std::strlen(literal));
         };
-        if (starts_with(a, "--mode=")) {
+        if (starts_with(argument, "--mode=")) {
             const int v = value_after("--mode=");
             if (!in_range(v, 0, static_cast<unsigned>(kScreenModeCount - 1))) return false;
             settings.mode_row = v;
-        } else if (starts_with(a, "--verbose")) {
+        } else if (starts_with(argument, "--verbose")) {
             settings.verbose = 1;
-        } else if (starts_with(a, "--dith=") || starts_with(a, "--dither=")) {
-            const int v = value_after(starts_with(a, "--dith=") ? "--dith=" : "--dither=");
+        } else if (starts_with(argument, "--dith=") || starts_with(argument, "--dither=")) {
+            const int v = value_after(starts_with(argument, "--dith=") ? "--dith=" : "--dither=");
             if (!in_range(v, 0, 5)) return false;
-            settings.dither = v;
-        } else if (starts_with(a, "--ed=")) {
+            settings.dither_mode = v;
+        } else if (starts_with(argument, "--ed=")) {
             const int v = value_after("--ed=");
             if (!in_range(v, 0, 3)) return false;
-            settings.errordiffusion = v;
-        } else if (starts_with(a, "--pixpal=")) {
+            settings.diffusion_kernel = v;
+        } else if (starts_with(argument, "--pixpal=")) {
             const int v = value_after("--pixpal=");
             if (!in_range(v, 1, 3)) return false;
-            settings.pixpal = v;
-        } else if (starts_with(a, "--preview=")) {
+            settings.palette_mode = v;
+        } else if (starts_with(argument, "--preview=")) {
             const int v = value_after("--preview=");
             if (!in_range(v, 0, 1)) return false;
-            settings.ispreview = v;
-        } else if (starts_with(a, "--shiftpixels=")) {
+            settings.write_previews = v;
+        } else if (starts_with(argument, "--shiftpixels=")) {
             const int v = value_after("--shiftpixels=");
             if (!in_range(v, 0, 9)) return false;
-            settings.shiftpixels = v - 5;
-        } else if (starts_with(a, "--blockoflines=")) {
+            settings.schedule_shift = v - 5;
+        } else if (starts_with(argument, "--blockoflines=")) {
             const int v = value_after("--blockoflines=");
             if (!in_range(v, 0, 9)) return false;
-            settings.ligneX3 = v;
-        } else if (starts_with(a, "--seed=")) {
+            settings.block_lines_option = v;
+        } else if (starts_with(argument, "--seed=")) {
             settings.seed = value_after("--seed=");
-        } else if (a.size() == 2 && std::isdigit(static_cast<unsigned char>(a[1]))) {
-            settings.opt = a[1] - '0';
+        } else if (argument.size() == 2 && std::isdigit(static_cast<unsigned char>(argument[1]))) {
+            settings.quality = argument[1] - '0';
         } else {
             return false;
         }
     }
     const std::size_t remaining = args.size() - i;
     if (remaining != 1 && remaining != 2) return false;
-    settings.arg = args[i];
+    settings.input_name = args[i];
     return true;
 }
 
-void derive_settings(RunSettings& s) {
-    const int q = s.opt;
-    s.nb_loop_fast_init = 100 * q + 50;
-    s.power_temperature = 1000000;
-    s.power_temperature_mini = 0.0001;
-    double t = 0.1;
-    for (int i = 0; i < q; ++i) {
-        s.power_temperature = static_cast<int>(s.power_temperature / 1.5);
-        s.power_temperature_mini /= 3.0;
-        t *= 0.3;
+void derive_settings(RunSettings& settings) {
+    const int quality = settings.quality;
+    settings.initial_move_budget = 100 * quality + 50;
+    settings.temperature_divisor = 1000000;
+    settings.minimum_temperature = 0.0001;
+    double cooling_step = 0.1;
+    for (int i = 0; i < quality; ++i) {
+        settings.temperature_divisor = static_cast<int>(settings.temperature_divisor / 1.5);
+        settings.minimum_temperature /= 3.0;
+        cooling_step *= 0.3;
     }
-    s.power_quality = 1.0 - t;
-    switch (s.dither) {
+    settings.cooling_factor = 1.0 - cooling_step;
+    switch (settings.dither_mode) {
         case 2:
-            s.dithoutA = 1;
-            s.dithoutB = 0;
+            settings.phase_per_line = 1;
+            settings.phase_per_column = 0;
             break;
         case 3:
         case 5:
-            s.dithoutA = 1;
-            s.dithoutB = 1;
+            settings.phase_per_line = 1;
+            settings.phase_per_column = 1;
             break;
         default:
-            s.dithoutA = 0;
-            s.dithoutB = 0;
+            settings.phase_per_line = 0;
+            settings.phase_per_column = 0;
             break;
     }
-    s.dist_newcolor = 0;
-    s.geometry = block_geometry(s.ligneX3);
-}
-
-BlockGeometry block_geometry(int ligneX3) {
-    switch (ligneX3) {
-        case 2:
-            return {2, 0, 1, 1};
-        case 3:
-            return {3, -1, 1, 2};
-        case 4:
-            return {4, -1, 2, 2};
-        case 5:
-            return {5, -2, 2, 3};
-        case 6:
-            return {6, -2, 3, 3};
-        default:
-            return {1, 0, 0, 1};
-    }
+    settings.new_colour_distance = 0;
+    settings.block_geometry = block_geometry(settings.block_lines_option);
 }
 
 }  // namespace brenvik

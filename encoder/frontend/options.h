@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "encoder/state/geometry.h"
 #include "encoder/state/state.h"
 
 namespace brenvik {
@@ -24,9 +25,5 @@ bool parse_command_line(const std::vector<std::string>& args, RunSettings& setti
 
 // Search settings that follow from the quality digit and the dithering mode.
 void derive_settings(RunSettings& settings);
-
-// Block geometry for a number of lines per block (1..6; any other value gives
-// one-line blocks).
-BlockGeometry block_geometry(int ligneX3);
 
 }  // namespace brenvik

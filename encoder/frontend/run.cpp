@@ -3,10 +3,10 @@
 #include <ctime>
 #include <string>
 
-#include "encoder/conversion/convert.h"
+#include "encoder/driver/convert.h"
 #include "encoder/frontend/bmp.h"
-#include "encoder/frontend/modes.h"
 #include "encoder/frontend/options.h"
+#include "encoder/frontend/screen_modes.h"
 #include "encoder/state/state.h"
 
 namespace brenvik {
@@ -14,12 +14,12 @@ namespace brenvik {
 int run_brenvik(const std::vector<std::string>& args, std::FILE* out, std::FILE* err,
                 const RunOptions& options) {
     RunSettings settings;
-    settings.start = std::clock();
+    settings.start_clock = std::clock();
     settings.threads = options.threads;
     settings.portable_search = options.portable_search;
 
     if (!parse_command_line(args, settings)) {
-        const std::string help = usage_text(settings.prog);
+        const std::string help = usage_text(settings.program_name);
         std::fwrite(help.data(), 1, help.size(), err);
         return 1;
     }
@@ -30,33 +30,33 @@ int run_brenvik(const std::vector<std::string>& args, std::FILE* out, std::FILE*
         text.printf(
             "debug opt=%d dither=%d nb_loop_fast_init=%d power_quality=%8.8f "
             "power_temperature=%d \n",
-            settings.opt, settings.dither, settings.nb_loop_fast_init, settings.power_quality,
-            settings.power_temperature);
+            settings.quality, settings.dither_mode, settings.initial_move_budget,
+            settings.cooling_factor, settings.temperature_divisor);
     }
 
-    const ScreenMode& mode = modes[static_cast<std::size_t>(settings.mode_row)];
+    const ScreenMode& mode = screen_modes[static_cast<std::size_t>(settings.mode_row)];
     SourcePictures pictures;
     const bool loaded = load_pictures(settings, mode, pictures, text, err);
     text.flush_to(out);
     if (!loaded) return 1;
 
     // The run seed governs the draws made before the block loop reseeds.
-    Rng rng;
-    rng.srand(static_cast<std::uint32_t>(settings.seed));
+    Random rng;
+    rng.reseed(static_cast<std::uint32_t>(settings.seed));
 
-    const ScreenLayout layout = layout_screen(mode, settings.shiftpixels);
-    text.printf("limit=%d mode=%d \n", layout.limit, mode.id);
-    text.append(std::string(static_cast<std::size_t>(layout.largeur), '\n'));
+    const ScreenLayout layout = build_screen_layout(mode, settings.schedule_shift);
+    text.printf("limit=%d mode=%d \n", layout.optimised_slot_count, mode.layout_id);
+    text.append(std::string(static_cast<std::size_t>(layout.width), '\n'));
     text.flush_to(out);
     std::fflush(out);
 
-    text.printf("ligneX3=%d hhh_minus=%d hhh_maxus=%d hauteursegment=%d \n", settings.ligneX3,
-                settings.geometry.hhh_minus, settings.geometry.hhh_maxus,
-                settings.geometry.hauteursegment);
+    text.printf("ligneX3=%d hhh_minus=%d hhh_maxus=%d hauteursegment=%d \n",
+                settings.block_lines_option, settings.block_geometry.first_row_offset,
+                settings.block_geometry.last_row_offset, settings.block_geometry.block_height);
     text.flush_to(out);
 
-    settings.hauteurfinale = mode.height;
-    return convert(pictures, layout, settings, rng, out, err);
+    settings.picture_height = mode.height;
+    return run_conversion(pictures, layout, settings, rng, out, err);
 }
 
 }  // namespace brenvik

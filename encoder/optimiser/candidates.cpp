@@ -3,44 +3,44 @@
 #include <algorithm>
 #include <cmath>
 
-#include "encoder/conversion/colour.h"
-#include "encoder/search/kernels.h"
+#include "encoder/colour/colour.h"
+#include "encoder/search/distances.h"
 
 namespace brenvik {
 
-void list_range(const ScreenLayout& layout, int slot, int& low, int& high) {
+void list_columns(const ScreenLayout& layout, int slot, int& low, int& high) {
     const int start = layout.first_column(slot);
     const int length = layout.run_length(slot);
     high = start + length - 1;
-    if (slot == layout.limit + 2) high += 2;
+    if (slot == layout.whole_line_slot()) high += 2;
     low = std::max(start, 1);
 }
 
-std::array<int, 2> two_level_colours(const PictureTables& pic, int x, int y) {
-    const auto& src = pic.paletteOriginaleRVB.at(x - 1, y);
+std::array<int, 2> two_level_colours(const PictureTables& picture, int x, int y) {
+    const auto& src = picture.undithered_source.at(x - 1, y);
     int level1[3];
     int level2[3];
     for (int c = 0; c < 3; ++c) {
-        const auto levels = two_levels(pic, src[c]);
+        const auto levels = two_levels(picture, src[c]);
         level1[c] = levels[0];
         level2[c] = levels[1];
     }
-    return {colour12(level1[0], level1[1], level1[2]), colour12(level2[0], level2[1], level2[2])};
+    return {colour_id(level1[0], level1[1], level1[2]), colour_id(level2[0], level2[1], level2[2])};
 }
 
 void reset_candidate_lists(BlockSearch& search, int slots) {
-    search.unik_colors_segment_nb.assign(slots, 0);
-    search.unik_colors_global_id.resize(slots);
-    search.unik_colors_id_segmenttotal.resize(slots);
+    search.candidate_count.assign(slots, 0);
+    search.candidate_colours.resize(slots);
+    search.candidate_ids.resize(slots);
     for (int k = 0; k < slots; ++k) {
-        search.unik_colors_global_id[k].assign(1, -1);
-        search.unik_colors_id_segmenttotal[k].assign(1, -1);
+        search.candidate_colours[k].assign(1, -1);
+        search.candidate_ids[k].assign(1, -1);
     }
 }
 
-int most_used_colour(const PictureTables& pic) {
-    const auto& g = pic.vecteurglobalbest;
-    return colour12(std::min(g[3], 15), std::min(g[6], 15), std::min(g[9], 15));
+int most_used_colour(const PictureTables& picture) {
+    const auto& g = picture.dominant_levels;
+    return colour_id(std::min(g[3], 15), std::min(g[6], 15), std::min(g[9], 15));
 }
 
 namespace {
@@ -52,70 +52,76 @@ int clamp_level(long level) {
 class OneColourLists {
   public:
     OneColourLists(const RunContext& ctx, BlockSearch& search)
-        : ctx_(ctx), s_(search), L_(ctx.layout), pic_(ctx.pic), whole_(L_.limit + 2) {
-        const int slots = L_.slot_count();
+        : ctx_(ctx),
+          search_(search),
+          layout_(ctx.layout),
+          picture_(ctx.picture),
+          whole_line_slot_(layout_.whole_line_slot()) {
+        const int slots = layout_.slot_count();
         const std::size_t table_size = static_cast<std::size_t>(slots) * 4096;
-        if (s_.unik_colors_freq.size() != table_size ||
-            s_.unik_colors_global_id.size() != static_cast<std::size_t>(slots)) {
-            s_.unik_colors_freq.assign(table_size, 0);
-            s_.unik_colors_segment_id.assign(table_size, 0);
+        if (search_.colour_frequency.size() != table_size ||
+            search_.candidate_colours.size() != static_cast<std::size_t>(slots)) {
+            search_.colour_frequency.assign(table_size, 0);
+            search_.latest_entry.assign(table_size, 0);
         } else {
             // Only the colours of the previous block's lists are set.
             for (int k = 0; k < slots; ++k) {
-                const auto& previous = s_.unik_colors_global_id[k];
+                const auto& previous = search_.candidate_colours[k];
                 for (std::size_t i = 1; i < previous.size(); ++i) {
                     if (previous[i] < 0 || previous[i] >= 4096) continue;  // not a 12-bit colour
-                    freq(k, previous[i]) = 0;
-                    segment_id(k, previous[i]) = 0;
+                    frequency(k, previous[i]) = 0;
+                    latest_entry(k, previous[i]) = 0;
                 }
             }
         }
-        reset_candidate_lists(s_, slots);
-        order_.push_back(whole_);
-        for (int k = 0; k <= L_.limit + 1; ++k) order_.push_back(k);
-        most_used_ = most_used_colour(pic_);
+        reset_candidate_lists(search_, slots);
+        slot_order_.push_back(whole_line_slot_);
+        for (int k = 0; k <= layout_.last_optimised_slot(); ++k) slot_order_.push_back(k);
+        most_used_ = most_used_colour(picture_);
     }
 
     void build() {
         read_columns();
         const bool verbose = ctx_.settings.verbose == 1;
-        int previous = L_.limit + 3;
+        int previous = layout_.slot_count();
         int pass = 0;
-        for (int s : order_) {
-            if (verbose) s_.log.printf("debug k=%d j=%d \n", pass, previous);
+        for (int s : slot_order_) {
+            if (verbose) search_.trace.printf("debug k=%d j=%d \n", pass, previous);
             pixel_entries(s, verbose);
             previous = s;
             ++pass;
         }
         trace_count(" v2");
-        for (int s : order_) neighbour_candidates(s);
+        for (int s : slot_order_) neighbour_candidates(s);
         trace_count("vv");
-        for (int s : order_) two_level_candidates(s);
+        for (int s : slot_order_) two_level_candidates(s);
         trace_count("vvv");
     }
 
   private:
-    int& freq(int slot, int colour) {
-        return s_.unik_colors_freq[static_cast<std::size_t>(slot) * 4096 + colour];
+    int& frequency(int slot, int colour) {
+        return search_.colour_frequency[static_cast<std::size_t>(slot) * 4096 + colour];
     }
-    int& segment_id(int slot, int colour) {
-        return s_.unik_colors_segment_id[static_cast<std::size_t>(slot) * 4096 + colour];
+    int& latest_entry(int slot, int colour) {
+        return search_.latest_entry[static_cast<std::size_t>(slot) * 4096 + colour];
     }
 
-    void append(int slot, int colour) {
-        auto& ids = s_.unik_colors_global_id[slot];
+    void append_entry(int slot, int colour) {
+        auto& ids = search_.candidate_colours[slot];
         ids.push_back(colour);
         const int n = static_cast<int>(ids.size()) - 1;
-        segment_id(slot, colour) = n;
-        s_.unik_colors_id_segmenttotal[slot].push_back(segment_id(whole_, colour));
-        s_.unik_colors_segment_nb[slot] = n;
+        latest_entry(slot, colour) = n;
+        search_.candidate_ids[slot].push_back(latest_entry(whole_line_slot_, colour));
+        search_.candidate_count[slot] = n;
     }
 
-    int line_of_row(int row) const { return s_.hhhh + ctx_.settings.geometry.hhh_minus + row; }
+    int line_of_row(int row) const {
+        return search_.centre_line + ctx_.settings.block_geometry.first_row_offset + row;
+    }
 
     // Every list reads the same few colours of a pixel, and a pixel lies in
     // the range of many slots: they are worked out once per block, for the
-    // columns 1..largeur+2 of every row.
+    // columns 1..width+2 of every row.
     enum ColumnColour { kPixel, kSame, kAbove, kBelow, kLevel1, kLevel2, kColumnColours };
 
     int& column_colour(int row, int x, ColumnColour which) {
@@ -124,17 +130,18 @@ class OneColourLists {
     }
 
     void read_columns() {
-        const int W = L_.largeur;
-        columns_ = W + 3;
-        column_colours_.assign(static_cast<std::size_t>(s_.rows) * columns_ * kColumnColours, 0);
-        const int step = pic_.nbbitsroundint;
-        for (int row = 0; row < s_.rows; ++row) {
+        const int width = layout_.width;
+        columns_ = width + 3;
+        column_colours_.assign(
+            static_cast<std::size_t>(search_.row_count) * columns_ * kColumnColours, 0);
+        const int step = picture_.level_step;
+        for (int row = 0; row < search_.row_count; ++row) {
             const int y = line_of_row(row);
-            for (int x = 1; x <= W + 2; ++x) {
-                const auto& t = pic_.vecteurinit.at(x, y);
-                column_colour(row, x, kPixel) = list_column_colour(L_, x, most_used_, [&] {
-                    return colour12(rounded_level(pic_, t[1]), rounded_level(pic_, t[2]),
-                                    rounded_level(pic_, t[3]));
+            for (int x = 1; x <= width + 2; ++x) {
+                const auto& t = picture_.target_colours.at(x, y);
+                column_colour(row, x, kPixel) = list_column_colour(layout_, x, most_used_, [&] {
+                    return colour_id(rounded_level(picture_, t[1]), rounded_level(picture_, t[2]),
+                                     rounded_level(picture_, t[3]));
                 });
                 const int r = t[1] / step;
                 const int v = t[2] / step;
@@ -144,9 +151,9 @@ class OneColourLists {
                 for (int i = 0; i < 3; ++i) {
                     const int d = offsets[i];
                     column_colour(row, x, neighbours[i]) =
-                        colour12(clamp_level(r + d), clamp_level(v + d), clamp_level(b + d));
+                        colour_id(clamp_level(r + d), clamp_level(v + d), clamp_level(b + d));
                 }
-                const auto levels = two_level_colours(pic_, x, y);
+                const auto levels = two_level_colours(picture_, x, y);
                 column_colour(row, x, kLevel1) = levels[0];
                 column_colour(row, x, kLevel2) = levels[1];
             }
@@ -157,8 +164,8 @@ class OneColourLists {
     void for_each_pixel(int slot, Visit visit) {
         int low = 0;
         int high = 0;
-        list_range(L_, slot, low, high);
-        for (int row = 0; row < s_.rows; ++row) {
+        list_columns(layout_, slot, low, high);
+        for (int row = 0; row < search_.row_count; ++row) {
             for (int x = low; x <= high; ++x) visit(row, x);
         }
     }
@@ -166,58 +173,58 @@ class OneColourLists {
     void pixel_entries(int slot, bool verbose) {
         int low = 0;
         int high = 0;
-        list_range(L_, slot, low, high);
-        for (int row = 0; row < s_.rows; ++row) {
+        list_columns(layout_, slot, low, high);
+        for (int row = 0; row < search_.row_count; ++row) {
             for (int x = low; x <= high; ++x) {
                 const int colour = column_colour(row, x, kPixel);
-                freq(slot, colour) += 1;
-                append(slot, colour);
+                frequency(slot, colour) += 1;
+                append_entry(slot, colour);
             }
-            if (verbose) s_.log.puts("debug step 3 ");
+            if (verbose) search_.trace.puts("debug step 3 ");
         }
     }
 
-    void add_extra(int slot, int colour) {
-        if (freq(slot, colour) != 0) return;
-        freq(slot, colour) = 1;
-        append(slot, colour);
+    void add_extra_candidate(int slot, int colour) {
+        if (frequency(slot, colour) != 0) return;
+        frequency(slot, colour) = 1;
+        append_entry(slot, colour);
     }
 
     void neighbour_candidates(int slot) {
         for_each_pixel(slot, [&](int row, int x) {
             for (ColumnColour which : {kSame, kAbove, kBelow}) {
-                add_extra(slot, column_colour(row, x, which));
+                add_extra_candidate(slot, column_colour(row, x, which));
             }
         });
     }
 
     void two_level_candidates(int slot) {
         for_each_pixel(slot, [&](int row, int x) {
-            add_extra(slot, column_colour(row, x, kLevel1));
-            add_extra(slot, column_colour(row, x, kLevel2));
+            add_extra_candidate(slot, column_colour(row, x, kLevel1));
+            add_extra_candidate(slot, column_colour(row, x, kLevel2));
         });
     }
 
     void trace_count(const char* label) {
         if (ctx_.settings.verbose != 1) return;
-        const int nb = s_.unik_colors_segment_nb[order_.back()];
+        const int nb = search_.candidate_count[slot_order_.back()];
         if (label[0] == ' ') {
-            s_.log.printf("\n%s color uniques y=%d nb=%d %2.3f seconds \n", label, s_.hhhh, nb,
-                          seconds_since(ctx_.settings.start));
+            search_.trace.printf("\n%s color uniques y=%d nb=%d %2.3f seconds \n", label,
+                                 search_.centre_line, nb, seconds_since(ctx_.settings.start_clock));
         } else {
-            s_.log.printf("%s color uniques y=%d nb=%d %2.3f seconds \n", label, s_.hhhh, nb,
-                          seconds_since(ctx_.settings.start));
+            search_.trace.printf("%s color uniques y=%d nb=%d %2.3f seconds \n", label,
+                                 search_.centre_line, nb, seconds_since(ctx_.settings.start_clock));
         }
-        s_.log.puts("debug step 1 ");
+        search_.trace.puts("debug step 1 ");
     }
 
     const RunContext& ctx_;
-    BlockSearch& s_;
-    const ScreenLayout& L_;
-    const PictureTables& pic_;
-    const int whole_;
+    BlockSearch& search_;
+    const ScreenLayout& layout_;
+    const PictureTables& picture_;
+    const int whole_line_slot_;
     int most_used_ = 0;
-    std::vector<int> order_;
+    std::vector<int> slot_order_;
     int columns_ = 0;
     std::vector<int> column_colours_;  // [(row * columns_ + x) * kColumnColours + which]
 };
@@ -225,26 +232,29 @@ class OneColourLists {
 }  // namespace
 
 void build_candidate_lists_one_colour(const RunContext& ctx, BlockSearch& search) {
-    const std::clock_t t0 = std::clock();
+    const std::clock_t set_up_start = std::clock();
     OneColourLists lists(ctx, search);
-    const std::clock_t t1 = std::clock();
+    const std::clock_t lists_start = std::clock();
     lists.build();
-    const std::clock_t t2 = std::clock();
-    search.counters.timer[7] += static_cast<double>(t1 - t0) / CLOCKS_PER_SEC;
-    search.counters.timer[8] += static_cast<double>(t2 - t1) / CLOCKS_PER_SEC;
+    const std::clock_t distances_start = std::clock();
+    search.counters.stage_seconds[7] +=
+        static_cast<double>(lists_start - set_up_start) / CLOCKS_PER_SEC;
+    search.counters.stage_seconds[8] +=
+        static_cast<double>(distances_start - lists_start) / CLOCKS_PER_SEC;
 
     const bool verbose = ctx.settings.verbose == 1;
-    if (verbose) search.log.puts("debug step 1c ");
-    if (ctx.settings.pixpal == 1) {
-        distance_1pix1pal(ctx, search);
+    if (verbose) search.trace.puts("debug step 1c ");
+    if (ctx.settings.palette_mode == kOnePalette) {
+        fill_distances_one_palette(ctx, search);
     } else {
-        distance_2pix2pal(ctx, search);
+        fill_distances_two_bitmaps(ctx, search);
     }
-    search.counters.timer[10] += static_cast<double>(std::clock() - t2) / CLOCKS_PER_SEC;
+    search.counters.stage_seconds[10] +=
+        static_cast<double>(std::clock() - distances_start) / CLOCKS_PER_SEC;
     if (verbose) {
-        search.log.puts("debug step 1df ");
-        search.log.puts("debug step 1b ");
-        search.log.puts("debug step 1e ");
+        search.trace.puts("debug step 1df ");
+        search.trace.puts("debug step 1b ");
+        search.trace.puts("debug step 1e ");
     }
 }
 

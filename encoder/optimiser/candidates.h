@@ -1,5 +1,5 @@
 // Candidate colours of every palette slot for one block of lines, and the
-// block's candidate list (slot limit+2), the union of them all.
+// block's candidate list (the whole-line slot), the union of them all.
 #pragma once
 
 #include <array>
@@ -9,26 +9,26 @@
 namespace brenvik {
 
 // Columns of slot s's range that the lists read: its first run, plus the two
-// virtual columns largeur+1 (black) and largeur+2 (the most used colour) for
+// virtual columns width+1 (black) and width+2 (the most used colour) for
 // the block's list; columns below 1 are skipped.
-void list_range(const ScreenLayout& layout, int slot, int& low, int& high);
+void list_columns(const ScreenLayout& layout, int slot, int& low, int& high);
 
 // The 12-bit colours of the two nearest level triples (level1, then level2,
 // each clamped to 0..15) of the source pixel of column x, line y.
-std::array<int, 2> two_level_colours(const PictureTables& pic, int x, int y);
+std::array<int, 2> two_level_colours(const PictureTables& picture, int x, int y);
 
 // Empties the candidate lists of every slot (1-based: entry 0 is a filler).
 void reset_candidate_lists(BlockSearch& search, int slots);
 
 // The picture's most used colour as a packed 12-bit colour.
-int most_used_colour(const PictureTables& pic);
+int most_used_colour(const PictureTables& picture);
 
 // The colour a list takes from column x: black on the virtual column
-// largeur+1, the most used colour on largeur+2, else pixel_colour().
+// width+1, the most used colour on width+2, else pixel_colour().
 template <typename PixelColour>
 int list_column_colour(const ScreenLayout& layout, int x, int most_used, PixelColour pixel_colour) {
-    if (x == layout.largeur + 1) return 0;
-    if (x == layout.largeur + 2) return most_used;
+    if (x == layout.width + 1) return 0;
+    if (x == layout.width + 2) return most_used;
     return pixel_colour();
 }
 

@@ -25,7 +25,7 @@ class PairIndex {
     int find(int pair) const {
         if (keys_.empty()) return 0;
         const std::size_t mask = keys_.size() - 1;
-        for (std::size_t i = slot_of(pair, mask);; i = (i + 1) & mask) {
+        for (std::size_t i = bucket_of(pair, mask);; i = (i + 1) & mask) {
             if (keys_[i] == pair) return values_[i];
             if (keys_[i] == kEmpty) return 0;
         }
@@ -36,7 +36,7 @@ class PairIndex {
         if (keys_.empty()) clear();
         if (2 * (size_ + 1) > keys_.size()) grow();
         const std::size_t mask = keys_.size() - 1;
-        for (std::size_t i = slot_of(pair, mask);; i = (i + 1) & mask) {
+        for (std::size_t i = bucket_of(pair, mask);; i = (i + 1) & mask) {
             if (keys_[i] == pair) return;
             if (keys_[i] == kEmpty) {
                 keys_[i] = pair;
@@ -51,7 +51,7 @@ class PairIndex {
     static constexpr int kEmpty = -1;
     static constexpr std::size_t kInitialCapacity = 1024;
 
-    static std::size_t slot_of(int pair, std::size_t mask) {
+    static std::size_t bucket_of(int pair, std::size_t mask) {
         return (static_cast<std::uint32_t>(pair) * 2654435761u >> 8) & mask;
     }
 
@@ -61,7 +61,7 @@ class PairIndex {
         const std::size_t mask = keys.size() - 1;
         for (std::size_t j = 0; j < keys_.size(); ++j) {
             if (keys_[j] == kEmpty) continue;
-            std::size_t i = slot_of(keys_[j], mask);
+            std::size_t i = bucket_of(keys_[j], mask);
             while (keys[i] != kEmpty) i = (i + 1) & mask;
             keys[i] = keys_[j];
             values[i] = values_[j];

@@ -9,16 +9,16 @@
 
 namespace brenvik {
 
-class Rng {
+class Random {
   public:
     static constexpr int kMax = 32767;
 
-    Rng() = default;
-    explicit Rng(std::uint32_t seed) : state_(seed) {}
+    Random() = default;
+    explicit Random(std::uint32_t seed) : state_(seed) {}
 
-    void srand(std::uint32_t seed) { state_ = seed; }
+    void reseed(std::uint32_t seed) { state_ = seed; }
 
-    int rand() {
+    int next() {
         state_ = state_ * 214013u + 2531011u;
         return static_cast<int>((state_ >> 16) & 0x7FFFu);
     }

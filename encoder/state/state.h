@@ -24,50 +24,52 @@ namespace brenvik {
 
 // One row of the screen-mode table.
 struct ScreenMode {
-    int id = 0;
-    int colours_per_line = 0;  // palette words per palette record
-    int excluded = 0;          // subtracted from colours_per_line when records are sized
+    int layout_id = 0;       // which slot layout the mode uses (0..3)
+    int palette_words = 0;   // palette words per palette record
+    int excluded_words = 0;  // subtracted from palette_words when records are sized
     int width = 0;
     int height = 0;
 };
 
-// Block-of-lines geometry: a block has centre line hhhh and rows
-// hhh_minus..hhh_maxus around it; blocks start at hauteurdebut and follow each
-// other every hauteursegment lines.
+// Block-of-lines geometry: a block with centre line c covers the lines
+// c + first_row_offset .. c + last_row_offset; the first block is centred on
+// first_centre_line and the next ones follow every block_height lines.
 struct BlockGeometry {
-    int hauteursegment = 1;
-    int hhh_minus = 0;
-    int hhh_maxus = 0;
-    int hauteurdebut = 1;
-    int rows() const { return hhh_maxus - hhh_minus + 1; }
+    int block_height = 1;
+    int first_row_offset = 0;
+    int last_row_offset = 0;
+    int first_centre_line = 1;
+    int row_count() const { return last_row_offset - first_row_offset + 1; }
 };
 
 struct RunSettings {
     // From the command line.
-    int opt = 3;  // quality digit q
-    int dither = 0;
-    int errordiffusion = 1;
-    int pixpal = 1;
-    int ispreview = 0;
-    int shiftpixels = 0;  // option value minus 5
-    int ligneX3 = 1;
+    int quality = 3;  // quality digit q
+    int dither_mode = 0;
+    int diffusion_kernel = 1;
+    int palette_mode = 1;  // 1, 2 or 3: see kOnePalette and the others below
+    int write_previews = 0;
+    int schedule_shift = 0;      // --shiftpixels= value minus 5
+    int block_lines_option = 1;  // --blockoflines= value as given
     int verbose = 0;
     int seed = 42;
     int mode_row = 0;
-    std::string arg;   // input picture name as typed
-    std::string prog;  // invocation name
+    std::string input_name;    // input picture name as typed
+    std::string program_name;  // invocation name
 
     // Derived from the quality digit and the dithering mode.
-    int nb_loop_fast_init = 0;
-    int power_temperature = 0;
-    double power_temperature_mini = 0.0;
-    double power_quality = 0.0;
-    int dithoutA = 0;
-    int dithoutB = 0;
-    int dist_newcolor = 0;
+    int initial_move_budget = 0;
+    int temperature_divisor = 0;
+    double minimum_temperature = 0.0;
+    double cooling_factor = 0.0;
+    // Dither phase of column x on line y:
+    // (phase_per_line * y + phase_per_column * x) % 2.
+    int phase_per_line = 0;
+    int phase_per_column = 0;
+    int new_colour_distance = 0;
 
-    BlockGeometry geometry;
-    int hauteurfinale = 0;  // picture height
+    BlockGeometry block_geometry;
+    int picture_height = 0;
 
     // Worker threads for the block loop (0 = one per hardware thread). The
     // output does not depend on it.
@@ -75,90 +77,109 @@ struct RunSettings {
     // Search with the portable code even where AVX2 is available (same output).
     bool portable_search = false;
 
-    std::clock_t start = 0;  // processor time at program start
+    std::clock_t start_clock = 0;  // processor time at program start
 };
+
+// Values of RunSettings::palette_mode.
+inline constexpr int kOnePalette = 1;             // one bitmap, one palette
+inline constexpr int kTwoBitmapsTwoPalettes = 2;  // two bitmaps, two palettes
+inline constexpr int kOneBitmapTwoPalettes = 3;   // one bitmap, two palettes
 
 // Palette slots of the selected screen mode. Slot k belongs to hardware
-// register paletteFinale[k]; slots debutlimit..limit+1 are optimised and slot
-// limit+2 stands for the whole line.
+// register slot_register[k]; slots first_optimised_slot..last_optimised_slot()
+// are optimised and slot whole_line_slot() stands for the whole line.
 struct ScreenLayout {
     ScreenMode mode;
-    int largeur = 0;
-    int limit = 0;
-    int debutlimit = 2;
+    int width = 0;
+    int optimised_slot_count = 0;
+    int first_optimised_slot = 2;
 
-    int slot_count() const { return limit + 3; }  // slots 0..limit+2
+    int last_optimised_slot() const { return optimised_slot_count + 1; }
+    int whole_line_slot() const { return optimised_slot_count + 2; }
+    int slot_count() const { return optimised_slot_count + 3; }  // slots 0..whole_line_slot()
 
-    std::vector<int> paletteFinale;  // [slot]
-    // Visibility, [column][slot] for columns 1..largeur; row largeur+1 holds
-    // each slot's first column and row largeur+2 the length of its first run.
-    std::vector<int> paletteactive;
-    // Optimiser slots visible at each column, ascending (no terminator).
-    std::vector<std::vector<int>> paletteactive_id;
-    std::vector<int> paletteactiveoverride_deb;  // [slot] rescan range
-    std::vector<int> paletteactiveoverride_fin;
+    std::vector<int> slot_register;  // [slot]
+    // Visibility, [column][slot] for columns 1..width; row width+1 holds
+    // each slot's first column and row width+2 the length of its first run.
+    std::vector<int> visibility;
+    // Optimised slots visible at each column, ascending (no terminator).
+    std::vector<std::vector<int>> visible_slots;
+    // [slot] the columns to look at again when the slot's colour changes.
+    std::vector<int> rescan_first_column;
+    std::vector<int> rescan_last_column;
 
-    int& active(int column, int slot) {
-        return paletteactive[static_cast<std::size_t>(column) * slot_count() + slot];
+    int& visible(int column, int slot) {
+        return visibility[static_cast<std::size_t>(column) * slot_count() + slot];
     }
-    int active(int column, int slot) const {
-        return paletteactive[static_cast<std::size_t>(column) * slot_count() + slot];
+    int visible(int column, int slot) const {
+        return visibility[static_cast<std::size_t>(column) * slot_count() + slot];
     }
-    int first_column(int slot) const { return active(largeur + 1, slot); }
-    int run_length(int slot) const { return active(largeur + 2, slot); }
+    int first_column(int slot) const { return visible(width + 1, slot); }
+    int run_length(int slot) const { return visible(width + 2, slot); }
 };
 
-// A slot's colour record: ints 1..3 the first colour, 4..6 the second colour
-// (level x level step), int 12 the candidate id.
-using SlotRecord = std::array<int, 13>;
+// A slot's colours: ints 1..3 the first colour, 4..6 the second colour
+// (red, green, blue: level x level step), int 12 the candidate id.
+using SlotColours = std::array<int, 13>;
+inline constexpr std::size_t kFirstColour = 1;   // index of the first colour's red
+inline constexpr std::size_t kSecondColour = 4;  // index of the second colour's red
+inline constexpr std::size_t kCandidateId = 12;  // index of the candidate id
 
 // Per-pixel working tables of the whole picture. Lines are numbered from 1;
 // lines past the picture height (reached by the last block) stay black.
 struct PictureTables {
     int width = 0;
     int height = 0;
-    int lines = 0;  // allocated lines, 0..lines-1
+    int allocated_lines = 0;  // lines 0..allocated_lines-1
 
-    // Source colours, columns from 0: R, V, B of the first picture then of the
+    // Source colours, columns from 0: R, G, B of the first picture then of the
     // second. The error diffusion works on a copy.
-    Grid<std::array<int, 6>> paletteOriginale;
+    Grid<std::array<int, 6>> source_colours;
     // First picture's source channels before any pre-dithering, columns from 0
     // (two margin columns past the width read as black).
-    Grid<std::array<std::uint16_t, 3>> paletteOriginaleRVB;
+    Grid<std::array<std::uint16_t, 3>> undithered_source;
     // Target colours, columns from 1 (plus two black margin columns past the
     // width): elements 1..3 the first target, 4..6 the second.
-    Grid<std::array<int, 7>> vecteurinit;
-    // 12-bit colour index of every pixel, columns from 1.
-    Grid<int> vecteur12b;
-    std::vector<int> vecteur12bcount;   // [4096]
-    std::vector<int> vecteur12bbligne;  // [4096] lines in which the colour occurs
-    int max1_id = -1;
-    int max1_nb = 0;
-    std::array<int, 10> vecteurglobalbest{};  // levels R, V, B in 3, 6, 9
+    Grid<std::array<int, 7>> target_colours;
+    // 12-bit colour id of every pixel, columns from 1.
+    Grid<int> colour_ids;
+    std::vector<int> colour_pixel_counts;  // [4096]
+    std::vector<int> colour_line_counts;   // [4096] lines in which the colour occurs
+    int dominant_colour = -1;
+    int dominant_colour_pixels = 0;
+    std::array<int, 10> dominant_levels{};  // levels R, G, B in 3, 6, 9
 
-    double nbbitsround = 17.0;
-    int nbbitsroundint = 17;
+    double level_step_real = 17.0;
+    int level_step = 17;
     // Levels of every channel value 0..255 for the current level step (see
     // set_level_step): nearest level clamped to 15, level of a target value,
     // and the two nearest levels clamped to 0..15.
     std::array<int, 256> rounded_level{};
     std::array<int, 256> target_level{};
     std::array<std::array<int, 2>, 256> two_levels{};
-    int bis_method = 0;
+    int has_companion = 0;  // 1 when the second picture came from a companion file
 };
 
 // Run-time counters and timers, kept per block and summed in block order.
+// An improvement is a move that gives a new best total distance; they are
+// also counted by how many worse moves were accepted before them.
 struct SearchCounters {
-    long long secouru_nb = 0, secouru_nb0 = 0, secouru_nb1 = 0, secouru_nb2_9 = 0, secouru_nb10 = 0;
-    std::array<double, 12> timer{};  // timer[1..11]
+    long long improvements = 0;
+    long long improvements_after_0_worse = 0;
+    long long improvements_after_1_worse = 0;
+    long long improvements_after_2_to_9_worse = 0;
+    long long improvements_after_10_or_more_worse = 0;
+    std::array<double, 12> stage_seconds{};  // [1..11], printed as timer1..timer11
 
     void add(const SearchCounters& other) {
-        secouru_nb += other.secouru_nb;
-        secouru_nb0 += other.secouru_nb0;
-        secouru_nb1 += other.secouru_nb1;
-        secouru_nb2_9 += other.secouru_nb2_9;
-        secouru_nb10 += other.secouru_nb10;
-        for (std::size_t i = 0; i < timer.size(); ++i) timer[i] += other.timer[i];
+        improvements += other.improvements;
+        improvements_after_0_worse += other.improvements_after_0_worse;
+        improvements_after_1_worse += other.improvements_after_1_worse;
+        improvements_after_2_to_9_worse += other.improvements_after_2_to_9_worse;
+        improvements_after_10_or_more_worse += other.improvements_after_10_or_more_worse;
+        for (std::size_t i = 0; i < stage_seconds.size(); ++i) {
+            stage_seconds[i] += other.stage_seconds[i];
+        }
     }
 };
 
@@ -166,90 +187,94 @@ struct SearchCounters {
 // rebuilt at the start of each block, so a block's result depends only on the
 // picture and the settings.
 struct BlockSearch {
-    Rng rng;
-    TextSink log;
+    Random rng;
+    TextSink trace;
     SearchCounters counters;
 
     // Block geometry: centre line and the number of rows.
-    int hhhh = 0;
-    int rows = 1;
+    int centre_line = 0;
+    int row_count = 1;
 
-    // Candidate lists, 1-based (entry 0 unused), for slots 0..limit+2.
-    std::vector<int> unik_colors_segment_nb;
-    std::vector<std::vector<int>> unik_colors_global_id;
-    std::vector<std::vector<int>> unik_colors_id_segmenttotal;
+    // Candidate lists, 1-based (entry 0 unused), for slots 0..whole_line_slot():
+    // per slot the number of entries, each entry's colour id and each entry's
+    // candidate id (its index in the whole-line slot's list, the block's list).
+    std::vector<int> candidate_count;
+    std::vector<std::vector<int>> candidate_colours;
+    std::vector<std::vector<int>> candidate_ids;
     // One-colour lists: per slot and 12-bit colour, pixel count (or 1 for an
     // extra candidate) and the index of the colour's latest entry.
-    std::vector<int> unik_colors_freq;        // [slot * 4096 + colour]
-    std::vector<int> unik_colors_segment_id;  // [slot * 4096 + colour]
+    std::vector<int> colour_frequency;  // [slot * 4096 + colour]
+    std::vector<int> latest_entry;      // [slot * 4096 + colour]
     // Two-colour lists: per slot, the index of every packed pair's first
     // entry in that slot's list.
-    std::vector<PairIndex> tab_colors_unique_mod;
+    std::vector<PairIndex> first_pair_entry;
 
     // Distances of every pixel of the block to every candidate of the
     // block's list, for the pixel's own dither phase:
-    // [(row * (N + 1) + candidate) * (largeur + 1) + column].
-    std::vector<std::int32_t> distance_precalcHL2;
-    int distance_candidates = 0;  // N + 1
-    int distance_columns = 0;     // largeur + 1
+    // [(row * (N + 1) + candidate) * (width + 1) + column].
+    std::vector<std::int32_t> distance_table;
+    int table_candidates = 0;  // N + 1
+    int table_columns = 0;     // width + 1
 
     std::int32_t distance(int row, int column, int candidate) const {
-        return distance_precalcHL2[(static_cast<std::size_t>(row) * distance_candidates +
-                                    static_cast<std::size_t>(candidate)) *
-                                       distance_columns +
-                                   static_cast<std::size_t>(column)];
+        return distance_table[(static_cast<std::size_t>(row) * table_candidates +
+                               static_cast<std::size_t>(candidate)) *
+                                  table_columns +
+                              static_cast<std::size_t>(column)];
     }
 
-    std::vector<SlotRecord> vecteurfinal;  // [slot]
+    std::vector<SlotColours> slot_colours;  // [slot]
 
-    // Per block row and column (0..largeur): [row * (largeur + 1) + column].
-    std::vector<int> bestdist_i2;
-    std::vector<int> paletteres02, paletteres12;    // working solution: slot, distance
-    std::vector<int> palettecurr02, palettecurr12;  // committed solution
-    std::vector<int> vecteurfinal12;                // [slot] working candidate ids
-    std::vector<int> vecteurfinaltmp;               // [slot] committed candidate ids
+    // Per block row and column (0..width): [row * (width + 1) + column].
+    std::vector<int> nearest_distance;                    // at the random start
+    std::vector<int> working_slot, working_distance;      // working solution
+    std::vector<int> committed_slot, committed_distance;  // committed solution
+    std::vector<int> working_candidate;                   // [slot] working candidate ids
+    std::vector<int> committed_candidate;                 // [slot] committed candidate ids
 
-    // Working structures of the local exploration.
-    std::vector<int> visible_padded;   // [column * 16 + i] visible optimiser slots, padded
+    // Working structures of the annealing.
+    std::vector<int> visible_padded;   // [column * 16 + i] visible optimised slots, padded
     bool visible_fits_padding = true;  // no column shows more than 16 slots
-    // [slot]: candidate id times (largeur + 1), where the slot's working
+    // [slot]: candidate id times (width + 1), where the slot's working
     // colour starts in a block row's distance table.
     std::vector<int> slot_offset;
     std::vector<int> changed_slots;  // slots changed since the last commit
 
-    long long distancemoyenne = 0;
-    long long distancemoyennea = 0;
-    long long bestdistancemoyenne = 0;
-    double dist_b = 0.0;
+    // Sums of weighted distances over the block's pixels.
+    long long total_distance = 0;
+    long long working_total_distance = 0;
+    long long best_total_distance = 0;
+    double start_total_distance = 0.0;  // for the trace only
 
-    double temperaturedec = 0.0;
-    double temperature_ratio = 0.0;
-    int nb_loop_fast = 200;
-    int nb_loop_fast_max = 200;
-    int nbiteration_moindrescarres = 1;
-    int nbiteration_moindrescarres2 = 0;
-    int nbtry_init = 0;
-    double exploration_local_todo = 0.0;
+    double cooling_factor = 0.0;
+    double temperature_divisor = 0.0;
+    int move_budget = 200;
+    int move_budget_limit = 200;
+    // 2 when the annealing improved on the random start, 3 when it did not.
+    int annealing_outcome = 1;
+    int pending_annealing_outcome = 0;
+    int random_starts = 0;
+    double start_to_best_ratio = 0.0;
 };
 
 // What the block loop leaves for the writers.
 struct RunResults {
-    int slots = 0;
-    int lines = 0;
-    // [slot * lines + line]
-    std::vector<SlotRecord> vecteurfinalsaved;
-    // (slot, distance) per column 0..largeur and line.
-    Grid<std::pair<int, int>> palettesaved;
+    int slot_count = 0;
+    int line_count = 0;
+    // [slot * line_count + line]
+    std::vector<SlotColours> stored_slot_colours;
+    // (slot, distance) per column 0..width and line.
+    Grid<std::pair<int, int>> pixel_choice;
 
-    double bestdistancemoyenneall = 0.0;
-    int nbiteration_moindrescarres = 1;
+    double best_total_distance_sum = 0.0;
+    int annealing_outcome = 1;
     SearchCounters counters;
 
-    SlotRecord& saved(int slot, int line) {
-        return vecteurfinalsaved[static_cast<std::size_t>(slot) * lines + line];
+    SlotColours& stored(int slot, int line) {
+        return stored_slot_colours[static_cast<std::size_t>(slot) * line_count + line];
     }
-    const SlotRecord& saved(int slot, int line) const {
-        return vecteurfinalsaved[static_cast<std::size_t>(slot) * lines + line];
+    const SlotColours& stored(int slot, int line) const {
+        return stored_slot_colours[static_cast<std::size_t>(slot) * line_count + line];
     }
 };
 
@@ -257,7 +282,7 @@ struct RunResults {
 struct RunContext {
     const RunSettings& settings;
     const ScreenLayout& layout;
-    const PictureTables& pic;
+    const PictureTables& picture;
 };
 
 // Seconds of processor time since `start`.

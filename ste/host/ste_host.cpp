@@ -102,13 +102,13 @@ std::size_t picture_file_size(const PictureFormat& format) {
     if (words == 0 || format.block_lines < 1 || format.block_lines > 6) return 0;
     if (format.palette_sets != 1 && format.palette_sets != 2) return 0;
     const std::size_t record = 2 * static_cast<std::size_t>(words);
-    // Blocks follow the encoder's geometry: centre lines from hauteurdebut,
-    // one every hauteursegment lines, while below height + hauteursegment
+    // Blocks follow the encoder's geometry: centre lines from first_centre_line,
+    // one every block_height lines, while below height + block_height
     // (so two-line blocks give 101 records for 200 lines).
     const brenvik::BlockGeometry geometry = brenvik::block_geometry(format.block_lines);
     std::size_t blocks = 0;
-    for (int h = geometry.hauteurdebut; h < kPictureHeight + geometry.hauteursegment;
-         h += geometry.hauteursegment) {
+    for (int h = geometry.first_centre_line; h < kPictureHeight + geometry.block_height;
+         h += geometry.block_height) {
         ++blocks;
     }
     std::size_t size = kBitmapBytes + blocks * record;

@@ -17,9 +17,9 @@
 #include <vector>
 
 #include "container_writer.h"
-#include "encoder/conversion/block_loop.h"
-#include "encoder/frontend/modes.h"
 #include "encoder/frontend/options.h"
+#include "encoder/frontend/screen_modes.h"
+#include "encoder/state/geometry.h"
 #include "tests/common/files.h"
 #include "tests/common/fixtures.h"
 
@@ -229,17 +229,17 @@ class FormatsPage : public testing::Test {
 
 TEST_F(FormatsPage, ModeTableMatchesTheEncodersModes) {
     const Table& t = find_table(tables, "--mode=");
-    ASSERT_EQ(t.rows.size(), brenvik::modes.size());
+    ASSERT_EQ(t.rows.size(), brenvik::screen_modes.size());
     for (const auto& row : t.rows) {
         const int m = leading_int(row[0]);
         SCOPED_TRACE("mode " + std::to_string(m));
         ASSERT_GE(m, 0);
         ASSERT_LT(m, brenvik::kScreenModeCount);
-        const brenvik::ScreenMode& mode = brenvik::modes[static_cast<std::size_t>(m)];
+        const brenvik::ScreenMode& mode = brenvik::screen_modes[static_cast<std::size_t>(m)];
         EXPECT_EQ(leading_int(row[1]), mode.width);
         EXPECT_EQ(leading_int(row[2]), mode.height);
-        EXPECT_EQ(leading_int(row[3]), mode.colours_per_line - mode.excluded);
-        EXPECT_EQ(leading_int(row[4]), 2 * (mode.colours_per_line - mode.excluded));
+        EXPECT_EQ(leading_int(row[3]), mode.palette_words - mode.excluded_words);
+        EXPECT_EQ(leading_int(row[4]), 2 * (mode.palette_words - mode.excluded_words));
     }
 }
 
@@ -253,22 +253,23 @@ TEST_F(FormatsPage, ScheduleTablesMatchTheEncodersLayout) {
     for (const Case c : {Case{0, "### Mode 0"}, Case{4, "### Mode 0"}, Case{1, "### Mode 1"},
                          Case{2, "### Mode 2"}, Case{3, "### Mode 3"}}) {
         const Table& t = find_table(tables, "slot", c.heading);
-        const brenvik::ScreenMode& mode = brenvik::modes[static_cast<std::size_t>(c.mode_row)];
-        const bool shifted = mode.id != 0;
+        const brenvik::ScreenMode& mode =
+            brenvik::screen_modes[static_cast<std::size_t>(c.mode_row)];
+        const bool shifted = mode.layout_id != 0;
         for (int option = 0; option <= 9; ++option) {
             const int s = option - 5;
             SCOPED_TRACE("mode row " + std::to_string(c.mode_row) + ", s " + std::to_string(s));
-            const brenvik::ScreenLayout layout = brenvik::layout_screen(mode, s);
-            const int W = layout.largeur;
+            const brenvik::ScreenLayout layout = brenvik::build_screen_layout(mode, s);
+            const int W = layout.width;
             const auto doc = schedule_from_table(t, shifted ? s : 0, W, layout.slot_count());
-            for (int k = layout.debutlimit; k <= layout.limit + 1; ++k) {
+            for (int k = layout.first_optimised_slot; k <= layout.last_optimised_slot(); ++k) {
                 const ScheduledSlot& slot = doc[static_cast<std::size_t>(k)];
                 ASSERT_GE(slot.reg, 0) << "slot " << k << " missing from the page";
-                EXPECT_EQ(slot.reg, layout.paletteFinale[k]) << "register of slot " << k;
+                EXPECT_EQ(slot.reg, layout.slot_register[k]) << "register of slot " << k;
                 int wrong = 0;
                 for (int x = 1; x <= W; ++x) {
                     const bool page = x >= slot.first && x <= slot.last;
-                    if (page != (layout.active(x, k) == 1)) ++wrong;
+                    if (page != (layout.visible(x, k) == 1)) ++wrong;
                 }
                 EXPECT_EQ(wrong, 0) << "slot " << k << ": columns " << slot.first << ".."
                                     << slot.last << " on the page";
@@ -282,7 +283,7 @@ TEST_F(FormatsPage, ScheduleTablesMatchTheEncodersLayout) {
                 }
             }
             for (int k = 0; k < layout.slot_count(); ++k) {
-                if (k >= layout.debutlimit && k <= layout.limit + 1) continue;
+                if (k >= layout.first_optimised_slot && k <= layout.last_optimised_slot()) continue;
                 EXPECT_LT(doc[static_cast<std::size_t>(k)].reg, 0)
                     << "slot " << k << " is not an optimised slot";
             }
@@ -300,13 +301,15 @@ TEST_F(FormatsPage, BlockTableMatchesTheBlockLoop) {
         EXPECT_EQ(leading_int(row[1]), n);
         for (const auto& [height, column] : {std::pair{200, 2}, std::pair{229, 3}}) {
             brenvik::RunSettings settings;
-            settings.geometry = brenvik::block_geometry(n);
-            settings.hauteurfinale = height;
-            const std::vector<int> centres = brenvik::block_centres(settings);
+            settings.block_geometry = brenvik::block_geometry(n);
+            settings.picture_height = height;
+            const std::vector<int> centres = brenvik::block_centre_lines(settings);
             EXPECT_EQ(static_cast<int>(centres.size()), leading_int(row[column]));
             for (std::size_t b = 0; b < centres.size(); ++b) {
-                EXPECT_EQ(centres[b] + settings.geometry.hhh_minus, static_cast<int>(b) * n + 1);
-                EXPECT_EQ(centres[b] + settings.geometry.hhh_maxus, static_cast<int>(b) * n + n);
+                EXPECT_EQ(centres[b] + settings.block_geometry.first_row_offset,
+                          static_cast<int>(b) * n + 1);
+                EXPECT_EQ(centres[b] + settings.block_geometry.last_row_offset,
+                          static_cast<int>(b) * n + n);
             }
         }
     }

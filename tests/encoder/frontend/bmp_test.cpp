@@ -8,7 +8,7 @@
 #include <ostream>
 #include <string>
 
-#include "encoder/frontend/modes.h"
+#include "encoder/frontend/screen_modes.h"
 #include "frontend_support.h"
 
 namespace {
@@ -18,7 +18,7 @@ using frontend_test::Bytes;
 using frontend_test::Capture;
 using frontend_test::TempDir;
 
-const brenvik::ScreenMode& kMode4 = brenvik::modes[4];  // 320 x 20
+const brenvik::ScreenMode& kMode4 = brenvik::screen_modes[4];  // 320 x 20
 constexpr int W = 320;
 constexpr int H = 20;
 
@@ -29,12 +29,12 @@ struct Loaded {
     std::string err;
 };
 
-Loaded load(const std::string& name, int pixpal = 1, int verbose = 0,
+Loaded load(const std::string& name, int palette_mode = 1, int verbose = 0,
             const brenvik::ScreenMode& mode = kMode4) {
     brenvik::RunSettings s;
-    s.prog = "brenvik";
-    s.arg = name;
-    s.pixpal = pixpal;
+    s.program_name = "brenvik";
+    s.input_name = name;
+    s.palette_mode = palette_mode;
     s.verbose = verbose;
     Loaded result;
     brenvik::TextSink out;
@@ -53,11 +53,11 @@ TEST(BmpInput, ReadsThePixelDataBottomRowFirst) {
     frontend_test::write_file(dir.file("p.bmp"), frontend_test::make_bmp({W, H}, pixels));
     const Loaded r = load(dir.file("p.bmp"));
     ASSERT_TRUE(r.ok) << r.err;
-    EXPECT_EQ(r.pictures.first, pixels);
+    EXPECT_EQ(r.pictures.first_pixels, pixels);
     EXPECT_EQ(r.err, "");
     // The first three bytes are B, V, R of the bottom line's first pixel.
-    EXPECT_EQ(r.pictures.first[0], frontend_test::pattern_byte(0, H, 0, 5));
-    EXPECT_EQ(r.pictures.first[2], frontend_test::pattern_byte(0, H, 2, 5));
+    EXPECT_EQ(r.pictures.first_pixels[0], frontend_test::pattern_byte(0, H, 0, 5));
+    EXPECT_EQ(r.pictures.first_pixels[2], frontend_test::pattern_byte(0, H, 2, 5));
 }
 
 TEST(BmpInput, PixelOffsetLocatesThePixelsWhateverTheHeaderSize) {
@@ -68,7 +68,7 @@ TEST(BmpInput, PixelOffsetLocatesThePixelsWhateverTheHeaderSize) {
                                   frontend_test::make_bmp({.pixel_offset = offset}, pixels));
         const Loaded r = load(dir.file("p.bmp"));
         ASSERT_TRUE(r.ok) << "offset " << offset << ": " << r.err;
-        EXPECT_EQ(r.pictures.first, pixels) << "offset " << offset;
+        EXPECT_EQ(r.pictures.first_pixels, pixels) << "offset " << offset;
     }
 }
 
@@ -80,11 +80,11 @@ TEST(BmpInput, TopDownPictureIsReadWithLine1AtTheTop) {
     const Loaded r = load(dir.file("up.bmp"));
     ASSERT_TRUE(r.ok) << r.err;
     // The buffer is in the usual order: bottom line first, top line last.
-    EXPECT_EQ(r.pictures.first, frontend_test::pattern_pixels(W, H, 2, false));
+    EXPECT_EQ(r.pictures.first_pixels, frontend_test::pattern_pixels(W, H, 2, false));
     const std::size_t last_row = static_cast<std::size_t>(H - 1) * W * 3;
-    EXPECT_EQ(r.pictures.first[0], frontend_test::pattern_byte(0, H, 0, 2));
-    EXPECT_EQ(r.pictures.first[last_row], frontend_test::pattern_byte(0, 1, 0, 2));
-    EXPECT_EQ(r.pictures.first[W * 3], frontend_test::pattern_byte(0, H - 1, 0, 2));
+    EXPECT_EQ(r.pictures.first_pixels[0], frontend_test::pattern_byte(0, H, 0, 2));
+    EXPECT_EQ(r.pictures.first_pixels[last_row], frontend_test::pattern_byte(0, 1, 0, 2));
+    EXPECT_EQ(r.pictures.first_pixels[W * 3], frontend_test::pattern_byte(0, H - 1, 0, 2));
 }
 
 TEST(BmpInput, ExtraBytesAfterThePixelsAreIgnored) {
@@ -95,7 +95,7 @@ TEST(BmpInput, ExtraBytesAfterThePixelsAreIgnored) {
     frontend_test::write_file(dir.file("p.bmp"), file);
     const Loaded r = load(dir.file("p.bmp"));
     ASSERT_TRUE(r.ok) << r.err;
-    EXPECT_EQ(r.pictures.first, pixels);
+    EXPECT_EQ(r.pictures.first_pixels, pixels);
 }
 
 // --- Pictures that cannot be used -----------------------------------------
@@ -188,11 +188,11 @@ TEST(BmpInput, SizeMessageNamesTheModesSize) {
     const std::string name = dir.file("small.bmp");
     frontend_test::write_pattern_bmp(name, W, H, 0);
     for (int row : {0, 1, 2}) {
-        const Loaded r = load(name, 1, 0, brenvik::modes[static_cast<std::size_t>(row)]);
+        const Loaded r = load(name, 1, 0, brenvik::screen_modes[static_cast<std::size_t>(row)]);
         EXPECT_FALSE(r.ok);
         EXPECT_EQ(r.err, "brenvik: " + name + ": BMP picture must be 320x200 pixels\n");
     }
-    const Loaded r = load(name, 1, 0, brenvik::modes[3]);
+    const Loaded r = load(name, 1, 0, brenvik::screen_modes[3]);
     EXPECT_EQ(r.err, "brenvik: " + name + ": BMP picture must be 416x229 pixels\n");
 }
 
@@ -238,28 +238,29 @@ INSTANTIATE_TEST_SUITE_P(
                     CompanionNameCase{"../pics/photo", "../pics/photo_bis.bmp"},
                     CompanionNameCase{"dir/.bmp", "dir/_bis.bmp"}));
 
-TEST(SecondPicture, WithoutCompanionIsBlackForOnePaletteAndBisMethod0) {
+TEST(SecondPicture, WithoutCompanionIsBlackForOnePaletteAndUnmarked) {
     TempDir dir;
     frontend_test::write_pattern_bmp(dir.file("p.bmp"), W, H, 7);
     const Loaded r = load(dir.file("p.bmp"), 1);
     ASSERT_TRUE(r.ok) << r.err;
-    EXPECT_EQ(r.pictures.second, Bytes(static_cast<std::size_t>(W) * H * 3, 0));
-    EXPECT_EQ(r.pictures.bis_method, 0);
+    EXPECT_EQ(r.pictures.second_pixels, Bytes(static_cast<std::size_t>(W) * H * 3, 0));
+    EXPECT_EQ(r.pictures.has_companion, 0);
     EXPECT_EQ(r.err, "");
 }
 
 TEST(SecondPicture, WithoutCompanionCopiesTheFirstForTwoPalettes) {
     TempDir dir;
     frontend_test::write_pattern_bmp(dir.file("p.bmp"), W, H, 7);
-    for (int pixpal : {2, 3}) {
-        const Loaded r = load(dir.file("p.bmp"), pixpal);
+    for (int palette_mode : {2, 3}) {
+        const Loaded r = load(dir.file("p.bmp"), palette_mode);
         ASSERT_TRUE(r.ok) << r.err;
-        EXPECT_EQ(r.pictures.second, frontend_test::pattern_pixels(W, H, 7)) << "pixpal " << pixpal;
-        EXPECT_EQ(r.pictures.bis_method, 0) << "pixpal " << pixpal;
+        EXPECT_EQ(r.pictures.second_pixels, frontend_test::pattern_pixels(W, H, 7))
+            << "pixpal " << palette_mode;
+        EXPECT_EQ(r.pictures.has_companion, 0) << "pixpal " << palette_mode;
     }
 }
 
-TEST(SecondPicture, CompanionIsReadForEveryPixpalAndSetsBisMethod1) {
+TEST(SecondPicture, CompanionIsReadForEveryPaletteModeAndMarked) {
     TempDir dir;
     frontend_test::write_pattern_bmp(dir.file("p.bmp"), W, H, 7);
     // The companion has its own pixel offset and is stored top-down.
@@ -267,13 +268,13 @@ TEST(SecondPicture, CompanionIsReadForEveryPixpalAndSetsBisMethod1) {
         dir.file("p_bis.bmp"),
         frontend_test::make_bmp({.height = -H, .pixel_offset = 90},
                                 frontend_test::pattern_pixels(W, H, 11, true)));
-    for (int pixpal : {1, 2, 3}) {
-        const Loaded r = load(dir.file("p.bmp"), pixpal);
+    for (int palette_mode : {1, 2, 3}) {
+        const Loaded r = load(dir.file("p.bmp"), palette_mode);
         ASSERT_TRUE(r.ok) << r.err;
-        EXPECT_EQ(r.pictures.first, frontend_test::pattern_pixels(W, H, 7));
-        EXPECT_EQ(r.pictures.second, frontend_test::pattern_pixels(W, H, 11))
-            << "pixpal " << pixpal;
-        EXPECT_EQ(r.pictures.bis_method, 1) << "pixpal " << pixpal;
+        EXPECT_EQ(r.pictures.first_pixels, frontend_test::pattern_pixels(W, H, 7));
+        EXPECT_EQ(r.pictures.second_pixels, frontend_test::pattern_pixels(W, H, 11))
+            << "pixpal " << palette_mode;
+        EXPECT_EQ(r.pictures.has_companion, 1) << "pixpal " << palette_mode;
     }
 }
 
@@ -288,8 +289,8 @@ TEST(SecondPicture, CompanionOfANameWithoutExtensionInADottedFolder) {
     frontend_test::write_pattern_bmp(dir.file("old_bis.bmp"), W, H, 3);
     const Loaded r = load(input, 1, 1);
     ASSERT_TRUE(r.ok) << r.err;
-    EXPECT_EQ(r.pictures.bis_method, 1);
-    EXPECT_EQ(r.pictures.second, frontend_test::pattern_pixels(W, H, 2));
+    EXPECT_EQ(r.pictures.has_companion, 1);
+    EXPECT_EQ(r.pictures.second_pixels, frontend_test::pattern_pixels(W, H, 2));
     EXPECT_EQ(r.out, "outfilename_bis=" + dir.file("old.dir/photo_bis.bmp") + " \n");
 }
 
@@ -326,16 +327,16 @@ std::vector<BrokenCompanionCase> broken_companions() {
 
 class BrokenCompanion : public testing::TestWithParam<BrokenCompanionCase> {};
 
-TEST_P(BrokenCompanion, EndsTheLoadNamingTheCompanionWhateverPixpal) {
+TEST_P(BrokenCompanion, EndsTheLoadNamingTheCompanionWhateverPaletteMode) {
     const BrokenCompanionCase& c = GetParam();
     TempDir dir;
     frontend_test::write_pattern_bmp(dir.file("p.bmp"), W, H, 7);
     frontend_test::write_file(dir.file("p_bis.bmp"), c.file);
-    for (int pixpal : {1, 2, 3}) {
-        const Loaded r = load(dir.file("p.bmp"), pixpal);
-        EXPECT_FALSE(r.ok) << "pixpal " << pixpal;
+    for (int palette_mode : {1, 2, 3}) {
+        const Loaded r = load(dir.file("p.bmp"), palette_mode);
+        EXPECT_FALSE(r.ok) << "pixpal " << palette_mode;
         EXPECT_EQ(r.err, "brenvik: " + dir.file("p_bis.bmp") + ": " + c.message + "\n")
-            << "pixpal " << pixpal;
+            << "pixpal " << palette_mode;
     }
 }
 

@@ -1,7 +1,7 @@
 // Colour model: levels of target values and optimiser components, STE
 // register nibbles and palette words, the 12-bit index, and the choice of the
 // level step from sampled pixels.
-#include "encoder/conversion/colour.h"
+#include "encoder/colour/colour.h"
 
 #include <gtest/gtest.h>
 
@@ -117,7 +117,7 @@ class PaletteWord : public testing::TestWithParam<WordCase> {};
 
 TEST_P(PaletteWord, PacksRedGreenBlueNibbles) {
     const WordCase& c = GetParam();
-    const unsigned word = c.step == 0 ? brenvik::ste_word(c.r, c.v, c.b)
+    const unsigned word = c.step == 0 ? brenvik::palette_word_of_levels(c.r, c.v, c.b)
                                       : brenvik::palette_word(c.r, c.v, c.b, c.step);
     EXPECT_EQ(word, c.word) << c.r << "," << c.v << "," << c.b << " step " << c.step;
     EXPECT_EQ(word & 0xF000u, 0u);
@@ -135,10 +135,10 @@ INSTANTIATE_TEST_SUITE_P(
                     WordCase{240, 240, 240, 16, 0x0FFF}, WordCase{16, 16, 16, 17, 0x0000}));
 
 TEST(ColourIndex, RedGreenBlueLevelsInThreeNibbles) {
-    EXPECT_EQ(brenvik::colour12(15, 15, 15), 4095);
-    EXPECT_EQ(brenvik::colour12(1, 2, 3), 0x123);
-    EXPECT_EQ(brenvik::colour12(15, 0, 0), 0xF00);
-    EXPECT_EQ(brenvik::colour12(0, 0, 9), 9);
+    EXPECT_EQ(brenvik::colour_id(15, 15, 15), 4095);
+    EXPECT_EQ(brenvik::colour_id(1, 2, 3), 0x123);
+    EXPECT_EQ(brenvik::colour_id(15, 0, 0), 0xF00);
+    EXPECT_EQ(brenvik::colour_id(0, 0, 9), 9);
 }
 
 // --- Level step -------------------------------------------------------------
@@ -150,12 +150,12 @@ brenvik::PictureTables make_tables(int width, int height, const PictureFn& colou
     brenvik::PictureTables pic;
     pic.width = width;
     pic.height = height;
-    pic.lines = height + 10;
-    pic.vecteurinit.reset(width + 3, pic.lines);
+    pic.allocated_lines = height + 10;
+    pic.target_colours.reset(width + 3, pic.allocated_lines);
     for (int y = 1; y <= height; ++y) {
         for (int x = 1; x <= width; ++x) {
             const Colour c = colour(x, y);
-            auto& t = pic.vecteurinit.at(x, y);
+            auto& t = pic.target_colours.at(x, y);
             t[1] = c[0];
             t[2] = c[1];
             t[3] = c[2];
@@ -171,7 +171,7 @@ brenvik::PictureTables make_tables(int width, int height, const PictureFn& colou
 // non-zero channel is tested, and counted off-grid unless a multiple of 16.
 std::pair<int, int> model_counts(std::uint32_t seed, int width, int height,
                                  const PictureFn& colour) {
-    frontend_test::ModelLcg rng(seed);
+    frontend_test::ModelGenerator rng(seed);
     int off_grid = 0;
     int tested = 0;
     for (int i = 0; i < 49; ++i) {
@@ -200,9 +200,9 @@ void PrintTo(const StepCase& c, std::ostream* os) {
 
 std::vector<StepCase> step_cases() {
     // The first pixel that seed 42 samples on a 320 x 200 picture.
-    frontend_test::ModelLcg first(42);
-    const int fx = first.next() % 319 + 1;
-    const int fy = first.next() % 199 + 1;
+    frontend_test::ModelGenerator first(42);
+    const int odd_x = first.next() % 319 + 1;
+    const int odd_y = first.next() % 199 + 1;
     return {
         {"black_picture_has_nothing_to_test", 320, 200,
          [](int, int) {
@@ -220,8 +220,8 @@ std::vector<StepCase> step_cases() {
          },
          17},
         {"one_sampled_value_off_the_grid", 320, 200,
-         [fx, fy](int x, int y) {
-             return Colour{32, x == fx && y == fy ? 17 : 48, 240};
+         [odd_x, odd_y](int x, int y) {
+             return Colour{32, x == odd_x && y == odd_y ? 17 : 48, 240};
          },
          17},
         // Sampling never reaches the last column or the last line.
@@ -245,9 +245,9 @@ TEST_P(LevelStep, ChosenFromTheSampledChannelsAndReported) {
     for (std::uint32_t seed : {42u, 2394u}) {
         brenvik::PictureTables pic = make_tables(c.width, c.height, c.colour);
         // A previous choice must not leak into this one.
-        pic.nbbitsround = c.step == 17 ? 16.0 : 17.0;
-        pic.nbbitsroundint = c.step == 17 ? 16 : 17;
-        brenvik::Rng rng(seed);
+        pic.level_step_real = c.step == 17 ? 16.0 : 17.0;
+        pic.level_step = c.step == 17 ? 16 : 17;
+        brenvik::Random rng(seed);
         brenvik::TextSink out;
         brenvik::detect_level_step(pic, rng, out);
 
@@ -261,13 +261,13 @@ TEST_P(LevelStep, ChosenFromTheSampledChannelsAndReported) {
         if (seed == 42) {
             EXPECT_EQ(step, c.step) << "fixture";
         }
-        EXPECT_EQ(pic.nbbitsroundint, step) << "seed " << seed;
-        EXPECT_EQ(pic.nbbitsround, static_cast<double>(step)) << "seed " << seed;
+        EXPECT_EQ(pic.level_step, step) << "seed " << seed;
+        EXPECT_EQ(pic.level_step_real, static_cast<double>(step)) << "seed " << seed;
 
         // Exactly 98 draws were taken from the generator.
-        frontend_test::ModelLcg after(seed);
+        frontend_test::ModelGenerator after(seed);
         for (int i = 0; i < 98; ++i) after.next();
-        EXPECT_EQ(rng.rand(), after.next()) << "seed " << seed;
+        EXPECT_EQ(rng.next(), after.next()) << "seed " << seed;
     }
 }
 
@@ -298,7 +298,7 @@ TEST(LevelStep, ReportsTheCountsOfAUniformPicture) {
     };
     for (const auto& [colour, line] : cases) {
         brenvik::PictureTables pic = make_tables(320, 20, colour);
-        brenvik::Rng rng(42);
+        brenvik::Random rng(42);
         brenvik::TextSink out;
         brenvik::detect_level_step(pic, rng, out);
         EXPECT_EQ(out.text(), line);

@@ -70,9 +70,9 @@ void write_pattern_bmp(const std::string& path, int width, int height, int salt)
 
 // The generator the encoder must implement, written out from its definition:
 // state' = state * 214013 + 2531011 modulo 2^32, result bits 30..16.
-class ModelLcg {
+class ModelGenerator {
   public:
-    explicit ModelLcg(std::uint32_t seed) : state_(seed) {}
+    explicit ModelGenerator(std::uint32_t seed) : state_(seed) {}
     int next() {
         state_ = (state_ * 214013ull + 2531011ull) % 4294967296ull;
         return static_cast<int>((state_ / 65536ull) % 32768ull);

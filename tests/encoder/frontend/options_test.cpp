@@ -22,17 +22,17 @@ using Args = std::vector<std::string>;
 // The settings a command line leaves behind; the member initialisers are the
 // values of a command line that names only the picture.
 struct Expected {
-    int opt = 3;
-    int dither = 0;
-    int errordiffusion = 1;
-    int pixpal = 1;
-    int ispreview = 0;
-    int shiftpixels = 0;
-    int ligneX3 = 1;
+    int quality = 3;
+    int dither_mode = 0;
+    int diffusion_kernel = 1;
+    int palette_mode = 1;
+    int write_previews = 0;
+    int schedule_shift = 0;
+    int block_lines_option = 1;
     int verbose = 0;
     int seed = 42;
     int mode_row = 0;
-    std::string arg = "pic.bmp";
+    std::string input_name = "pic.bmp";
 };
 
 struct AcceptedCase {
@@ -47,9 +47,9 @@ void PrintTo(const AcceptedCase& c, std::ostream* os) {
 
 const AcceptedCase kAccepted[] = {
     {"picture_only", {"pic.bmp"}, {}},
-    {"quality_digit_7", {"-7", "pic.bmp"}, {.opt = 7}},
-    {"quality_digit_0", {"-0", "pic.bmp"}, {.opt = 0}},
-    {"quality_digit_9", {"-9", "pic.bmp"}, {.opt = 9}},
+    {"quality_digit_7", {"-7", "pic.bmp"}, {.quality = 7}},
+    {"quality_digit_0", {"-0", "pic.bmp"}, {.quality = 0}},
+    {"quality_digit_9", {"-9", "pic.bmp"}, {.quality = 9}},
     {"mode_0", {"--mode=0", "pic.bmp"}, {.mode_row = 0}},
     {"mode_1", {"--mode=1", "pic.bmp"}, {.mode_row = 1}},
     {"mode_3", {"--mode=3", "pic.bmp"}, {.mode_row = 3}},
@@ -61,51 +61,51 @@ const AcceptedCase kAccepted[] = {
     {"verbose", {"--verbose", "pic.bmp"}, {.verbose = 1}},
     {"verbose_prefix_with_value_0", {"--verbose=0", "pic.bmp"}, {.verbose = 1}},
     {"verbose_prefix_with_text", {"--verboseXYZ", "pic.bmp"}, {.verbose = 1}},
-    {"dith_0", {"--dith=0", "pic.bmp"}, {.dither = 0}},
-    {"dith_2", {"--dith=2", "pic.bmp"}, {.dither = 2}},
-    {"dith_5", {"--dith=5", "pic.bmp"}, {.dither = 5}},
-    {"dither_spelling_2", {"--dither=2", "pic.bmp"}, {.dither = 2}},
-    {"dither_spelling_5", {"--dither=5", "pic.bmp"}, {.dither = 5}},
-    {"ed_0", {"--ed=0", "pic.bmp"}, {.errordiffusion = 0}},
-    {"ed_3", {"--ed=3", "pic.bmp"}, {.errordiffusion = 3}},
-    {"pixpal_1", {"--pixpal=1", "pic.bmp"}, {.pixpal = 1}},
-    {"pixpal_3", {"--pixpal=3", "pic.bmp"}, {.pixpal = 3}},
-    {"preview_0", {"--preview=0", "pic.bmp"}, {.ispreview = 0}},
-    {"preview_1", {"--preview=1", "pic.bmp"}, {.ispreview = 1}},
-    {"shiftpixels_0_is_minus_5", {"--shiftpixels=0", "pic.bmp"}, {.shiftpixels = -5}},
-    {"shiftpixels_5_is_centred", {"--shiftpixels=5", "pic.bmp"}, {.shiftpixels = 0}},
-    {"shiftpixels_9_is_4", {"--shiftpixels=9", "pic.bmp"}, {.shiftpixels = 4}},
-    {"blockoflines_0", {"--blockoflines=0", "pic.bmp"}, {.ligneX3 = 0}},
-    {"blockoflines_6", {"--blockoflines=6", "pic.bmp"}, {.ligneX3 = 6}},
-    {"blockoflines_8_kept_as_typed", {"--blockoflines=8", "pic.bmp"}, {.ligneX3 = 8}},
-    {"blockoflines_9", {"--blockoflines=9", "pic.bmp"}, {.ligneX3 = 9}},
+    {"dith_0", {"--dith=0", "pic.bmp"}, {.dither_mode = 0}},
+    {"dith_2", {"--dith=2", "pic.bmp"}, {.dither_mode = 2}},
+    {"dith_5", {"--dith=5", "pic.bmp"}, {.dither_mode = 5}},
+    {"dither_spelling_2", {"--dither=2", "pic.bmp"}, {.dither_mode = 2}},
+    {"dither_spelling_5", {"--dither=5", "pic.bmp"}, {.dither_mode = 5}},
+    {"ed_0", {"--ed=0", "pic.bmp"}, {.diffusion_kernel = 0}},
+    {"ed_3", {"--ed=3", "pic.bmp"}, {.diffusion_kernel = 3}},
+    {"pixpal_1", {"--pixpal=1", "pic.bmp"}, {.palette_mode = 1}},
+    {"pixpal_3", {"--pixpal=3", "pic.bmp"}, {.palette_mode = 3}},
+    {"preview_0", {"--preview=0", "pic.bmp"}, {.write_previews = 0}},
+    {"preview_1", {"--preview=1", "pic.bmp"}, {.write_previews = 1}},
+    {"shiftpixels_0_is_minus_5", {"--shiftpixels=0", "pic.bmp"}, {.schedule_shift = -5}},
+    {"shiftpixels_5_is_centred", {"--shiftpixels=5", "pic.bmp"}, {.schedule_shift = 0}},
+    {"shiftpixels_9_is_4", {"--shiftpixels=9", "pic.bmp"}, {.schedule_shift = 4}},
+    {"blockoflines_0", {"--blockoflines=0", "pic.bmp"}, {.block_lines_option = 0}},
+    {"blockoflines_6", {"--blockoflines=6", "pic.bmp"}, {.block_lines_option = 6}},
+    {"blockoflines_8_kept_as_typed", {"--blockoflines=8", "pic.bmp"}, {.block_lines_option = 8}},
+    {"blockoflines_9", {"--blockoflines=9", "pic.bmp"}, {.block_lines_option = 9}},
     {"seed_number", {"--seed=1234", "pic.bmp"}, {.seed = 1234}},
     {"seed_negative_not_range_tested", {"--seed=-7", "pic.bmp"}, {.seed = -7}},
     {"seed_text_is_0", {"--seed=abc", "pic.bmp"}, {.seed = 0}},
     {"seed_huge_saturates", {"--seed=99999999999", "pic.bmp"}, {.seed = INT_MAX}},
     {"later_option_wins",
      {"--mode=1", "--mode=2", "-5", "-1", "pic.bmp"},
-     {.opt = 1, .mode_row = 2}},
+     {.quality = 1, .mode_row = 2}},
     {"every_option",
      {"--mode=3", "--verbose", "--dith=4", "--ed=2", "--pixpal=2", "--preview=1", "--shiftpixels=7",
       "--blockoflines=5", "--seed=17", "-9", "in.bmp"},
-     {.opt = 9,
-      .dither = 4,
-      .errordiffusion = 2,
-      .pixpal = 2,
-      .ispreview = 1,
-      .shiftpixels = 2,
-      .ligneX3 = 5,
+     {.quality = 9,
+      .dither_mode = 4,
+      .diffusion_kernel = 2,
+      .palette_mode = 2,
+      .write_previews = 1,
+      .schedule_shift = 2,
+      .block_lines_option = 5,
       .verbose = 1,
       .seed = 17,
       .mode_row = 3,
-      .arg = "in.bmp"}},
+      .input_name = "in.bmp"}},
     {"second_name_accepted_and_unused", {"pic.bmp", "other.bmp"}, {}},
     {"option_after_name_not_parsed", {"pic.bmp", "--mode=1"}, {.mode_row = 0}},
     {"bad_option_after_name_not_parsed", {"pic.bmp", "-35"}, {}},
     {"name_with_directory_kept_as_typed",
      {"-1", "old.dir/photo"},
-     {.opt = 1, .arg = "old.dir/photo"}},
+     {.quality = 1, .input_name = "old.dir/photo"}},
 };
 
 class AcceptedCommandLine : public testing::TestWithParam<AcceptedCase> {};
@@ -117,18 +117,18 @@ TEST_P(AcceptedCommandLine, SetsExactlyTheNamedSettings) {
     RunSettings s;
     ASSERT_TRUE(brenvik::parse_command_line(args, s));
     const Expected& e = c.expected;
-    EXPECT_EQ(s.opt, e.opt);
-    EXPECT_EQ(s.dither, e.dither);
-    EXPECT_EQ(s.errordiffusion, e.errordiffusion);
-    EXPECT_EQ(s.pixpal, e.pixpal);
-    EXPECT_EQ(s.ispreview, e.ispreview);
-    EXPECT_EQ(s.shiftpixels, e.shiftpixels);
-    EXPECT_EQ(s.ligneX3, e.ligneX3);
+    EXPECT_EQ(s.quality, e.quality);
+    EXPECT_EQ(s.dither_mode, e.dither_mode);
+    EXPECT_EQ(s.diffusion_kernel, e.diffusion_kernel);
+    EXPECT_EQ(s.palette_mode, e.palette_mode);
+    EXPECT_EQ(s.write_previews, e.write_previews);
+    EXPECT_EQ(s.schedule_shift, e.schedule_shift);
+    EXPECT_EQ(s.block_lines_option, e.block_lines_option);
     EXPECT_EQ(s.verbose, e.verbose);
     EXPECT_EQ(s.seed, e.seed);
     EXPECT_EQ(s.mode_row, e.mode_row);
-    EXPECT_EQ(s.arg, e.arg);
-    EXPECT_EQ(s.prog, "brenvik");
+    EXPECT_EQ(s.input_name, e.input_name);
+    EXPECT_EQ(s.program_name, "brenvik");
 }
 
 INSTANTIATE_TEST_SUITE_P(Options, AcceptedCommandLine, testing::ValuesIn(kAccepted),
@@ -287,10 +287,10 @@ INSTANTIATE_TEST_SUITE_P(
 // final temperature.
 struct QualityRow {
     int q;
-    int nb_loop_fast_init;
-    int power_temperature;
-    double power_quality;
-    double power_temperature_mini;
+    int initial_move_budget;
+    int temperature_divisor;
+    double cooling_factor;
+    double minimum_temperature;
 };
 
 void PrintTo(const QualityRow& c, std::ostream* os) {
@@ -315,16 +315,15 @@ class QualitySettings : public testing::TestWithParam<QualityRow> {};
 TEST_P(QualitySettings, FollowTheTableForTheDigit) {
     const QualityRow& row = GetParam();
     RunSettings s;
-    s.opt = row.q;
+    s.quality = row.q;
     brenvik::derive_settings(s);
-    EXPECT_EQ(s.nb_loop_fast_init, row.nb_loop_fast_init);
-    EXPECT_EQ(s.power_temperature, row.power_temperature);
+    EXPECT_EQ(s.initial_move_budget, row.initial_move_budget);
+    EXPECT_EQ(s.temperature_divisor, row.temperature_divisor);
     // The quality values are exact decimals; only binary rounding separates them.
-    EXPECT_NEAR(s.power_quality, row.power_quality, 1e-12);
+    EXPECT_NEAR(s.cooling_factor, row.cooling_factor, 1e-12);
     // The final temperatures are given to five significant digits.
-    EXPECT_NEAR(s.power_temperature_mini, row.power_temperature_mini,
-                row.power_temperature_mini * 1e-4);
-    EXPECT_EQ(s.dist_newcolor, 0);
+    EXPECT_NEAR(s.minimum_temperature, row.minimum_temperature, row.minimum_temperature * 1e-4);
+    EXPECT_EQ(s.new_colour_distance, 0);
 }
 
 TEST_P(QualitySettings, CommandLineDigitReachesTheSettings) {
@@ -332,8 +331,8 @@ TEST_P(QualitySettings, CommandLineDigitReachesTheSettings) {
     RunSettings s;
     ASSERT_TRUE(brenvik::parse_command_line({"brenvik", "-" + std::to_string(row.q), "p.bmp"}, s));
     brenvik::derive_settings(s);
-    EXPECT_EQ(s.nb_loop_fast_init, row.nb_loop_fast_init);
-    EXPECT_EQ(s.power_temperature, row.power_temperature);
+    EXPECT_EQ(s.initial_move_budget, row.initial_move_budget);
+    EXPECT_EQ(s.temperature_divisor, row.temperature_divisor);
 }
 
 INSTANTIATE_TEST_SUITE_P(Options, QualitySettings, testing::ValuesIn(kQualityRows),
@@ -345,29 +344,29 @@ TEST(QualitySettings, DefaultDigitIs3) {
     RunSettings s;
     ASSERT_TRUE(brenvik::parse_command_line({"brenvik", "p.bmp"}, s));
     brenvik::derive_settings(s);
-    EXPECT_EQ(s.opt, 3);
-    EXPECT_EQ(s.nb_loop_fast_init, 350);
-    EXPECT_EQ(s.power_temperature, 296296);
+    EXPECT_EQ(s.quality, 3);
+    EXPECT_EQ(s.initial_move_budget, 350);
+    EXPECT_EQ(s.temperature_divisor, 296296);
 }
 
 struct DitherPhaseCase {
-    int dither;
-    int dithoutA;
-    int dithoutB;
+    int dither_mode;
+    int phase_per_line;
+    int phase_per_column;
 };
 
 void PrintTo(const DitherPhaseCase& c, std::ostream* os) {
-    *os << "dither=" << c.dither;
+    *os << "dither=" << c.dither_mode;
 }
 
 class DitherPhase : public testing::TestWithParam<DitherPhaseCase> {};
 
 TEST_P(DitherPhase, CoefficientsFollowTheDitheringMode) {
     RunSettings s;
-    s.dither = GetParam().dither;
+    s.dither_mode = GetParam().dither_mode;
     brenvik::derive_settings(s);
-    EXPECT_EQ(s.dithoutA, GetParam().dithoutA);
-    EXPECT_EQ(s.dithoutB, GetParam().dithoutB);
+    EXPECT_EQ(s.phase_per_line, GetParam().phase_per_line);
+    EXPECT_EQ(s.phase_per_column, GetParam().phase_per_column);
 }
 
 INSTANTIATE_TEST_SUITE_P(Options, DitherPhase,
@@ -376,37 +375,37 @@ INSTANTIATE_TEST_SUITE_P(Options, DitherPhase,
                                          DitherPhaseCase{4, 0, 0}, DitherPhaseCase{5, 1, 1}));
 
 struct GeometryRow {
-    int ligneX3;
-    int hauteursegment;
-    int hhh_minus;
-    int hhh_maxus;
-    int hauteurdebut;
+    int block_lines_option;
+    int block_height;
+    int first_row_offset;
+    int last_row_offset;
+    int first_centre_line;
 };
 
 void PrintTo(const GeometryRow& c, std::ostream* os) {
-    *os << "ligneX3=" << c.ligneX3;
+    *os << "ligneX3=" << c.block_lines_option;
 }
 
 class BlockGeometry : public testing::TestWithParam<GeometryRow> {};
 
 TEST_P(BlockGeometry, FollowsTheTableAndStartsTheFirstBlockOnLine1) {
     const GeometryRow& row = GetParam();
-    const brenvik::BlockGeometry g = brenvik::block_geometry(row.ligneX3);
-    EXPECT_EQ(g.hauteursegment, row.hauteursegment);
-    EXPECT_EQ(g.hhh_minus, row.hhh_minus);
-    EXPECT_EQ(g.hhh_maxus, row.hhh_maxus);
-    EXPECT_EQ(g.hauteurdebut, row.hauteurdebut);
-    // The first block covers lines 1..hauteursegment, and blocks tile the picture.
-    EXPECT_EQ(g.hauteurdebut + g.hhh_minus, 1);
-    EXPECT_EQ(g.hauteurdebut + g.hhh_maxus, g.hauteursegment);
-    EXPECT_EQ(g.rows(), g.hauteursegment);
+    const brenvik::BlockGeometry g = brenvik::block_geometry(row.block_lines_option);
+    EXPECT_EQ(g.block_height, row.block_height);
+    EXPECT_EQ(g.first_row_offset, row.first_row_offset);
+    EXPECT_EQ(g.last_row_offset, row.last_row_offset);
+    EXPECT_EQ(g.first_centre_line, row.first_centre_line);
+    // The first block covers lines 1..block_height, and blocks tile the picture.
+    EXPECT_EQ(g.first_centre_line + g.first_row_offset, 1);
+    EXPECT_EQ(g.first_centre_line + g.last_row_offset, g.block_height);
+    EXPECT_EQ(g.row_count(), g.block_height);
 
     RunSettings s;
-    s.ligneX3 = row.ligneX3;
+    s.block_lines_option = row.block_lines_option;
     brenvik::derive_settings(s);
-    EXPECT_EQ(s.geometry.hauteursegment, row.hauteursegment);
-    EXPECT_EQ(s.geometry.hhh_minus, row.hhh_minus);
-    EXPECT_EQ(s.ligneX3, row.ligneX3) << "the typed value is kept";
+    EXPECT_EQ(s.block_geometry.block_height, row.block_height);
+    EXPECT_EQ(s.block_geometry.first_row_offset, row.first_row_offset);
+    EXPECT_EQ(s.block_lines_option, row.block_lines_option) << "the typed value is kept";
 }
 
 INSTANTIATE_TEST_SUITE_P(Options, BlockGeometry,
@@ -416,7 +415,7 @@ INSTANTIATE_TEST_SUITE_P(Options, BlockGeometry,
                                          GeometryRow{6, 6, -2, 3, 3}, GeometryRow{7, 1, 0, 0, 1},
                                          GeometryRow{8, 1, 0, 0, 1}, GeometryRow{9, 1, 0, 0, 1}),
                          [](const testing::TestParamInfo<GeometryRow>& info) {
-                             return "lines" + std::to_string(info.param.ligneX3);
+                             return "lines" + std::to_string(info.param.block_lines_option);
                          });
 
 }  // namespace

@@ -43,11 +43,11 @@ std::string replace_all(std::string text, const std::string& from, const std::st
     return text;
 }
 
-const std::string kGeometry1 = "ligneX3=1 hhh_minus=0 hhh_maxus=0 hauteursegment=1 \n";
+const std::string kOneLineBlocks = "ligneX3=1 hhh_minus=0 hhh_maxus=0 hauteursegment=1 \n";
 const std::string kLayoutMode4 = "limit=54 mode=0 \n" + newlines(320);
 
 const RunCase kRuns[] = {
-    {"mode4_quiet", {"-0", "--mode=4", kPicture}, 320, 20, kLayoutMode4 + kGeometry1},
+    {"mode4_quiet", {"-0", "--mode=4", kPicture}, 320, 20, kLayoutMode4 + kOneLineBlocks},
     {"mode4_blocks_of_8_print_8_with_one_line_geometry",
      {"-0", "--mode=4", "--blockoflines=8", kPicture},
      320,
@@ -65,7 +65,7 @@ const RunCase kRuns[] = {
      "debug opt=0 dither=0 nb_loop_fast_init=50 power_quality=0.90000000 "
      "power_temperature=1000000 \n"
      "outfilename_bis=@DIR@/pic_bis.bmp \n" +
-         kLayoutMode4 + kGeometry1},
+         kLayoutMode4 + kOneLineBlocks},
     {"mode4_verbose_prefix_and_dither_spelling",
      {"--verbose=0", "--dither=2", "-1", "--mode=4", kPicture},
      320,
@@ -73,17 +73,17 @@ const RunCase kRuns[] = {
      "debug opt=1 dither=2 nb_loop_fast_init=150 power_quality=0.97000000 "
      "power_temperature=666666 \n"
      "outfilename_bis=@DIR@/pic_bis.bmp \n" +
-         kLayoutMode4 + kGeometry1},
+         kLayoutMode4 + kOneLineBlocks},
     {"mode1_shifted",
      {"-0", "--mode=1", "--shiftpixels=0", kPicture},
      320,
      200,
-     "limit=80 mode=1 \n" + newlines(320) + kGeometry1},
+     "limit=80 mode=1 \n" + newlines(320) + kOneLineBlocks},
     {"mode3_overscan",
      {"-0", "--mode=3", kPicture},
      416,
      229,
-     "limit=48 mode=3 \n" + newlines(416) + kGeometry1},
+     "limit=48 mode=3 \n" + newlines(416) + kOneLineBlocks},
 };
 
 class FrontEndOutput : public testing::TestWithParam<RunCase> {};
@@ -112,16 +112,16 @@ INSTANTIATE_TEST_SUITE_P(Run, FrontEndOutput, testing::ValuesIn(kRuns),
                              return std::string(info.param.name);
                          });
 
-// How many of the level-step detection's 49 samples land on column px, line
-// py of a W x H picture, following the sampling rule with the given seed:
+// How many of the level-step detection's 49 samples land on column pixel_x, line
+// pixel_y of a W x H picture, following the sampling rule with the given seed:
 // for each sample first x = rand() % (W - 1) + 1, then y = rand() % (H - 1) + 1.
-int samples_hitting(std::uint32_t seed, int width, int height, int px, int py) {
-    frontend_test::ModelLcg rng(seed);
+int samples_hitting(std::uint32_t seed, int width, int height, int pixel_x, int pixel_y) {
+    frontend_test::ModelGenerator rng(seed);
     int hits = 0;
     for (int i = 0; i < 49; ++i) {
         const int x = rng.next() % (width - 1) + 1;
         const int y = rng.next() % (height - 1) + 1;
-        if (x == px && y == py) ++hits;
+        if (x == pixel_x && y == pixel_y) ++hits;
     }
     return hits;
 }
@@ -133,9 +133,9 @@ TEST(RunSeed, GovernsTheLevelStepSamples) {
     constexpr int W = 320;
     constexpr int H = 20;
     // The pixel that the default seed 42 samples first.
-    frontend_test::ModelLcg first(42);
-    const int px = first.next() % (W - 1) + 1;
-    const int py = first.next() % (H - 1) + 1;
+    frontend_test::ModelGenerator first(42);
+    const int pixel_x = first.next() % (W - 1) + 1;
+    const int pixel_y = first.next() % (H - 1) + 1;
 
     struct SeedCase {
         Args seed_option;
@@ -143,14 +143,15 @@ TEST(RunSeed, GovernsTheLevelStepSamples) {
     };
     const SeedCase cases[] = {
         {{}, 42}, {{"--seed=42"}, 42}, {{"--seed=abc"}, 0}, {{"--seed=7"}, 7}};
-    ASSERT_GE(samples_hitting(42, W, H, px, py), 1);
-    ASSERT_NE(samples_hitting(0, W, H, px, py), samples_hitting(42, W, H, px, py))
+    ASSERT_GE(samples_hitting(42, W, H, pixel_x, pixel_y), 1);
+    ASSERT_NE(samples_hitting(0, W, H, pixel_x, pixel_y),
+              samples_hitting(42, W, H, pixel_x, pixel_y))
         << "the fixture must tell seed 0 from seed 42";
 
     TempDir dir;
     frontend_test::Bytes pixels = frontend_test::uniform_pixels(W, H, 16);
     // BMP rows run from the bottom line up; bytes are B, V, R.
-    pixels[(static_cast<std::size_t>(H - py) * W + (px - 1)) * 3 + 1] = 17;
+    pixels[(static_cast<std::size_t>(H - pixel_y) * W + (pixel_x - 1)) * 3 + 1] = 17;
     const std::string picture = dir.file("grey.bmp");
     frontend_test::write_file(picture, frontend_test::make_bmp({W, H}, pixels));
 
@@ -162,7 +163,7 @@ TEST(RunSeed, GovernsTheLevelStepSamples) {
         Capture err;
         EXPECT_EQ(brenvik::run_brenvik(args, out.file(), err.file(), {1}), 0);
         const std::string line =
-            "\nnbbits16=" + std::to_string(samples_hitting(c.seed, W, H, px, py)) +
+            "\nnbbits16=" + std::to_string(samples_hitting(c.seed, W, H, pixel_x, pixel_y)) +
             " nbbitstest16=147 \n";
         EXPECT_NE(out.text().find(line), std::string::npos)
             << "seed " << c.seed << ": expected" << line;

@@ -31,11 +31,12 @@ std::array<int, 3> shown_colour(const brenvik::ScreenLayout& layout,
                                 const std::vector<std::uint8_t>& bytes, std::size_t record, int reg,
                                 int x, int step) {
     int slot = -1;
-    for (int k = layout.debutlimit; k <= layout.limit + 1; ++k) {
-        if (layout.paletteFinale[k] == reg && layout.active(x, k) == 1) slot = k;
+    for (int k = layout.first_optimised_slot; k <= layout.last_optimised_slot(); ++k) {
+        if (layout.slot_register[k] == reg && layout.visible(x, k) == 1) slot = k;
     }
     if (slot < 0) return {0, 0, 0};
-    const std::size_t at = record + 2 * static_cast<std::size_t>(slot - layout.debutlimit);
+    const std::size_t at =
+        record + 2 * static_cast<std::size_t>(slot - layout.first_optimised_slot);
     const int word = bytes.at(at) << 8 | bytes.at(at + 1);
     return {nibble_level(word >> 8) * step, nibble_level(word >> 4) * step,
             nibble_level(word) * step};

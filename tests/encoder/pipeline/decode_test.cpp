@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "encoder/frontend/modes.h"
 #include "encoder/frontend/options.h"
+#include "encoder/frontend/screen_modes.h"
 #include "tests/common/fixtures.h"
 
 namespace {
@@ -20,10 +20,10 @@ struct DecodeCase {
     const char* name;
     int mode_row;
     int shift;  // option value 0..9
-    int pixpal;
+    int palette_mode;
     int blocks;  // lines per block
     const char* extra;
-    bool grid16;  // picture values on a 16-step grid (level step 16)
+    bool on_16_step_grid;  // picture values on a 16-step grid (level step 16)
 };
 
 void PrintTo(const DecodeCase& c, std::ostream* os) {
@@ -47,7 +47,7 @@ void expect_matches_preview(const brenvik::ScreenLayout& layout,
                             int width, int height, int step, const std::string& what) {
     ASSERT_EQ(preview.size(), 54u + static_cast<std::size_t>(width) * height * 3) << what;
     const std::vector<int> regs = testsupport::decode_bitplanes(bitmap_file, 0, width, height);
-    const std::size_t record_size = 2 * static_cast<std::size_t>(layout.mode.colours_per_line);
+    const std::size_t record_size = 2 * static_cast<std::size_t>(layout.mode.palette_words);
     int mismatches = 0;
     for (int y = 1; y <= height; ++y) {
         const std::size_t record =
@@ -72,10 +72,10 @@ void expect_matches_preview(const brenvik::ScreenLayout& layout,
 
 TEST_P(DecodeTest, EveryPixelShowsThePreviewColour) {
     const DecodeCase& c = GetParam();
-    const brenvik::ScreenMode& mode = brenvik::modes[c.mode_row];
+    const brenvik::ScreenMode& mode = brenvik::screen_modes[c.mode_row];
     TempDir dir;
     auto bmp = testsupport::synthetic_picture(mode.width, mode.height, 40 + c.mode_row);
-    if (c.grid16) {
+    if (c.on_16_step_grid) {
         for (std::size_t i = 54; i < bmp.size(); ++i) bmp[i] &= 0xF0;
     }
     testsupport::write_file(dir.path() / "pic.bmp", bmp);
@@ -83,31 +83,31 @@ TEST_P(DecodeTest, EveryPixelShowsThePreviewColour) {
                                      "--preview=1",
                                      "--mode=" + std::to_string(c.mode_row),
                                      "--shiftpixels=" + std::to_string(c.shift),
-                                     "--pixpal=" + std::to_string(c.pixpal),
+                                     "--pixpal=" + std::to_string(c.palette_mode),
                                      "--blockoflines=" + std::to_string(c.blocks)};
     if (c.extra[0] != '\0') args.push_back(c.extra);
     args.push_back("pic.bmp");
     const auto run = testsupport::run_encoder(dir.path(), args, 2);
     ASSERT_EQ(run.status, 0) << run.err;
 
-    const brenvik::ScreenLayout layout = brenvik::layout_screen(mode, c.shift - 5);
+    const brenvik::ScreenLayout layout = brenvik::build_screen_layout(mode, c.shift - 5);
     const int step = level_step(run.out);
-    if (c.grid16) {
+    if (c.on_16_step_grid) {
         EXPECT_EQ(step, 16);
     }
     const int W = mode.width;
     const int H = mode.height;
     const brenvik::BlockGeometry g = brenvik::block_geometry(c.blocks);
     const std::size_t bitmap_size = static_cast<std::size_t>(W) * H / 2;
-    const std::size_t record_size = 2 * static_cast<std::size_t>(mode.colours_per_line);
+    const std::size_t record_size = 2 * static_cast<std::size_t>(mode.palette_words);
     int block_count = 0;
-    for (int h = g.hauteurdebut; h < H + g.hauteursegment; h += g.hauteursegment) ++block_count;
-    const bool two_palettes = c.pixpal != 1;
+    for (int h = g.first_centre_line; h < H + g.block_height; h += g.block_height) ++block_count;
+    const bool two_palettes = c.palette_mode != 1;
     const std::size_t second_at = bitmap_size + block_count * record_size;
 
     const auto picture = testsupport::read_file(dir.path() / "pic.bVK");
     ASSERT_EQ(picture.size(), second_at + (two_palettes ? H * record_size : 0));
-    expect_matches_preview(layout, picture, picture, bitmap_size, g.hauteursegment,
+    expect_matches_preview(layout, picture, picture, bitmap_size, g.block_height,
                            testsupport::read_file(dir.path() / "pic_preview.bmp"), W, H, step,
                            "picture");
     if (two_palettes) {
@@ -115,7 +115,7 @@ TEST_P(DecodeTest, EveryPixelShowsThePreviewColour) {
                                testsupport::read_file(dir.path() / "pic_preview2.bmp"), W, H, step,
                                "second palette set");
     }
-    if (c.pixpal == 2) {
+    if (c.palette_mode == 2) {
         EXPECT_FALSE(std::filesystem::exists(dir.path() / "Fpic.bVK"));
         return;
     }
@@ -125,10 +125,10 @@ TEST_P(DecodeTest, EveryPixelShowsThePreviewColour) {
                            picture.end(),
                            diffused.begin() + static_cast<std::ptrdiff_t>(bitmap_size)))
         << "the diffused file must carry the same palette records";
-    expect_matches_preview(layout, diffused, diffused, bitmap_size, g.hauteursegment,
+    expect_matches_preview(layout, diffused, diffused, bitmap_size, g.block_height,
                            testsupport::read_file(dir.path() / "Fpic_preview.bmp"), W, H, step,
                            "diffused picture");
-    if (c.pixpal == 3) {
+    if (c.palette_mode == 3) {
         const auto second_bitmap = testsupport::read_file(dir.path() / "picF2.bVK");
         ASSERT_EQ(second_bitmap.size(), bitmap_size);
         expect_matches_preview(layout, second_bitmap, picture, second_at, 1,

@@ -4,11 +4,11 @@
 
 #include <functional>
 
-#include "encoder/conversion/colour.h"
+#include "encoder/colour/colour.h"
 #include "encoder/conversion/diffusion.h"
 #include "encoder/conversion/predither.h"
-#include "encoder/conversion/tables.h"
-#include "encoder/frontend/modes.h"
+#include "encoder/conversion/picture_tables.h"
+#include "encoder/frontend/screen_modes.h"
 #include "encoder/frontend/options.h"
 #include "encoder/optimiser/candidates.h"
 #include "tests/common/fixtures.h"
@@ -28,14 +28,14 @@ brenvik::PictureTables make_tables(int width, int height,
         return std::vector<std::uint8_t>(bmp.begin() + 54, bmp.end());
     };
     brenvik::SourcePictures pictures;
-    pictures.first = to_raw(first);
-    pictures.second = to_raw(second);
+    pictures.first_pixels = to_raw(first);
+    pictures.second_pixels = to_raw(second);
     brenvik::RunSettings settings;
     brenvik::TextSink sink;
-    brenvik::PictureTables pic;
+    brenvik::PictureTables picture;
     brenvik::load_picture_tables(pictures, brenvik::ScreenMode{0, 54, 0, width, height}, settings,
-                                 pic, sink);
-    return pic;
+                                 picture, sink);
+    return picture;
 }
 
 testsupport::Rgb grey(int v) {
@@ -66,12 +66,12 @@ TEST(TwoNearestLevels, RoundsTowardsTheValue) {
 }
 
 TEST(CheckerboardPredither, FlatGreyBecomesOppositeCheckerboards) {
-    auto pic = make_tables(
+    auto picture = make_tables(
         4, 2, [](int, int) { return grey(128); }, [](int, int) { return grey(0); });
-    brenvik::predither_checkerboard(pic);
+    brenvik::predither_checkerboard(picture);
     for (int y = 1; y <= 2; ++y) {
         for (int x = 1; x <= 4; ++x) {
-            const auto& t = pic.vecteurinit.at(x, y);
+            const auto& t = picture.target_colours.at(x, y);
             // Column x (from 1) is source column x - 1; even squares start bright.
             const bool odd = ((x - 1) + y) % 2 == 1;
             const int first = odd ? 119 : 136;
@@ -104,16 +104,16 @@ TEST(SierraPredither, SmallFirstColourErrorIsDropped) {
     // (21,16,16) -> error (4,-1,-1) sums to 2: +2 takes 8 to 10, level 1.
     const Case cases[] = {{{20, 16, 16}, 0}, {{21, 16, 16}, 17}};
     for (const Case& c : cases) {
-        auto pic = make_tables(
+        auto picture = make_tables(
             2, 1,
             [&](int x, int) {
                 return x == 0 ? c.first : testsupport::Rgb{8, 0, 0};
             },
             [](int x, int) { return x == 0 ? grey(25) : grey(22); });
-        brenvik::predither_sierra(pic, 17.0);
-        EXPECT_EQ(pic.vecteurinit.at(2, 1)[1], c.neighbour_red);
+        brenvik::predither_sierra(picture, 17.0);
+        EXPECT_EQ(picture.target_colours.at(2, 1)[1], c.neighbour_red);
         // Second colour: 25 -> 17 leaves +8, half of it takes 22 to 26 -> 34.
-        EXPECT_EQ(pic.vecteurinit.at(2, 1)[4], 34);
+        EXPECT_EQ(picture.target_colours.at(2, 1)[4], 34);
     }
 }
 
@@ -124,12 +124,12 @@ TEST(SierraPredither, BordersKeepErrorsInsideThePicture) {
     //   (1,1): 12 -> 17, error -5: -1.25 below-left and below, no right.
     //   (0,2): trunc(8 + 2 - 1.25) = 8 -> 0, error 8: +4 right only.
     //   (1,2): trunc(8 - 1.25 + 4) = 10 -> 17.
-    auto pic = make_tables(2, 2, [](int, int) { return grey(8); }, [](int, int) { return grey(0); });
-    brenvik::predither_sierra(pic, 17.0);
-    EXPECT_EQ(pic.vecteurinit.at(1, 1)[1], 0);
-    EXPECT_EQ(pic.vecteurinit.at(2, 1)[1], 17);
-    EXPECT_EQ(pic.vecteurinit.at(1, 2)[1], 0);
-    EXPECT_EQ(pic.vecteurinit.at(2, 2)[1], 17);
+    auto picture = make_tables(2, 2, [](int, int) { return grey(8); }, [](int, int) { return grey(0); });
+    brenvik::predither_sierra(picture, 17.0);
+    EXPECT_EQ(picture.target_colours.at(1, 1)[1], 0);
+    EXPECT_EQ(picture.target_colours.at(2, 1)[1], 17);
+    EXPECT_EQ(picture.target_colours.at(1, 2)[1], 0);
+    EXPECT_EQ(picture.target_colours.at(2, 2)[1], 17);
 }
 
 Registers grey_registers() {
@@ -143,7 +143,7 @@ TEST(DiffusionStep, SmallErrorKeepsRegisterButPassesNothing) {
     // Nearest is register 2 (34): error (2, -1, 1) sums to 2.
     const Colour6 pixel = {36, 33, 35, 0, 0, 0};
     const auto step = brenvik::diffusion_step(pixel, pixel, regs, 0, 32);
-    EXPECT_EQ(step.reg, 2);
+    EXPECT_EQ(step.register_index, 2);
     EXPECT_EQ(step.error, (std::array<int, 3>{0, 0, 0}));
     // (6, 0, 0) is passed on: pixel minus register, so a dark register
     // pushes the neighbours brighter.
@@ -160,11 +160,11 @@ TEST(DiffusionStep, FarPixelIsMatchedFromItsUndiffusedColour) {
     const Colour6 working = {0, 0, 160, 0, 0, 0};
     const Colour6 source = {190, 0, 0, 0, 0, 0};
     const auto guarded = brenvik::diffusion_step(working, source, regs, 0, 32);
-    EXPECT_EQ(guarded.reg, 3);
+    EXPECT_EQ(guarded.register_index, 3);
     EXPECT_EQ(guarded.error, (std::array<int, 3>{0, 0, 0}));
     // With the threshold of the two-palette mode (96) an error of 40 passes.
     const auto passed = brenvik::diffusion_step(working, source, regs, 0, 96);
-    EXPECT_EQ(passed.reg, 5);
+    EXPECT_EQ(passed.register_index, 5);
     EXPECT_EQ(passed.error, (std::array<int, 3>{0, 0, -40}));
 }
 
@@ -174,7 +174,7 @@ TEST(DiffusionStep, TiesGoToTheLowerRegister) {
     regs[4] = {100, 100, 100, 0, 0, 0};
     regs[9] = {100, 100, 100, 0, 0, 0};
     const Colour6 pixel = {101, 100, 100, 0, 0, 0};
-    EXPECT_EQ(brenvik::nearest_register(pixel, regs, 0).reg, 4);
+    EXPECT_EQ(brenvik::nearest_register(pixel, regs, 0).register_index, 4);
 }
 
 TEST(DiffusionStep, SeparateSecondPictureAddsItsDistance) {
@@ -183,12 +183,12 @@ TEST(DiffusionStep, SeparateSecondPictureAddsItsDistance) {
     regs[2] = {90, 90, 90, 100, 100, 100};
     const Colour6 pixel = {100, 100, 100, 100, 100, 100};
     // Sums: register 1 is 100 short on every channel, register 2 only 10.
-    EXPECT_EQ(brenvik::nearest_register(pixel, regs, 0).reg, 2);
+    EXPECT_EQ(brenvik::nearest_register(pixel, regs, 0).register_index, 2);
     EXPECT_EQ(brenvik::nearest_register(pixel, regs, 0).error, (std::array<int, 3>{10, 10, 10}));
     // Separate pictures: 100^2 x 10 against 10^2 x 10 as well, but the error
     // is the first picture's alone.
     const auto nearest = brenvik::nearest_register(pixel, regs, 1);
-    EXPECT_EQ(nearest.reg, 2);
+    EXPECT_EQ(nearest.register_index, 2);
     EXPECT_EQ(nearest.error, (std::array<int, 3>{10, 10, 10}));
 }
 
@@ -249,34 +249,34 @@ TEST(SpreadError, BordersOfEveryKernel) {
 // Candidate lists of the first block of a mode-0 picture.
 struct ListsFixture {
     brenvik::RunSettings settings;
-    brenvik::ScreenLayout layout = brenvik::layout_screen(brenvik::modes[0], 0);
-    brenvik::PictureTables pic;
+    brenvik::ScreenLayout layout = brenvik::build_screen_layout(brenvik::screen_modes[0], 0);
+    brenvik::PictureTables picture;
     brenvik::BlockSearch search;
 
-    ListsFixture(int pixpal, const std::function<testsupport::Rgb(int, int)>& pixel) {
-        settings.pixpal = pixpal;
+    ListsFixture(int palette_mode, const std::function<testsupport::Rgb(int, int)>& pixel) {
+        settings.palette_mode = palette_mode;
         brenvik::derive_settings(settings);
-        pic = make_tables(320, 4, pixel, pixel);
-        brenvik::colour_statistics(pic);
-        search.hhhh = 1;
-        search.rows = 1;
-        search.vecteurfinal.assign(layout.slot_count(), brenvik::SlotRecord{});
-        const brenvik::RunContext ctx{settings, layout, pic};
-        if (pixpal == 3) {
+        picture = make_tables(320, 4, pixel, pixel);
+        brenvik::colour_statistics(picture);
+        search.centre_line = 1;
+        search.row_count = 1;
+        search.slot_colours.assign(layout.slot_count(), brenvik::SlotColours{});
+        const brenvik::RunContext ctx{settings, layout, picture};
+        if (palette_mode == 3) {
             brenvik::build_candidate_lists_two_colour(ctx, search);
         } else {
             brenvik::build_candidate_lists_one_colour(ctx, search);
         }
     }
-    const std::vector<int>& colours(int slot) const { return search.unik_colors_global_id[slot]; }
-    const std::vector<int>& ids(int slot) const { return search.unik_colors_id_segmenttotal[slot]; }
+    const std::vector<int>& colours(int slot) const { return search.candidate_colours[slot]; }
+    const std::vector<int>& ids(int slot) const { return search.candidate_ids[slot]; }
 };
 
 TEST(OneColourLists, NeighboursOfDarkAndWhitePixels) {
     for (int v : {0, 8, 255}) {
         ListsFixture f(1, [&](int, int) { return grey(v); });
         // Slot 2 covers columns 1..29: 29 pixel entries, then one neighbour.
-        ASSERT_EQ(f.search.unik_colors_segment_nb[2], 30) << v;
+        ASSERT_EQ(f.search.candidate_count[2], 30) << v;
         const int pixel_colour = v == 255 ? 0xFFF : 0x000;
         EXPECT_EQ(f.colours(2)[1], pixel_colour);
         EXPECT_EQ(f.colours(2)[30], v == 255 ? 0xEEE : 0x111) << v;
@@ -285,13 +285,13 @@ TEST(OneColourLists, NeighboursOfDarkAndWhitePixels) {
 
 TEST(OneColourLists, SlotEntriesPointAtTheLatestPixelEntry) {
     ListsFixture f(1, [](int x, int) { return x % 2 == 0 ? grey(136) : grey(68); });
-    const int whole = f.layout.limit + 2;
+    const int whole = f.layout.whole_line_slot();
     // The block's list: columns 1..320, then black and the most used colour.
     EXPECT_EQ(f.colours(whole)[321], 0);
     for (int n = 1; n <= 320; ++n) EXPECT_EQ(f.ids(whole)[n], n) << "own index";
     // Both greys cover as many pixels and lines; the lower index (grey 68)
     // is the most used colour, the last virtual column.
-    EXPECT_EQ(f.pic.max1_id, 0x444);
+    EXPECT_EQ(f.picture.dominant_colour, 0x444);
     EXPECT_EQ(f.colours(whole)[322], 0x444);
     // Slot 2's entries carry the index of the last entry of their colour in
     // the block's list: column 319 for grey 136, the virtual column 322 for
@@ -304,7 +304,7 @@ TEST(OneColourLists, SlotEntriesPointAtTheLatestPixelEntry) {
 
 TEST(TwoColourLists, RepeatedPairsPointAtTheFirstEntry) {
     ListsFixture f(3, [](int x, int) { return x % 3 == 0 ? grey(136) : grey(68); });
-    const int whole = f.layout.limit + 2;
+    const int whole = f.layout.whole_line_slot();
     // Columns 1, 2, 3 hold grey 136, 68, 68 (source columns 0, 1, 2).
     EXPECT_EQ(f.colours(whole)[1], 0x888888);
     EXPECT_EQ(f.colours(whole)[2], 0x444444);
@@ -316,7 +316,7 @@ TEST(TwoColourLists, RepeatedPairsPointAtTheFirstEntry) {
         EXPECT_EQ(f.ids(2)[n], n % 3 == 1 ? 1 : 2) << n;
     }
     // Extra pairs never exceed the limit of 2000 entries.
-    for (int k = 2; k <= whole; ++k) EXPECT_LE(f.search.unik_colors_segment_nb[k], 2000);
+    for (int k = 2; k <= whole; ++k) EXPECT_LE(f.search.candidate_count[k], 2000);
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "encoder/frontend/bmp.h"
+#include "encoder/state/pictures.h"
 #include "encoder/state/state.h"
 
 namespace brenvik {
@@ -12,7 +12,7 @@ namespace brenvik {
 // Runs the whole conversion. `rng` is the run's generator (seeded with the
 // run seed). Returns the exit status: 0, or 1 when an output file could not
 // be written.
-int convert(const SourcePictures& pictures, const ScreenLayout& layout, const RunSettings& settings,
-            Rng& rng, std::FILE* out, std::FILE* err);
+int run_conversion(const SourcePictures& pictures, const ScreenLayout& layout,
+                   const RunSettings& settings, Random& rng, std::FILE* out, std::FILE* err);
 
 }  // namespace brenvik

@@ -9,21 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "encoder/frontend/bmp.h"
+#include "encoder/state/pictures.h"
 #include "encoder/state/state.h"
 
 namespace brenvik {
-
-struct OutputNames {
-    std::string picture;            // base.bVK
-    std::string diffused;           // Fbase.bVK (F in front of the last path component)
-    std::string diffused2;          // baseF2.bVK
-    std::string preview;            // base_preview.bmp
-    std::string preview2;           // base_preview2.bmp
-    std::string diffused_preview;   // Fbase_preview.bmp
-    std::string diffused_preview2;  // base_previewF2.bmp
-};
-OutputNames output_names(const std::string& arg);
 
 // A 54-byte BMP header for a W x H 24-bit preview, based on the input's own.
 std::array<std::uint8_t, 54> preview_header(const std::array<std::uint8_t, 54>& input, int width,

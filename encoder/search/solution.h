@@ -10,8 +10,8 @@ namespace brenvik {
 // (int 12): the packed colours' levels times the level step. Id 0 is black.
 void decode_slot_colours(const RunContext& ctx, BlockSearch& search);
 
-// Stores the per-pixel choice (paletteres02/12) of every block row and the
+// Stores the per-pixel choice (working_slot/12) of every block row and the
 // slot records in every line of the block.
-void store_solution(const RunContext& ctx, const BlockSearch& search, RunResults& results);
+void store_block_solution(const RunContext& ctx, const BlockSearch& search, RunResults& results);
 
 }  // namespace brenvik

@@ -8,6 +8,6 @@ namespace brenvik {
 
 // Optimises the block centred on line `centre` and stores its result in
 // `results` (the block's lines only). The caller has seeded search.rng.
-void annealKez(const RunContext& ctx, int centre, BlockSearch& search, RunResults& results);
+void optimise_block(const RunContext& ctx, int centre, BlockSearch& search, RunResults& results);
 
 }  // namespace brenvik

@@ -12,10 +12,10 @@ inline constexpr int kScreenModeCount = 5;
 
 // The screen-mode table; the row is chosen by "--mode=". Row 4 is the layout
 // of id 0 on a 320 x 20 picture with empty palette records.
-extern const std::array<ScreenMode, kScreenModeCount> modes;
+extern const std::array<ScreenMode, kScreenModeCount> screen_modes;
 
 // Builds the slot tables of `mode` with the given horizontal shift (-5..4,
 // ignored by id 0).
-ScreenLayout layout_screen(const ScreenMode& mode, int shiftpixels);
+ScreenLayout build_screen_layout(const ScreenMode& mode, int schedule_shift);
 
 }  // namespace brenvik

@@ -1,7 +1,7 @@
 // Per-pixel working tables and the colour statistics of the whole picture.
 #pragma once
 
-#include "encoder/frontend/bmp.h"
+#include "encoder/state/pictures.h"
 #include "encoder/state/state.h"
 
 namespace brenvik {
@@ -9,10 +9,10 @@ namespace brenvik {
 // Fills the source colours and the target colours (line 1 = top of the
 // picture) from the two raw pictures.
 void load_picture_tables(const SourcePictures& pictures, const ScreenMode& mode,
-                         const RunSettings& settings, PictureTables& pic, TextSink& out);
+                         const RunSettings& settings, PictureTables& picture, TextSink& out);
 
 // 12-bit index of every pixel, colour counts, and the dominant colour (the
 // largest lines x pixels product, lowest index on ties).
-void colour_statistics(PictureTables& pic);
+void colour_statistics(PictureTables& picture);
 
 }  // namespace brenvik

@@ -10,9 +10,9 @@ namespace brenvik {
 // ids in `ids` (per slot): the first visible slot starts and a later one
 // replaces it only when strictly nearer. Columns that no optimiser slot
 // covers get slot 0 at distance 0. Returns the total distance.
-long long evaluate_solution(const RunContext& ctx, BlockSearch& search,
-                            const std::vector<int>& ids);
+long long assign_nearest_slots(const RunContext& ctx, BlockSearch& search,
+                               const std::vector<int>& ids);
 
-void exploration_locale_fast(const RunContext& ctx, BlockSearch& search, RunResults& results);
+void anneal_block(const RunContext& ctx, BlockSearch& search, RunResults& results);
 
 }  // namespace brenvik

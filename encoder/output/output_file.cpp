@@ -1,4 +1,4 @@
-#include "encoder/conversion/output_file.h"
+#include "encoder/output/output_file.h"
 
 #include <cstring>
 

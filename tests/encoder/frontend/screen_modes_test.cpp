@@ -1,7 +1,7 @@
 // Screen modes: the table of modes, and for each layout the register and
 // visible columns of the palette slots, the first column and run length
 // rows, the per-column lists of optimiser slots and the rescan ranges.
-#include "encoder/frontend/modes.h"
+#include "encoder/frontend/screen_modes.h"
 
 #include <gtest/gtest.h>
 
@@ -17,17 +17,18 @@ namespace {
 using brenvik::ScreenLayout;
 
 ScreenLayout layout(int row, int shift) {
-    return brenvik::layout_screen(brenvik::modes[static_cast<std::size_t>(row)], shift);
+    return brenvik::build_screen_layout(brenvik::screen_modes[static_cast<std::size_t>(row)],
+                                        shift);
 }
 
 struct ModeRow {
     int row;
-    int id;
-    int colours_per_line;
+    int layout_id;
+    int palette_words;
     int width;
     int height;
-    int largeur;
-    int limit;
+    int layout_width;
+    int optimised_slot_count;
 };
 
 void PrintTo(const ModeRow& c, std::ostream* os) {
@@ -38,18 +39,18 @@ class ScreenModes : public testing::TestWithParam<ModeRow> {};
 
 TEST_P(ScreenModes, RecordAndLayoutSizes) {
     const ModeRow& m = GetParam();
-    const brenvik::ScreenMode& mode = brenvik::modes[static_cast<std::size_t>(m.row)];
-    EXPECT_EQ(mode.id, m.id);
-    EXPECT_EQ(mode.colours_per_line, m.colours_per_line);
-    EXPECT_EQ(mode.excluded, 0);
+    const brenvik::ScreenMode& mode = brenvik::screen_modes[static_cast<std::size_t>(m.row)];
+    EXPECT_EQ(mode.layout_id, m.layout_id);
+    EXPECT_EQ(mode.palette_words, m.palette_words);
+    EXPECT_EQ(mode.excluded_words, 0);
     EXPECT_EQ(mode.width, m.width);
     EXPECT_EQ(mode.height, m.height);
     const ScreenLayout L = layout(m.row, 0);
-    EXPECT_EQ(L.largeur, m.largeur);
-    EXPECT_EQ(L.limit, m.limit);
-    EXPECT_EQ(L.debutlimit, 2);
-    EXPECT_EQ(L.mode.id, m.id);
-    EXPECT_EQ(L.largeur, mode.width) << "the picture is as wide as a line";
+    EXPECT_EQ(L.width, m.layout_width);
+    EXPECT_EQ(L.optimised_slot_count, m.optimised_slot_count);
+    EXPECT_EQ(L.first_optimised_slot, 2);
+    EXPECT_EQ(L.mode.layout_id, m.layout_id);
+    EXPECT_EQ(L.width, mode.width) << "the picture is as wide as a line";
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, ScreenModes,
@@ -86,10 +87,10 @@ class SlotSchedule : public testing::TestWithParam<SlotRun> {};
 TEST_P(SlotSchedule, RegisterColumnsFirstColumnAndLength) {
     const SlotRun& s = GetParam();
     const ScreenLayout L = layout(s.row, s.shift);
-    EXPECT_EQ(L.paletteFinale[s.slot], s.reg) << describe(s);
-    for (int x = 1; x <= L.largeur; ++x) {
+    EXPECT_EQ(L.slot_register[s.slot], s.reg) << describe(s);
+    for (int x = 1; x <= L.width; ++x) {
         const int expected = (x >= s.first && x <= s.last) ? 1 : 0;
-        ASSERT_EQ(L.active(x, s.slot), expected) << describe(s) << " column " << x;
+        ASSERT_EQ(L.visible(x, s.slot), expected) << describe(s) << " column " << x;
     }
     EXPECT_EQ(L.first_column(s.slot), s.first) << describe(s);
     EXPECT_EQ(L.run_length(s.slot), s.last - s.first + 1) << describe(s);
@@ -145,8 +146,8 @@ class RescanRange : public testing::TestWithParam<RescanCase> {};
 TEST_P(RescanRange, SpansEverySlotSharingAColumn) {
     const RescanCase& c = GetParam();
     const ScreenLayout L = layout(c.row, c.shift);
-    EXPECT_EQ(L.paletteactiveoverride_deb[c.slot], c.deb) << "slot " << c.slot;
-    EXPECT_EQ(L.paletteactiveoverride_fin[c.slot], c.fin) << "slot " << c.slot;
+    EXPECT_EQ(L.rescan_first_column[c.slot], c.deb) << "slot " << c.slot;
+    EXPECT_EQ(L.rescan_last_column[c.slot], c.fin) << "slot " << c.slot;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -158,16 +159,16 @@ INSTANTIATE_TEST_SUITE_P(
                     // id 0 ignores the shift.
                     RescanCase{0, -5, 2, 1, 81}, RescanCase{4, 4, 55, 202, 320}));
 
-TEST(SlotSchedule, Id0IgnoresTheShift) {
+TEST(SlotSchedule, Layout0IgnoresTheShift) {
     const ScreenLayout base = layout(0, 0);
     for (int row : {0, 4}) {
         for (int s = -5; s <= 4; ++s) {
             const ScreenLayout L = layout(row, s);
-            EXPECT_EQ(L.paletteFinale, base.paletteFinale) << "row " << row << " shift " << s;
-            EXPECT_EQ(L.paletteactive, base.paletteactive) << "row " << row << " shift " << s;
-            EXPECT_EQ(L.paletteactive_id, base.paletteactive_id) << "row " << row << " shift " << s;
-            EXPECT_EQ(L.paletteactiveoverride_deb, base.paletteactiveoverride_deb);
-            EXPECT_EQ(L.paletteactiveoverride_fin, base.paletteactiveoverride_fin);
+            EXPECT_EQ(L.slot_register, base.slot_register) << "row " << row << " shift " << s;
+            EXPECT_EQ(L.visibility, base.visibility) << "row " << row << " shift " << s;
+            EXPECT_EQ(L.visible_slots, base.visible_slots) << "row " << row << " shift " << s;
+            EXPECT_EQ(L.rescan_first_column, base.rescan_first_column);
+            EXPECT_EQ(L.rescan_last_column, base.rescan_last_column);
         }
     }
 }
@@ -175,20 +176,20 @@ TEST(SlotSchedule, Id0IgnoresTheShift) {
 TEST(SlotSchedule, ShiftRightLeavesTheFirstColumnsWithoutFirstGroupSlots) {
     const ScreenLayout L = layout(1, 4);
     for (int x = 1; x <= 4; ++x) {
-        for (int k : L.paletteactive_id[x]) {
+        for (int k : L.visible_slots[x]) {
             EXPECT_FALSE(k >= 2 && k <= 17) << "column " << x << " shows slot " << k;
         }
     }
     for (int k = 2; k <= 17; ++k) EXPECT_EQ(L.first_column(k), 5) << "slot " << k;
 }
 
-TEST(SlotSchedule, Id0AtColumn300ShowsSlots44To55) {
+TEST(SlotSchedule, Layout0AtColumn300ShowsSlots44To55) {
     const ScreenLayout L = layout(0, 0);
     std::vector<int> expected;
     for (int k = 44; k <= 55; ++k) expected.push_back(k);
-    EXPECT_EQ(L.paletteactive_id[300], expected);
+    EXPECT_EQ(L.visible_slots[300], expected);
     std::vector<int> registers;
-    for (int k : L.paletteactive_id[300]) registers.push_back(L.paletteFinale[k]);
+    for (int k : L.visible_slots[300]) registers.push_back(L.slot_register[k]);
     EXPECT_EQ(registers, (std::vector<int>{2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13}));
 }
 
@@ -203,38 +204,38 @@ class EveryLayout : public testing::TestWithParam<std::tuple<int, int>> {
 };
 
 TEST_P(EveryLayout, WholeLineSlotStartsAtColumn1AndSpansTheLine) {
-    const int whole = L.limit + 2;
-    EXPECT_EQ(L.paletteFinale[whole], 0) << where();
+    const int whole = L.whole_line_slot();
+    EXPECT_EQ(L.slot_register[whole], 0) << where();
     EXPECT_EQ(L.first_column(whole), 1) << where();
-    EXPECT_EQ(L.run_length(whole), L.largeur) << where();
+    EXPECT_EQ(L.run_length(whole), L.width) << where();
 }
 
-TEST_P(EveryLayout, SlotsZeroAndOneAreHiddenOutsideId0) {
+TEST_P(EveryLayout, SlotsZeroAndOneAreHiddenOutsideLayout0) {
     for (int k : {0, 1}) {
-        EXPECT_EQ(L.paletteFinale[k], 0) << where();
-        if (L.mode.id == 0) {
+        EXPECT_EQ(L.slot_register[k], 0) << where();
+        if (L.mode.layout_id == 0) {
             EXPECT_EQ(L.first_column(k), 1) << where();
-            EXPECT_EQ(L.run_length(k), L.largeur) << where();
+            EXPECT_EQ(L.run_length(k), L.width) << where();
         } else {
             EXPECT_EQ(L.first_column(k), -1) << where() << " slot " << k;
-            EXPECT_EQ(L.run_length(k), L.largeur + 2) << where() << " slot " << k;
-            for (int x = 1; x <= L.largeur; ++x) ASSERT_EQ(L.active(x, k), 0) << where();
+            EXPECT_EQ(L.run_length(k), L.width + 2) << where() << " slot " << k;
+            for (int x = 1; x <= L.width; ++x) ASSERT_EQ(L.visible(x, k), 0) << where();
         }
     }
 }
 
 TEST_P(EveryLayout, ColumnListsHoldTheVisibleOptimiserSlotsInOrder) {
-    const std::size_t most = L.mode.id == 0 ? 14 : 16;
-    for (int x = 1; x <= L.largeur; ++x) {
+    const std::size_t most = L.mode.layout_id == 0 ? 14 : 16;
+    for (int x = 1; x <= L.width; ++x) {
         std::vector<int> visible;
-        for (int k = L.debutlimit; k <= L.limit + 1; ++k) {
-            if (L.active(x, k) == 1) visible.push_back(k);
+        for (int k = L.first_optimised_slot; k <= L.last_optimised_slot(); ++k) {
+            if (L.visible(x, k) == 1) visible.push_back(k);
         }
-        ASSERT_EQ(L.paletteactive_id[x], visible) << where() << " column " << x;
+        ASSERT_EQ(L.visible_slots[x], visible) << where() << " column " << x;
         ASSERT_LE(visible.size(), most) << where() << " column " << x;
         // A register shows one colour at a time.
         std::vector<int> registers;
-        for (int k : visible) registers.push_back(L.paletteFinale[k]);
+        for (int k : visible) registers.push_back(L.slot_register[k]);
         std::sort(registers.begin(), registers.end());
         ASSERT_EQ(std::adjacent_find(registers.begin(), registers.end()), registers.end())
             << where() << " column " << x;
@@ -242,21 +243,21 @@ TEST_P(EveryLayout, ColumnListsHoldTheVisibleOptimiserSlotsInOrder) {
 }
 
 TEST_P(EveryLayout, FirstColumnAndLengthDescribeEachSlotsRun) {
-    for (int k = 0; k <= L.limit + 2; ++k) {
+    for (int k = 0; k <= L.whole_line_slot(); ++k) {
         const int first = L.first_column(k);
         const int length = L.run_length(k);
         if (first == -1) {
-            EXPECT_EQ(length, L.largeur + 2) << where() << " slot " << k;
+            EXPECT_EQ(length, L.width + 2) << where() << " slot " << k;
             continue;
         }
         ASSERT_GE(first, 1);
-        ASSERT_LE(first + length - 1, L.largeur) << where() << " slot " << k;
-        EXPECT_TRUE(first == 1 || L.active(first - 1, k) == 0) << where() << " slot " << k;
+        ASSERT_LE(first + length - 1, L.width) << where() << " slot " << k;
+        EXPECT_TRUE(first == 1 || L.visible(first - 1, k) == 0) << where() << " slot " << k;
         for (int x = first; x < first + length; ++x) {
-            ASSERT_EQ(L.active(x, k), 1) << where() << " slot " << k << " column " << x;
+            ASSERT_EQ(L.visible(x, k), 1) << where() << " slot " << k << " column " << x;
         }
-        if (first + length <= L.largeur) {
-            EXPECT_EQ(L.active(first + length, k), 0) << where() << " slot " << k;
+        if (first + length <= L.width) {
+            EXPECT_EQ(L.visible(first + length, k), 0) << where() << " slot " << k;
         }
     }
 }
@@ -264,26 +265,26 @@ TEST_P(EveryLayout, FirstColumnAndLengthDescribeEachSlotsRun) {
 // The local exploration only looks at a slot's first run when the slot
 // changes colour: an optimiser slot must show nowhere else, and somewhere.
 TEST_P(EveryLayout, OptimiserSlotsShowOnTheirFirstRunOnly) {
-    for (int k = L.debutlimit; k <= L.limit + 1; ++k) {
+    for (int k = L.first_optimised_slot; k <= L.last_optimised_slot(); ++k) {
         const int first = L.first_column(k);
         ASSERT_GE(first, 1) << where() << " slot " << k;
         const int last = first + L.run_length(k) - 1;
-        for (int x = 1; x <= L.largeur; ++x) {
-            ASSERT_EQ(L.active(x, k) == 1, x >= first && x <= last)
+        for (int x = 1; x <= L.width; ++x) {
+            ASSERT_EQ(L.visible(x, k) == 1, x >= first && x <= last)
                 << where() << " slot " << k << " column " << x;
         }
     }
 }
 
 TEST_P(EveryLayout, RescanRangeCoversTheSlotsOwnColumns) {
-    for (int j = L.debutlimit; j <= L.limit + 1; ++j) {
-        const int deb = L.paletteactiveoverride_deb[j];
-        const int fin = L.paletteactiveoverride_fin[j];
+    for (int j = L.first_optimised_slot; j <= L.last_optimised_slot(); ++j) {
+        const int deb = L.rescan_first_column[j];
+        const int fin = L.rescan_last_column[j];
         ASSERT_GE(deb, 1) << where() << " slot " << j;
-        ASSERT_LE(fin, L.largeur) << where() << " slot " << j;
+        ASSERT_LE(fin, L.width) << where() << " slot " << j;
         if (L.first_column(j) == -1) {
             EXPECT_EQ(deb, 1);
-            EXPECT_EQ(fin, L.largeur);
+            EXPECT_EQ(fin, L.width);
             continue;
         }
         EXPECT_LE(deb, L.first_column(j)) << where() << " slot " << j;

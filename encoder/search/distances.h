@@ -3,6 +3,7 @@
 // search then only looks distances up.
 #pragma once
 
+#include "encoder/colour/colour.h"
 #include "encoder/state/state.h"
 
 namespace brenvik {
@@ -11,18 +12,13 @@ namespace brenvik {
 // better than the "no distance yet" start, so it can never win a pixel.
 inline constexpr std::int32_t kNoCandidateDistance = 99999999;
 
-// E = 3 dR^2 + 6 dV^2 + dB^2 on the 0..255 scale.
-inline int weighted_distance(int dr, int dv, int db) {
-    return 3 * dr * dr + 6 * dv * dv + db * db;
-}
-
 // Dither phase of column x on line y.
 inline int dither_phase(const RunSettings& s, int x, int y) {
-    return (s.dithoutA * y + s.dithoutB * x) % 2;
+    return (s.phase_per_line * y + s.phase_per_column * x) % 2;
 }
 
-void distance_1pix1pal(const RunContext& ctx, BlockSearch& search);
-void distance_1pix2pal(const RunContext& ctx, BlockSearch& search);
-void distance_2pix2pal(const RunContext& ctx, BlockSearch& search);
+void fill_distances_one_palette(const RunContext& ctx, BlockSearch& search);
+void fill_distances_two_palettes(const RunContext& ctx, BlockSearch& search);
+void fill_distances_two_bitmaps(const RunContext& ctx, BlockSearch& search);
 
 }  // namespace brenvik

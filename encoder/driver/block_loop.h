@@ -11,9 +11,6 @@
 
 namespace brenvik {
 
-// Centre lines of the blocks, top to bottom.
-std::vector<int> block_centres(const RunSettings& settings);
-
 // Optimises every block, filling `results`; prints each block's trace lines
 // (and, in verbose mode, its "fin calc" line) on `out` in block order.
 void run_block_loop(const RunContext& ctx, RunResults& results, std::FILE* out);

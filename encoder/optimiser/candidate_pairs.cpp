@@ -1,0 +1,208 @@
+// Candidate lists of the two-colour mode: every candidate is a pair of
+// colours (one per palette set), packed as first | second << 12.
+#include <algorithm>
+#include <cmath>
+
+#include "encoder/colour/colour.h"
+#include "encoder/optimiser/candidates.h"
+#include "encoder/search/distances.h"
+
+namespace brenvik {
+
+namespace {
+
+constexpr int kExtraPairLimit = 2000;
+
+int pack_pair(int first, int second) {
+    return first | (second << 12);
+}
+
+int shift_colour(int colour, int step) {
+    const int r = std::clamp(((colour >> 8) & 15) + step, 0, 15);
+    const int v = std::clamp(((colour >> 4) & 15) + step, 0, 15);
+    const int b = std::clamp((colour & 15) + step, 0, 15);
+    return colour_id(r, v, b);
+}
+
+class PairLists {
+  public:
+    PairLists(const RunContext& ctx, BlockSearch& search)
+        : ctx_(ctx),
+          search_(search),
+          layout_(ctx.layout),
+          picture_(ctx.picture),
+          whole_line_slot_(layout_.whole_line_slot()) {
+        const int slots = layout_.slot_count();
+        reset_candidate_lists(search_, slots);
+        search_.first_pair_entry.resize(slots);
+        for (auto& index : search_.first_pair_entry) index.clear();
+        most_used_ = most_used_colour(picture_);
+    }
+
+    void build() {
+        const bool verbose = ctx_.settings.verbose == 1;
+        const double t = seconds_since(ctx_.settings.start_clock);
+        if (verbose) {
+            search_.trace.printf("\n u color uniques y=%d nb=%d %2.3f seconds \n",
+                                 search_.centre_line, 0, t);
+            search_.trace.printf("\n t color uniques y=%d nb=%d %2.3f seconds \n",
+                                 search_.centre_line, 0, t);
+        }
+        const std::clock_t empty = std::clock();
+        search_.counters.stage_seconds[11] +=
+            static_cast<double>(std::clock() - empty) / CLOCKS_PER_SEC;
+
+        // The block's list: every pixel of the line(s) plus the two virtual
+        // columns (black, the most used colour).
+        for_each_column(whole_line_slot_, true, [&](int x, int y) {
+            append_entry(whole_line_slot_, list_column_colour(layout_, x, most_used_,
+                                                              [&] { return pixel_pair(x, y); }));
+        });
+        trace("max1_nb_control=%d \n", 0);
+        trace_count("v", whole_line_slot_);
+
+        // Slots 0 and 1 are black and the most used colour.
+        append_entry(0, 0);
+        append_entry(1, most_used_);
+        search_.slot_colours[0][kCandidateId] = first_entry(whole_line_slot_, 0);
+        search_.slot_colours[1][kCandidateId] = first_entry(whole_line_slot_, most_used_);
+        trace_count("w", 1);
+
+        for (int k = 2; k <= layout_.last_optimised_slot(); ++k) {
+            for_each_column(k, false, [&](int x, int y) { append_entry(k, pixel_pair(x, y)); });
+        }
+        trace_count("x", layout_.last_optimised_slot());
+
+        search_.trace.printf("bE y=%d paletteFinale[8]=%d \n", search_.centre_line,
+                             layout_.slot_register[8]);
+
+        const int dither = ctx_.settings.dither_mode;
+        if (picture_.has_companion == 0 &&
+            (dither == 0 || dither == 2 || dither == 3 || dither == 5)) {
+            std::vector<int> order{whole_line_slot_};
+            for (int k = 2; k <= layout_.last_optimised_slot(); ++k) order.push_back(k);
+            for (int s : order) neighbour_pairs(s);
+            if (verbose) search_.trace.puts("debug step 1dg ");
+            for (int s : order) two_level_pairs(s);
+        }
+        trace_count("yy", layout_.last_optimised_slot());
+    }
+
+  private:
+    int pixel_pair(int x, int y) const {
+        const auto& t = picture_.target_colours.at(x, y);
+        const int first = colour_id(target_level(picture_, t[1]), target_level(picture_, t[2]),
+                                    target_level(picture_, t[3]));
+        const int second = colour_id(target_level(picture_, t[4]), target_level(picture_, t[5]),
+                                     target_level(picture_, t[6]));
+        return pack_pair(first, second);
+    }
+
+    int count(int slot) const { return search_.candidate_count[slot]; }
+
+    // List index of the first entry of `pair` in slot's list, 0 if none.
+    int first_entry(int slot, int pair) const { return search_.first_pair_entry[slot].find(pair); }
+
+    // Appends `pair` and returns its candidate id (0 when the block's list
+    // does not hold it).
+    int append_entry(int slot, int pair) {
+        auto& ids = search_.candidate_colours[slot];
+        ids.push_back(pair);
+        const int n = static_cast<int>(ids.size()) - 1;
+        search_.first_pair_entry[slot].insert_first(pair, n);
+        const int id = first_entry(whole_line_slot_, pair);
+        search_.candidate_ids[slot].push_back(id);
+        search_.candidate_count[slot] = n;
+        return id;
+    }
+
+    template <typename Visit>
+    void for_each_column(int slot, bool with_virtual, Visit visit) {
+        int low = 0;
+        int high = 0;
+        list_columns(layout_, slot, low, high);
+        if (!with_virtual && slot == whole_line_slot_) high -= 2;
+        for (int row = 0; row < search_.row_count; ++row) {
+            const int y = search_.centre_line + ctx_.settings.block_geometry.first_row_offset + row;
+            for (int x = low; x <= high; ++x) visit(x, y);
+        }
+    }
+
+    void neighbour_pairs(int slot) {
+        const int n = count(slot);
+        for (int i = 1; i <= n; ++i) {
+            const int pair = search_.candidate_colours[slot][i];
+            const int first = pair & 0xFFF;
+            const int second = (pair >> 12) & 0xFFF;
+            for (int e = -1; e <= 1; ++e) {
+                for (int t = -1; t <= 1; ++t) {
+                    if (std::abs(e - t) == 2) continue;
+                    const int candidate =
+                        pack_pair(shift_colour(first, e), shift_colour(second, t));
+                    if (count(slot) >= kExtraPairLimit || first_entry(slot, candidate) != 0)
+                        continue;
+                    if (append_entry(slot, candidate) == 0) {
+                        search_.trace.printf("f color not found on limit+2 dist_color=%d \n",
+                                             candidate);
+                    }
+                }
+            }
+        }
+    }
+
+    void two_level_pairs(int slot) {
+        for_each_column(slot, false, [&](int x, int y) {
+            const auto [c1, c2] = two_level_colours(picture_, x, y);
+            for (int pair : {pack_pair(c1, c2), pack_pair(c2, c1)}) {
+                if (count(slot) < kExtraPairLimit && first_entry(slot, pair) == 0)
+                    append_entry(slot, pair);
+            }
+        });
+    }
+
+    void trace(const char* format, int value) {
+        if (ctx_.settings.verbose == 1) search_.trace.printf(format, value);
+    }
+    void trace_count(const char* label, int slot) {
+        if (ctx_.settings.verbose != 1) return;
+        search_.trace.printf("\n %s color uniques y=%d nb=%d %2.3f seconds \n", label,
+                             search_.centre_line, count(slot),
+                             seconds_since(ctx_.settings.start_clock));
+    }
+
+    const RunContext& ctx_;
+    BlockSearch& search_;
+    const ScreenLayout& layout_;
+    const PictureTables& picture_;
+    const int whole_line_slot_;
+    int most_used_ = 0;
+};
+
+}  // namespace
+
+void build_candidate_lists_two_colour(const RunContext& ctx, BlockSearch& search) {
+    const std::clock_t set_up_start = std::clock();
+    PairLists lists(ctx, search);
+    lists.build();
+    const std::clock_t lists_start = std::clock();
+    search.counters.stage_seconds[9] +=
+        static_cast<double>(lists_start - set_up_start) / CLOCKS_PER_SEC;
+    const bool verbose = ctx.settings.verbose == 1;
+    const int nb = search.candidate_count[ctx.layout.last_optimised_slot()];
+    if (verbose) {
+        search.trace.printf("\n zz color uniques y=%d nb=%d %2.3f seconds \n", search.centre_line,
+                            nb, seconds_since(ctx.settings.start_clock));
+    }
+    fill_distances_two_palettes(ctx, search);
+    search.counters.stage_seconds[10] +=
+        static_cast<double>(std::clock() - lists_start) / CLOCKS_PER_SEC;
+    if (verbose) {
+        search.trace.printf("\n zz color uniques y=%d nb=%d %2.3f seconds \n", search.centre_line,
+                            nb, seconds_since(ctx.settings.start_clock));
+        search.trace.printf("distance_precalc y=%d %2.3f seconds \n", search.centre_line,
+                            seconds_since(ctx.settings.start_clock));
+        search.trace.puts("debug step 1e ");
+    }
+}
+
+}  // namespace brenvik

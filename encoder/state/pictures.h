@@ -1,0 +1,22 @@
+// The pictures an encoding starts from, as read by the front end and used by
+// the conversion and the writers.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace brenvik {
+
+struct SourcePictures {
+    // W x H pixels of 3 bytes (B, G, R), bottom row first, no padding.
+    std::vector<std::uint8_t> first_pixels;
+    std::vector<std::uint8_t> second_pixels;
+    // 1 when the second picture came from the companion file.
+    int has_companion = 0;
+    // The input file's first 54 bytes (zero-filled if shorter), the base of
+    // the preview headers.
+    std::array<std::uint8_t, 54> header{};
+};
+
+}  // namespace brenvik
