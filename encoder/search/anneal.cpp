@@ -1,13 +1,19 @@
 #include "encoder/search/anneal.h"
 
 #include <algorithm>
+#include <chrono>
+#include <climits>
 #include <cmath>
+#include <cstdint>
+#include <stdexcept>
 #include <ctime>
+#include <type_traits>
 
 #if defined(__x86_64__)
 #include <immintrin.h>
 #endif
 
+#include "encoder/search/distances.h"
 #include "encoder/search/solution.h"
 
 namespace brenvik {
@@ -18,71 +24,114 @@ double ticks_to_seconds(std::clock_t ticks) {
     return static_cast<double>(ticks) / CLOCKS_PER_SEC;
 }
 
-// Visible optimiser slots per column, at most this many (one per colour
-// register), padded to this width for the AVX2 path.
-constexpr int kVisibleWidth = 16;
+// Every pixel's choice among its visible slots is kept, per block row, as a
+// key for each "lane": (distance << 7) | slot. Slots whose runs never share
+// a column share a lane (normally the slots of one colour register), so the
+// keys of a column are one int per lane and the nearest visible slot is the
+// smallest key: the smallest distance, the lowest slot on ties, the same as
+// a scan of the visible slots in ascending order that only replaces on a
+// strictly smaller distance.
+//
+// Distances are below 2^22 (weighted sums of squared 8-bit differences); the
+// only larger value is kNoCandidateDistance, which the keys clamp to
+// kKeyDistanceLimit and give back unchanged.
+constexpr int kSlotBits = 7;
+constexpr std::int32_t kKeyDistanceLimit = (1 << 24) - 1;
+constexpr std::int32_t kNoSlotKey = INT32_MAX;  // a lane without a slot at the column
+static_assert(10 * 510 * 510 + 2 * 10 * 255 * 255 < kKeyDistanceLimit);
 
-// The optimiser slots visible at each column for the AVX2 path, padded to
-// 16 per column: column x's at visible_padded[x * 16 ...], the unused places
-// holding `padding_slot`. The layout does not change during a run, so a
-// worker builds this once.
-void prepare_visible_slots(const ScreenLayout& layout, BlockSearch& search, int padding_slot) {
-    const int width = layout.width;
-    const std::size_t size = (static_cast<std::size_t>(width) + 2) * kVisibleWidth;
-    if (search.visible_padded.size() == size) return;
-    search.visible_padded.assign(size, padding_slot);
-    search.visible_fits_padding = true;
-    for (int x = 1; x <= width; ++x) {
-        int i = 0;
-        for (int slot : layout.visible_slots[x]) {
-            if (i < kVisibleWidth) {
-                search.visible_padded[static_cast<std::size_t>(x) * kVisibleWidth + i] = slot;
-            } else {
-                search.visible_fits_padding = false;
-            }
-            ++i;
-        }
-    }
+inline std::int32_t slot_key(std::int32_t distance, int slot) {
+    return (std::min(distance, kKeyDistanceLimit) << kSlotBits) | slot;
+}
+inline int key_slot(std::int32_t key) { return key & ((1 << kSlotBits) - 1); }
+inline std::int32_t key_distance(std::int32_t key) {
+    const std::int32_t distance = key >> kSlotBits;
+    return distance == kKeyDistanceLimit ? kNoCandidateDistance : distance;
 }
 
-// One block row of a move of slot s to a new colour, on the slot's columns
-// first..last; returns the change of the total. `row_table` is the block
-// row's distance table and slot k's working colour has its distances at
-// row_table + slot_offset[k].
+// At most one lane per optimised slot.
+constexpr int kMaxLanes = 128;
+
+// Gives every optimised slot a lane: its register's when no column shows two
+// slots of one register, else a lane of its own. The layout does not change
+// during a run, so a worker does this once.
+void prepare_lanes(const ScreenLayout& layout, BlockSearch& search) {
+    const int slots = layout.whole_line_slot();
+    if (static_cast<int>(search.lane_of_slot.size()) == slots) return;
+    static_assert(kSlotBits == 7);
+    search.lane_of_slot.assign(static_cast<std::size_t>(slots), 0);
+    bool registers_apart = true;
+    for (int x = 1; x <= layout.width && registers_apart; ++x) {
+        std::vector<bool> seen(static_cast<std::size_t>(slots) + 16, false);
+        for (int slot : layout.visible_slots[x]) {
+            const int reg = layout.slot_register[slot];
+            if (reg < 0 || reg >= slots + 16 || seen[reg]) registers_apart = false;
+            if (registers_apart) seen[reg] = true;
+        }
+    }
+    std::vector<int> lane_of_register;
+    search.lane_count = 0;
+    for (int slot = layout.first_optimised_slot; slot < slots; ++slot) {
+        if (!registers_apart) {
+            search.lane_of_slot[slot] = search.lane_count++;
+            continue;
+        }
+        const int reg = layout.slot_register[slot];
+        if (static_cast<int>(lane_of_register.size()) <= reg) lane_of_register.resize(reg + 1, -1);
+        if (lane_of_register[reg] < 0) lane_of_register[reg] = search.lane_count++;
+        search.lane_of_slot[slot] = lane_of_register[reg];
+    }
+    if (search.lane_count > kMaxLanes) throw std::logic_error("more slot lanes than supported");
+}
+
+// The lanes of a block row other than `lane`.
+struct OtherLanes {
+    const std::int32_t* keys[kMaxLanes];
+    int count = 0;
+};
+
+OtherLanes other_lanes(const std::int32_t* row_keys, int lane_count, int lane, int stride) {
+    OtherLanes others;
+    for (int l = 0; l < lane_count; ++l) {
+        if (l != lane) others.keys[others.count++] = row_keys + static_cast<std::size_t>(l) * stride;
+    }
+    return others;
+}
+
+// What one block row of a move of slot s to a new colour does, on the
+// slot's columns first..last. `candidate_row` holds the new colour's
+// distances and `own_keys` is s's lane. A pixel that the new colour shows
+// strictly nearer than its current choice takes s; a pixel that showed s and
+// is not brought nearer chooses again among its visible slots, with s at its
+// new colour; every other pixel keeps its choice. Each pixel only depends on
+// itself, so columns are settled independently.
 //
-// A pixel that showed s and that the new colour brings strictly nearer stays
-// with s: its distance was already the smallest of its visible slots, so the
-// new one is now smaller than every other. Only the pixels of s that the new
-// colour does not bring nearer choose again among their visible slots (the
-// first listed wins ties). Every pixel that the new colour shows strictly
-// nearer than its own move_count to s. Each pixel only depends on itself, so the
-// two cases are settled column by column.
-long long move_row_plain(const std::int32_t* row_table, const int* slot_offset,
-                         const std::vector<int>* visible_of, int* slot_of, int* distance_at, int s,
-                         int first, int last) {
-    const std::int32_t* candidate_row = row_table + slot_offset[s];
+// With `apply` the choices and s's keys are written; without, only the
+// change of the total is returned.
+template <bool apply>
+long long move_row_plain(const std::int32_t* candidate_row, const OtherLanes& others,
+                         std::int32_t* own_keys, int* slot_of, int* distance_at, int s, int first,
+                         int last) {
     long long change = 0;
     for (int x = first; x <= last; ++x) {
         const int d = candidate_row[x];
+        const std::int32_t key = slot_key(d, s);
+        if (apply) own_keys[x] = key;
         if (d < distance_at[x]) {
             change += static_cast<long long>(d) - distance_at[x];
-            slot_of[x] = s;
-            distance_at[x] = d;
-        } else if (slot_of[x] == s) {
-            const int* visible = visible_of[x].data();
-            const int* visible_end = visible + visible_of[x].size();
-            int best_slot = *visible;
-            int best = row_table[slot_offset[best_slot] + x];
-            for (++visible; visible != visible_end; ++visible) {
-                const int candidate = row_table[slot_offset[*visible] + x];
-                if (candidate < best) {
-                    best = candidate;
-                    best_slot = *visible;
-                }
+            if (apply) {
+                slot_of[x] = s;
+                distance_at[x] = d;
             }
-            change += static_cast<long long>(best) - distance_at[x];
-            slot_of[x] = best_slot;
-            distance_at[x] = best;
+        } else if (slot_of[x] == s) {
+            std::int32_t best = key;
+            for (int l = 0; l < others.count; ++l) best = std::min(best, others.keys[l][x]);
+            const int best_distance = key_distance(best);
+            change += static_cast<long long>(best_distance) - distance_at[x];
+            if (apply) {
+                slot_of[x] = key_slot(best);
+                distance_at[x] = best_distance;
+            }
         }
     }
     return change;
@@ -91,47 +140,16 @@ long long move_row_plain(const std::int32_t* row_table, const int* slot_offset,
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #define BRENVIK_HAS_AVX2_PATH 1
 
-// Nearest visible slot of column x, the first listed on ties: the sixteen
-// (padded) distances are gathered and reduced together.
-[[gnu::target("avx2")]] inline void choose_again_avx2(const std::int32_t* row_table,
-                                                      const int* slot_offset, const int* visible16,
-                                                      int x, int& best_slot, int& best) {
-    const int* visible = visible16 + static_cast<std::size_t>(x) * kVisibleWidth;
-    const __m256i column = _mm256_set1_epi32(x);
-    const __m256i slots_low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(visible));
-    const __m256i slots_high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(visible + 8));
-    const __m256i at_low =
-        _mm256_add_epi32(_mm256_i32gather_epi32(slot_offset, slots_low, 4), column);
-    const __m256i at_high =
-        _mm256_add_epi32(_mm256_i32gather_epi32(slot_offset, slots_high, 4), column);
-    const __m256i d_low = _mm256_i32gather_epi32(row_table, at_low, 4);
-    const __m256i d_high = _mm256_i32gather_epi32(row_table, at_high, 4);
-    __m256i m = _mm256_min_epi32(d_low, d_high);
-    m = _mm256_min_epi32(m, _mm256_permute2x128_si256(m, m, 1));
-    m = _mm256_min_epi32(m, _mm256_shuffle_epi32(m, _MM_SHUFFLE(1, 0, 3, 2)));
-    m = _mm256_min_epi32(m, _mm256_shuffle_epi32(m, _MM_SHUFFLE(2, 3, 0, 1)));
-    const int low_mask = _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(d_low, m)));
-    int index = 0;
-    if (low_mask != 0) {
-        index = __builtin_ctz(static_cast<unsigned>(low_mask));
-    } else {
-        const int high_mask =
-            _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(d_high, m)));
-        index = 8 + __builtin_ctz(static_cast<unsigned>(high_mask));
-    }
-    best = _mm_cvtsi128_si32(_mm256_castsi256_si128(m));
-    best_slot = visible[index];
-}
-
 // move_row_plain, eight columns at a time.
-[[gnu::target("avx2")]] long long move_row_avx2(const std::int32_t* row_table,
-                                                const int* slot_offset, const int* visible16,
+template <bool apply>
+[[gnu::target("avx2")]] long long move_row_avx2(const std::int32_t* candidate_row,
+                                                const OtherLanes& others, std::int32_t* own_keys,
                                                 int* slot_of, int* distance_at, int s, int first,
                                                 int last) {
-    const std::int32_t* candidate_row = row_table + slot_offset[s];
     const __m256i slot_s = _mm256_set1_epi32(s);
+    const __m256i limit = _mm256_set1_epi32(kKeyDistanceLimit);
+    const __m256i slot_mask = _mm256_set1_epi32((1 << kSlotBits) - 1);
     __m256i sum = _mm256_setzero_si256();  // four 64-bit partial sums
-    long long change = 0;
     int x = first;
     for (; x + 7 <= last; x += 8) {
         __m256i* slot_at = reinterpret_cast<__m256i*>(slot_of + x);
@@ -139,43 +157,48 @@ long long move_row_plain(const std::int32_t* row_table, const int* slot_offset,
         const __m256i here = _mm256_loadu_si256(slot_at);
         const __m256i old = _mm256_loadu_si256(dist_at);
         const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(candidate_row + x));
+        const __m256i key =
+            _mm256_or_si256(_mm256_slli_epi32(_mm256_min_epi32(d, limit), kSlotBits), slot_s);
+        if (apply) _mm256_storeu_si256(reinterpret_cast<__m256i*>(own_keys + x), key);
         const __m256i wins = _mm256_cmpgt_epi32(old, d);
         const __m256i again = _mm256_andnot_si256(wins, _mm256_cmpeq_epi32(here, slot_s));
-        const __m256i delta = _mm256_and_si256(wins, _mm256_sub_epi32(d, old));
+        __m256i new_distance = d;
+        __m256i new_slot = slot_s;
+        __m256i changed = wins;
+        if (!_mm256_testz_si256(again, again)) {
+            __m256i best = key;
+            for (int l = 0; l < others.count; ++l) {
+                best = _mm256_min_epi32(
+                    best, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(others.keys[l] + x)));
+            }
+            __m256i best_distance = _mm256_srli_epi32(best, kSlotBits);
+            if (!_mm256_testz_si256(again, _mm256_cmpeq_epi32(best_distance, limit))) {
+                // A clamped key (no candidate): settle these columns one by one.
+                alignas(32) std::int32_t lanes[8];
+                _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), best_distance);
+                for (int& v : lanes) v = v == kKeyDistanceLimit ? kNoCandidateDistance : v;
+                best_distance = _mm256_load_si256(reinterpret_cast<const __m256i*>(lanes));
+            }
+            new_distance = _mm256_blendv_epi8(d, best_distance, again);
+            new_slot = _mm256_blendv_epi8(slot_s, _mm256_and_si256(best, slot_mask), again);
+            changed = _mm256_or_si256(wins, again);
+        }
+        const __m256i delta = _mm256_and_si256(changed, _mm256_sub_epi32(new_distance, old));
         sum = _mm256_add_epi64(sum, _mm256_cvtepi32_epi64(_mm256_castsi256_si128(delta)));
         sum = _mm256_add_epi64(sum, _mm256_cvtepi32_epi64(_mm256_extracti128_si256(delta, 1)));
-        _mm256_storeu_si256(dist_at, _mm256_blendv_epi8(old, d, wins));
-        _mm256_storeu_si256(slot_at, _mm256_blendv_epi8(here, slot_s, wins));
-        unsigned mask = static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(again)));
-        while (mask != 0) {
-            const int column = x + __builtin_ctz(mask);
-            mask &= mask - 1;
-            int best_slot = 0;
-            int best = 0;
-            choose_again_avx2(row_table, slot_offset, visible16, column, best_slot, best);
-            change += static_cast<long long>(best) - distance_at[column];
-            slot_of[column] = best_slot;
-            distance_at[column] = best;
-        }
-    }
-    for (; x <= last; ++x) {
-        const int d = candidate_row[x];
-        if (d < distance_at[x]) {
-            change += static_cast<long long>(d) - distance_at[x];
-            slot_of[x] = s;
-            distance_at[x] = d;
-        } else if (slot_of[x] == s) {
-            int best_slot = 0;
-            int best = 0;
-            choose_again_avx2(row_table, slot_offset, visible16, x, best_slot, best);
-            change += static_cast<long long>(best) - distance_at[x];
-            slot_of[x] = best_slot;
-            distance_at[x] = best;
+        if (apply) {
+            _mm256_storeu_si256(dist_at, _mm256_blendv_epi8(old, new_distance, changed));
+            _mm256_storeu_si256(slot_at, _mm256_blendv_epi8(here, new_slot, changed));
         }
     }
     alignas(32) long long parts[4];
     _mm256_store_si256(reinterpret_cast<__m256i*>(parts), sum);
-    return change + parts[0] + parts[1] + parts[2] + parts[3];
+    long long change = parts[0] + parts[1] + parts[2] + parts[3];
+    if (x <= last) {
+        change += move_row_plain<apply>(candidate_row, others, own_keys, slot_of, distance_at, s,
+                                        x, last);
+    }
+    return change;
 }
 #endif
 
@@ -256,22 +279,58 @@ void anneal_block(const RunContext& ctx, BlockSearch& search, RunResults& result
     double temperature = 2 * ((-best_at_start * 0.02 * 1000.0 * 10.0) / -0.10536051565782628) /
                          search.temperature_divisor;
 
-    // slot_offset[k]: where slot k's working colour has its distances in a
-    // block row's table; the padding slot `slots` points at candidate 0,
-    // whose distance never wins.
-    search.slot_offset.assign(static_cast<std::size_t>(slots) + 1, 0);
-    auto point_slot = [&](int slot) {
-        search.slot_offset[slot] = search.working_candidate[slot] * search.table_columns;
+    // The lanes' keys for the starting solution, per block row.
+    prepare_lanes(layout, search);
+    const int lane_count = search.lane_count;
+    const std::size_t lane_stride = static_cast<std::size_t>(stride);
+    const std::size_t row_keys_size = lane_stride * static_cast<std::size_t>(lane_count);
+    search.lane_keys.assign(row_keys_size * static_cast<std::size_t>(search.row_count),
+                            kNoSlotKey);
+    auto write_slot_keys = [&](int slot, int candidate) {
+        const int first = layout.first_column(slot);
+        const int last = first + layout.run_length(slot) - 1;
+        for (int row = 0; row < search.row_count; ++row) {
+            const std::int32_t* distances = search.candidate_row(row, candidate);
+            std::int32_t* keys = &search.lane_keys[row * row_keys_size +
+                                                   search.lane_of_slot[slot] * lane_stride];
+            for (int x = std::max(first, 1); x <= last; ++x) keys[x] = slot_key(distances[x], slot);
+        }
     };
-    for (int slot = 0; slot < slots; ++slot) point_slot(slot);
-    const int* slot_offset = search.slot_offset.data();
-    const std::size_t row_table_size =
-        static_cast<std::size_t>(search.table_candidates) * search.table_columns;
+    for (int slot = layout.first_optimised_slot; slot < slots; ++slot) {
+        if (layout.first_column(slot) >= 1) write_slot_keys(slot, search.working_candidate[slot]);
+    }
 #ifdef BRENVIK_HAS_AVX2_PATH
-    if (!settings.portable_search) prepare_visible_slots(layout, search, slots);
-    const bool use_avx2 =
-        !settings.portable_search && search.visible_fits_padding && __builtin_cpu_supports("avx2");
+    const bool use_avx2 = !settings.portable_search && __builtin_cpu_supports("avx2");
 #endif
+
+    // A move of `slot` to `candidate` on every block row: the change of the
+    // total, and with `apply` the new choices.
+    auto move = [&](auto apply, int slot, int candidate) {
+        constexpr bool write = decltype(apply)::value;
+        const int first = layout.first_column(slot);
+        const int last = first + layout.run_length(slot) - 1;
+        const int lane = search.lane_of_slot[slot];
+        long long change = 0;
+        for (int row = 0; row < search.row_count; ++row) {
+            const std::size_t cells = static_cast<std::size_t>(row) * stride;
+            int* slot_of = &search.working_slot[cells];
+            int* distance_at = &search.working_distance[cells];
+            std::int32_t* row_keys = &search.lane_keys[row * row_keys_size];
+            const OtherLanes others = other_lanes(row_keys, lane_count, lane, stride);
+            std::int32_t* own_keys = row_keys + lane * lane_stride;
+            const std::int32_t* distances = search.candidate_row(row, candidate);
+#ifdef BRENVIK_HAS_AVX2_PATH
+            if (use_avx2) {
+                change += move_row_avx2<write>(distances, others, own_keys, slot_of, distance_at,
+                                               slot, first, last);
+                continue;
+            }
+#endif
+            change += move_row_plain<write>(distances, others, own_keys, slot_of, distance_at,
+                                            slot, first, last);
+        }
+        return change;
+    };
 
     // Slots changed since the last commit, and the columns whose per-pixel
     // working values may differ from the committed ones (rescan_first..rescan_last).
@@ -279,16 +338,18 @@ void anneal_block(const RunContext& ctx, BlockSearch& search, RunResults& result
     changed_slots.clear();
     int rescan_first = width + 1;
     int rescan_last = 0;
-    auto copy_changed_columns = [&](std::vector<int>& to02, std::vector<int>& to12,
-                                    const std::vector<int>& from02,
-                                    const std::vector<int>& from12) {
+    auto copy_changed_columns = [&](std::vector<int>& to_slot, std::vector<int>& to_distance,
+                                    const std::vector<int>& from_slot,
+                                    const std::vector<int>& from_distance) {
         if (rescan_first > rescan_last) return;
         for (int row = 0; row < search.row_count; ++row) {
             const std::size_t base = static_cast<std::size_t>(row) * stride;
-            std::copy(from02.begin() + base + rescan_first, from02.begin() + base + rescan_last + 1,
-                      to02.begin() + base + rescan_first);
-            std::copy(from12.begin() + base + rescan_first, from12.begin() + base + rescan_last + 1,
-                      to12.begin() + base + rescan_first);
+            std::copy(from_slot.begin() + base + rescan_first,
+                      from_slot.begin() + base + rescan_last + 1,
+                      to_slot.begin() + base + rescan_first);
+            std::copy(from_distance.begin() + base + rescan_first,
+                      from_distance.begin() + base + rescan_last + 1,
+                      to_distance.begin() + base + rescan_first);
         }
         rescan_first = width + 1;
         rescan_last = 0;
@@ -302,6 +363,9 @@ void anneal_block(const RunContext& ctx, BlockSearch& search, RunResults& result
     bool improved = false;
     constexpr int kMoveCap = 10000;
 
+    // A move is first only measured; it is written when it is kept, so a
+    // rejected move costs no writing and, when nothing was kept since the
+    // last commit, no undoing either.
     while (move_number <= search.move_budget) {
         ++move_number;
         const int moved_slot =
@@ -309,39 +373,29 @@ void anneal_block(const RunContext& ctx, BlockSearch& search, RunResults& result
         const int count = search.candidate_count[moved_slot];
         const int pick = search.rng.next() % count + 1;
         const int candidate = search.candidate_ids[moved_slot][pick];
-        search.working_candidate[moved_slot] = candidate;
-        changed_slots.push_back(moved_slot);
-        point_slot(moved_slot);
-
-        // A pixel can only show a slot on the slot's own columns, so both the
-        // pixels that showed the slot and those its new colour may win lie there.
-        const int first = layout.first_column(moved_slot);
-        const int last = first + layout.run_length(moved_slot) - 1;
-        rescan_first = std::min(rescan_first, first);
-        rescan_last = std::max(rescan_last, last);
-        for (int row = 0; row < search.row_count; ++row) {
-            int* slot_of = &search.working_slot[static_cast<std::size_t>(row) * stride];
-            int* distance_at = &search.working_distance[static_cast<std::size_t>(row) * stride];
-            const std::int32_t* row_table = &search.distance_table[row * row_table_size];
-#ifdef BRENVIK_HAS_AVX2_PATH
-            if (use_avx2) {
-                working_total += move_row_avx2(row_table, slot_offset, search.visible_padded.data(),
-                                               slot_of, distance_at, moved_slot, first, last);
-                continue;
-            }
-#endif
-            working_total += move_row_plain(row_table, slot_offset, layout.visible_slots.data(),
-                                            slot_of, distance_at, moved_slot, first, last);
-        }
-        search.working_total_distance = working_total;
+        const long long moved_total =
+            working_total + move(std::false_type{}, moved_slot, candidate);
+        search.working_total_distance = moved_total;
         if (trace_moves) {
             search.trace.printf(
                 "debug optimisation dist_a=%8.8f dist_b=%8.8f distancemoyennea=%8.8f \n", 0.0,
                 search.start_total_distance, static_cast<double>(search.working_total_distance));
         }
+        auto keep_move = [&] {
+            move(std::true_type{}, moved_slot, candidate);
+            working_total = moved_total;
+            search.working_candidate[moved_slot] = candidate;
+            changed_slots.push_back(moved_slot);
+            // A pixel can only show a slot on the slot's own columns, so
+            // every pixel the move changed lies there.
+            const int first = layout.first_column(moved_slot);
+            rescan_first = std::min(rescan_first, first);
+            rescan_last = std::max(rescan_last, first + layout.run_length(moved_slot) - 1);
+        };
 
         if (search.working_total_distance < search.best_total_distance) {
-            const std::clock_t improvement_start = std::clock();
+            const auto improvement_start = std::chrono::steady_clock::now();
+            keep_move();
             search.pending_annealing_outcome = 2 * search.random_starts;
             const int budget_from_improvement =
                 static_cast<int>(2 * move_number * (settings.quality / 5.0 + 1.2));
@@ -378,26 +432,33 @@ void anneal_block(const RunContext& ctx, BlockSearch& search, RunResults& result
             } else {
                 n.improvements_after_10_or_more_worse += 1;
             }
-            n.stage_seconds[4] += 1000.0 * ticks_to_seconds(std::clock() - improvement_start);
+            n.stage_seconds[4] += std::chrono::duration<double, std::milli>(
+                                      std::chrono::steady_clock::now() - improvement_start)
+                                      .count();
             improved = true;
             accepted_worse = 0;
         } else {
-            const double acceptance = std::exp(
+            const double exponent =
                 static_cast<double>(-(search.working_total_distance - search.best_total_distance)) /
-                temperature);
+                temperature;
+            // exp() of anything below -746 is exactly 0; skipping the call saves
+            // its slow underflow path.
+            const double acceptance = exponent < -750.0 ? 0.0 : std::exp(exponent);
             temperature = temperature * search.cooling_factor;
             if (temperature < settings.minimum_temperature) move_number = search.move_budget + 1;
             const double draw = search.rng.next() * 3.051850947599719e-05;
             if (acceptance <= draw) {
+                // Back to the committed solution.
                 for (int slot : changed_slots) {
                     search.working_candidate[slot] = search.committed_candidate[slot];
-                    point_slot(slot);
+                    write_slot_keys(slot, search.working_candidate[slot]);
                 }
                 changed_slots.clear();
                 copy_changed_columns(search.working_slot, search.working_distance,
                                      search.committed_slot, search.committed_distance);
                 working_total = committed_total;
             } else {
+                keep_move();
                 accepted_worse += 1;
             }
         }

@@ -216,6 +216,11 @@ struct BlockSearch {
     int table_candidates = 0;  // N + 1
     int table_columns = 0;     // width + 1
 
+    const std::int32_t* candidate_row(int row, int candidate) const {
+        return &distance_table[(static_cast<std::size_t>(row) * table_candidates +
+                                static_cast<std::size_t>(candidate)) *
+                               table_columns];
+    }
     std::int32_t distance(int row, int column, int candidate) const {
         return distance_table[(static_cast<std::size_t>(row) * table_candidates +
                                static_cast<std::size_t>(candidate)) *
@@ -232,12 +237,13 @@ struct BlockSearch {
     std::vector<int> working_candidate;                   // [slot] working candidate ids
     std::vector<int> committed_candidate;                 // [slot] committed candidate ids
 
-    // Working structures of the annealing.
-    std::vector<int> visible_padded;   // [column * 16 + i] visible optimised slots, padded
-    bool visible_fits_padding = true;  // no column shows more than 16 slots
-    // [slot]: candidate id times (width + 1), where the slot's working
-    // colour starts in a block row's distance table.
-    std::vector<int> slot_offset;
+    // Working structures of the annealing: the lane of every optimised slot
+    // (slots whose runs never share a column share one) and, per block row,
+    // lane and column, the key (distance << 7) | slot of the lane's slot
+    // visible there: [(row * lane_count + lane) * (width + 1) + column].
+    std::vector<int> lane_of_slot;
+    int lane_count = 0;
+    std::vector<std::int32_t> lane_keys;
     std::vector<int> changed_slots;  // slots changed since the last commit
 
     // Sums of weighted distances over the block's pixels.
