@@ -84,19 +84,26 @@ void prepare_lanes(const ScreenLayout& layout, BlockSearch& search) {
     if (search.lane_count > kMaxLanes) throw std::logic_error("more slot lanes than supported");
 }
 
-// The lanes of a block row other than `lane`.
-struct OtherLanes {
-    const std::int32_t* keys[kMaxLanes];
-    int count = 0;
-};
-
-OtherLanes other_lanes(const std::int32_t* row_keys, int lane_count, int lane, int stride) {
-    OtherLanes others;
-    for (int l = 0; l < lane_count; ++l) {
-        if (l != lane) others.keys[others.count++] = row_keys + static_cast<std::size_t>(l) * stride;
+// Where the other lanes of every lane start in a block row's keys: the
+// offsets of lane l's others at other_lane_offsets[l * lane_count ...], one
+// fewer than lane_count of them.
+void prepare_other_lanes(BlockSearch& search, int stride) {
+    const int lanes = search.lane_count;
+    search.other_lane_offsets.clear();
+    for (int lane = 0; lane < lanes; ++lane) {
+        for (int l = 0; l < lanes; ++l) {
+            if (l != lane) search.other_lane_offsets.push_back(l * stride);
+        }
+        search.other_lane_offsets.push_back(0);  // keeps every lane's list lane_count long
     }
-    return others;
 }
+
+// The keys of a block row's lanes other than the moved slot's.
+struct OtherLanes {
+    const std::int32_t* row_keys;
+    const int* offsets;
+    int count;
+};
 
 // What one block row of a move of slot s to a new colour does, on the
 // slot's columns first..last. `candidate_row` holds the new colour's
@@ -125,7 +132,9 @@ long long move_row_plain(const std::int32_t* candidate_row, const OtherLanes& ot
             }
         } else if (slot_of[x] == s) {
             std::int32_t best = key;
-            for (int l = 0; l < others.count; ++l) best = std::min(best, others.keys[l][x]);
+            for (int l = 0; l < others.count; ++l) {
+                best = std::min(best, others.row_keys[others.offsets[l] + x]);
+            }
             const int best_distance = key_distance(best);
             change += static_cast<long long>(best_distance) - distance_at[x];
             if (apply) {
@@ -140,6 +149,69 @@ long long move_row_plain(const std::int32_t* candidate_row, const OtherLanes& ot
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #define BRENVIK_HAS_AVX2_PATH 1
 
+// Eight columns x..x+7 of move_row_plain; with `masked` only the first
+// `valid` of them count (the arrays have room for a batch past every row's
+// end, and the columns past `last` are written back unchanged). Adds the
+// change to the four 64-bit sums of `sum`.
+template <bool apply, bool masked>
+[[gnu::target("avx2")]] inline void move_batch_avx2(const std::int32_t* candidate_row,
+                                                    const OtherLanes& others,
+                                                    std::int32_t* own_keys, int* slot_of,
+                                                    int* distance_at, __m256i slot_s, int x,
+                                                    __m256i valid, __m256i& sum) {
+    const __m256i limit = _mm256_set1_epi32(kKeyDistanceLimit);
+    __m256i* slot_at = reinterpret_cast<__m256i*>(slot_of + x);
+    __m256i* dist_at = reinterpret_cast<__m256i*>(distance_at + x);
+    const __m256i here = _mm256_loadu_si256(slot_at);
+    const __m256i old = _mm256_loadu_si256(dist_at);
+    const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(candidate_row + x));
+    const __m256i key =
+        _mm256_or_si256(_mm256_slli_epi32(_mm256_min_epi32(d, limit), kSlotBits), slot_s);
+    if (apply) {
+        __m256i* keys_at = reinterpret_cast<__m256i*>(own_keys + x);
+        _mm256_storeu_si256(keys_at,
+                            masked ? _mm256_blendv_epi8(_mm256_loadu_si256(keys_at), key, valid)
+                                   : key);
+    }
+    __m256i wins = _mm256_cmpgt_epi32(old, d);
+    __m256i shows_s = _mm256_cmpeq_epi32(here, slot_s);
+    if (masked) {
+        wins = _mm256_and_si256(valid, wins);
+        shows_s = _mm256_and_si256(valid, shows_s);
+    }
+    const __m256i again = _mm256_andnot_si256(wins, shows_s);
+    __m256i new_distance = d;
+    __m256i new_slot = slot_s;
+    __m256i changed = wins;
+    if (!_mm256_testz_si256(again, again)) {
+        __m256i best = key;
+        const std::int32_t* keys_at = others.row_keys + x;
+        for (int l = 0; l < others.count; ++l) {
+            best = _mm256_min_epi32(
+                best, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(keys_at + others.offsets[l])));
+        }
+        __m256i best_distance = _mm256_srli_epi32(best, kSlotBits);
+        if (!_mm256_testz_si256(again, _mm256_cmpeq_epi32(best_distance, limit))) {
+            // A clamped key: give these columns kNoCandidateDistance back.
+            alignas(32) std::int32_t lanes[8];
+            _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), best_distance);
+            for (int& v : lanes) v = v == kKeyDistanceLimit ? kNoCandidateDistance : v;
+            best_distance = _mm256_load_si256(reinterpret_cast<const __m256i*>(lanes));
+        }
+        new_distance = _mm256_blendv_epi8(d, best_distance, again);
+        new_slot = _mm256_blendv_epi8(
+            slot_s, _mm256_and_si256(best, _mm256_set1_epi32((1 << kSlotBits) - 1)), again);
+        changed = _mm256_or_si256(wins, again);
+    }
+    const __m256i delta = _mm256_and_si256(changed, _mm256_sub_epi32(new_distance, old));
+    sum = _mm256_add_epi64(sum, _mm256_cvtepi32_epi64(_mm256_castsi256_si128(delta)));
+    sum = _mm256_add_epi64(sum, _mm256_cvtepi32_epi64(_mm256_extracti128_si256(delta, 1)));
+    if (apply) {
+        _mm256_storeu_si256(dist_at, _mm256_blendv_epi8(old, new_distance, changed));
+        _mm256_storeu_si256(slot_at, _mm256_blendv_epi8(here, new_slot, changed));
+    }
+}
+
 // move_row_plain, eight columns at a time.
 template <bool apply>
 [[gnu::target("avx2")]] long long move_row_avx2(const std::int32_t* candidate_row,
@@ -147,58 +219,22 @@ template <bool apply>
                                                 int* slot_of, int* distance_at, int s, int first,
                                                 int last) {
     const __m256i slot_s = _mm256_set1_epi32(s);
-    const __m256i limit = _mm256_set1_epi32(kKeyDistanceLimit);
-    const __m256i slot_mask = _mm256_set1_epi32((1 << kSlotBits) - 1);
-    __m256i sum = _mm256_setzero_si256();  // four 64-bit partial sums
+    const __m256i all = _mm256_set1_epi32(-1);
+    __m256i sum = _mm256_setzero_si256();
     int x = first;
     for (; x + 7 <= last; x += 8) {
-        __m256i* slot_at = reinterpret_cast<__m256i*>(slot_of + x);
-        __m256i* dist_at = reinterpret_cast<__m256i*>(distance_at + x);
-        const __m256i here = _mm256_loadu_si256(slot_at);
-        const __m256i old = _mm256_loadu_si256(dist_at);
-        const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(candidate_row + x));
-        const __m256i key =
-            _mm256_or_si256(_mm256_slli_epi32(_mm256_min_epi32(d, limit), kSlotBits), slot_s);
-        if (apply) _mm256_storeu_si256(reinterpret_cast<__m256i*>(own_keys + x), key);
-        const __m256i wins = _mm256_cmpgt_epi32(old, d);
-        const __m256i again = _mm256_andnot_si256(wins, _mm256_cmpeq_epi32(here, slot_s));
-        __m256i new_distance = d;
-        __m256i new_slot = slot_s;
-        __m256i changed = wins;
-        if (!_mm256_testz_si256(again, again)) {
-            __m256i best = key;
-            for (int l = 0; l < others.count; ++l) {
-                best = _mm256_min_epi32(
-                    best, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(others.keys[l] + x)));
-            }
-            __m256i best_distance = _mm256_srli_epi32(best, kSlotBits);
-            if (!_mm256_testz_si256(again, _mm256_cmpeq_epi32(best_distance, limit))) {
-                // A clamped key (no candidate): settle these columns one by one.
-                alignas(32) std::int32_t lanes[8];
-                _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), best_distance);
-                for (int& v : lanes) v = v == kKeyDistanceLimit ? kNoCandidateDistance : v;
-                best_distance = _mm256_load_si256(reinterpret_cast<const __m256i*>(lanes));
-            }
-            new_distance = _mm256_blendv_epi8(d, best_distance, again);
-            new_slot = _mm256_blendv_epi8(slot_s, _mm256_and_si256(best, slot_mask), again);
-            changed = _mm256_or_si256(wins, again);
-        }
-        const __m256i delta = _mm256_and_si256(changed, _mm256_sub_epi32(new_distance, old));
-        sum = _mm256_add_epi64(sum, _mm256_cvtepi32_epi64(_mm256_castsi256_si128(delta)));
-        sum = _mm256_add_epi64(sum, _mm256_cvtepi32_epi64(_mm256_extracti128_si256(delta, 1)));
-        if (apply) {
-            _mm256_storeu_si256(dist_at, _mm256_blendv_epi8(old, new_distance, changed));
-            _mm256_storeu_si256(slot_at, _mm256_blendv_epi8(here, new_slot, changed));
-        }
+        move_batch_avx2<apply, false>(candidate_row, others, own_keys, slot_of, distance_at,
+                                      slot_s, x, all, sum);
+    }
+    if (x <= last) {
+        const __m256i valid = _mm256_cmpgt_epi32(_mm256_set1_epi32(last - x + 1),
+                                                 _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+        move_batch_avx2<apply, true>(candidate_row, others, own_keys, slot_of, distance_at,
+                                     slot_s, x, valid, sum);
     }
     alignas(32) long long parts[4];
     _mm256_store_si256(reinterpret_cast<__m256i*>(parts), sum);
-    long long change = parts[0] + parts[1] + parts[2] + parts[3];
-    if (x <= last) {
-        change += move_row_plain<apply>(candidate_row, others, own_keys, slot_of, distance_at, s,
-                                        x, last);
-    }
-    return change;
+    return parts[0] + parts[1] + parts[2] + parts[3];
 }
 #endif
 
@@ -282,9 +318,11 @@ void anneal_block(const RunContext& ctx, BlockSearch& search, RunResults& result
     // The lanes' keys for the starting solution, per block row.
     prepare_lanes(layout, search);
     const int lane_count = search.lane_count;
+    if (search.other_lane_offsets.size() != static_cast<std::size_t>(lane_count) * lane_count)
+        prepare_other_lanes(search, stride);
     const std::size_t lane_stride = static_cast<std::size_t>(stride);
     const std::size_t row_keys_size = lane_stride * static_cast<std::size_t>(lane_count);
-    search.lane_keys.assign(row_keys_size * static_cast<std::size_t>(search.row_count),
+    search.lane_keys.assign(row_keys_size * static_cast<std::size_t>(search.row_count) + kBatchSlack,
                             kNoSlotKey);
     auto write_slot_keys = [&](int slot, int candidate) {
         const int first = layout.first_column(slot);
@@ -310,13 +348,14 @@ void anneal_block(const RunContext& ctx, BlockSearch& search, RunResults& result
         const int first = layout.first_column(slot);
         const int last = first + layout.run_length(slot) - 1;
         const int lane = search.lane_of_slot[slot];
+        const int* other_offsets = &search.other_lane_offsets[static_cast<std::size_t>(lane) * lane_count];
         long long change = 0;
         for (int row = 0; row < search.row_count; ++row) {
             const std::size_t cells = static_cast<std::size_t>(row) * stride;
             int* slot_of = &search.working_slot[cells];
             int* distance_at = &search.working_distance[cells];
             std::int32_t* row_keys = &search.lane_keys[row * row_keys_size];
-            const OtherLanes others = other_lanes(row_keys, lane_count, lane, stride);
+            const OtherLanes others{row_keys, other_offsets, lane_count - 1};
             std::int32_t* own_keys = row_keys + lane * lane_stride;
             const std::int32_t* distances = search.candidate_row(row, candidate);
 #ifdef BRENVIK_HAS_AVX2_PATH

@@ -38,7 +38,8 @@ void size_distance_table(const RunContext& ctx, BlockSearch& search, int n) {
     search.table_columns = ctx.layout.width + 1;
     const std::size_t row_size =
         static_cast<std::size_t>(search.table_candidates) * search.table_columns;
-    search.distance_table.resize(row_size * static_cast<std::size_t>(search.row_count));
+    search.distance_table.resize(row_size * static_cast<std::size_t>(search.row_count) +
+                                 kBatchSlack);
     for (int row = 0; row < search.row_count; ++row) {
         std::int32_t* zero = &search.distance_table[row * row_size];
         std::fill(zero, zero + search.table_columns, kNoCandidateDistance);

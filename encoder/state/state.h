@@ -183,6 +183,10 @@ struct SearchCounters {
     }
 };
 
+// Ints allocated past the end of the search's per-column arrays, so vector
+// code may read and write back a whole batch of columns past a row's end.
+inline constexpr std::size_t kBatchSlack = 8;
+
 // Search state of one block of lines. One instance per worker; everything is
 // rebuilt at the start of each block, so a block's result depends only on the
 // picture and the settings.
@@ -244,6 +248,7 @@ struct BlockSearch {
     std::vector<int> lane_of_slot;
     int lane_count = 0;
     std::vector<std::int32_t> lane_keys;
+    std::vector<int> other_lane_offsets;  // see prepare_other_lanes
     std::vector<int> changed_slots;  // slots changed since the last commit
 
     // Sums of weighted distances over the block's pixels.
