@@ -213,23 +213,23 @@ struct BlockSearch {
     // entry in that slot's list.
     std::vector<PairIndex> first_pair_entry;
 
-    // Distances of every pixel of the block to every candidate of the
-    // block's list, for the pixel's own dither phase:
-    // [(row * (N + 1) + candidate) * (width + 1) + column].
+    // Distances of every pixel of the block to every candidate an optimised
+    // slot can draw, for the pixel's own dither phase: candidate c's on block
+    // row r at [(r * table_candidates + table_row_of[c]) * (width + 1) + column]
+    // (table_row_of[c] is -1 for a candidate no slot draws; row 0 holds
+    // candidate id 0, the sentinel).
     std::vector<std::int32_t> distance_table;
-    int table_candidates = 0;  // N + 1
-    int table_columns = 0;     // width + 1
+    std::vector<int> table_row_of;  // [candidate id]
+    int table_candidates = 0;       // rows of a block row's table
+    int table_columns = 0;          // width + 1
 
     const std::int32_t* candidate_row(int row, int candidate) const {
         return &distance_table[(static_cast<std::size_t>(row) * table_candidates +
-                                static_cast<std::size_t>(candidate)) *
+                                static_cast<std::size_t>(table_row_of[candidate])) *
                                table_columns];
     }
     std::int32_t distance(int row, int column, int candidate) const {
-        return distance_table[(static_cast<std::size_t>(row) * table_candidates +
-                               static_cast<std::size_t>(candidate)) *
-                                  table_columns +
-                              static_cast<std::size_t>(column)];
+        return candidate_row(row, candidate)[column];
     }
 
     std::vector<SlotColours> slot_colours;  // [slot]
