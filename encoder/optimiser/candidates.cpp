@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "encoder/colour/colour.h"
 #include "encoder/search/distances.h"
@@ -58,20 +59,13 @@ class OneColourLists {
           picture_(ctx.picture),
           whole_line_slot_(layout_.whole_line_slot()) {
         const int slots = layout_.slot_count();
-        const std::size_t table_size = static_cast<std::size_t>(slots) * 4096;
-        if (search_.colour_frequency.size() != table_size ||
+        if (search_.whole_line_entry.size() != 4096 ||
             search_.candidate_colours.size() != static_cast<std::size_t>(slots)) {
-            search_.colour_frequency.assign(table_size, 0);
-            search_.latest_entry.assign(table_size, 0);
+            search_.whole_line_entry.assign(4096, 0);
         } else {
-            // Only the colours of the previous block's lists are set.
-            for (int k = 0; k < slots; ++k) {
-                const auto& previous = search_.candidate_colours[k];
-                for (std::size_t i = 1; i < previous.size(); ++i) {
-                    if (previous[i] < 0 || previous[i] >= 4096) continue;  // not a 12-bit colour
-                    frequency(k, previous[i]) = 0;
-                    latest_entry(k, previous[i]) = 0;
-                }
+            // Only the colours of the previous block's whole-line list are set.
+            for (int colour : search_.candidate_colours[whole_line_slot_]) {
+                if (colour >= 0 && colour < 4096) search_.whole_line_entry[colour] = 0;
             }
         }
         reset_candidate_lists(search_, slots);
@@ -80,39 +74,97 @@ class OneColourLists {
         most_used_ = most_used_colour(picture_);
     }
 
+    // A slot's list: an entry for every pixel of its columns (so a colour is
+    // drawn as often as it occurs), then, once each, the colours one level
+    // around every pixel's (same, above, below) that the list lacks, then the
+    // pixels' two nearest levels that it lacks. An entry's candidate id is
+    // the index of the colour's latest entry in the whole-line list, which is
+    // built first. Slots 0 and 1 (register 0, never optimised) keep empty
+    // lists: nothing draws from them.
     void build() {
         read_columns();
         const bool verbose = ctx_.settings.verbose == 1;
+        std::array<int, 3> last_slot_counts{};
+        for (int s : slot_order_) {
+            if (s == 0 || s == 1) continue;
+            const std::array<int, 3> counts = build_list(s);
+            if (s == slot_order_.back()) last_slot_counts = counts;
+        }
+        if (!verbose) return;
         int previous = layout_.slot_count();
         int pass = 0;
         for (int s : slot_order_) {
-            if (verbose) search_.trace.printf("debug k=%d j=%d \n", pass, previous);
-            pixel_entries(s, verbose);
+            search_.trace.printf("debug k=%d j=%d \n", pass, previous);
+            for (int row = 0; row < search_.row_count; ++row) search_.trace.puts("debug step 3 ");
             previous = s;
             ++pass;
         }
-        trace_count(" v2");
-        for (int s : slot_order_) neighbour_candidates(s);
-        trace_count("vv");
-        for (int s : slot_order_) two_level_candidates(s);
-        trace_count("vvv");
+        trace_count(" v2", last_slot_counts[0]);
+        trace_count("vv", last_slot_counts[1]);
+        trace_count("vvv", last_slot_counts[2]);
     }
 
   private:
-    int& frequency(int slot, int colour) {
-        return search_.colour_frequency[static_cast<std::size_t>(slot) * 4096 + colour];
-    }
-    int& latest_entry(int slot, int colour) {
-        return search_.latest_entry[static_cast<std::size_t>(slot) * 4096 + colour];
-    }
-
-    void append_entry(int slot, int colour) {
-        auto& ids = search_.candidate_colours[slot];
-        ids.push_back(colour);
-        const int n = static_cast<int>(ids.size()) - 1;
-        latest_entry(slot, colour) = n;
-        search_.candidate_ids[slot].push_back(latest_entry(whole_line_slot_, colour));
+    // Builds one slot's list; returns its length after each of the three parts.
+    std::array<int, 3> build_list(int slot) {
+        int low = 0;
+        int high = 0;
+        list_columns(layout_, slot, low, high);
+        const bool whole_line = slot == whole_line_slot_;
+        const std::size_t pixels =
+            high >= low ? static_cast<std::size_t>(search_.row_count) * (high - low + 1) : 0;
+        std::vector<int>& colours = search_.candidate_colours[slot];
+        std::vector<int>& ids = search_.candidate_ids[slot];
+        // Room for every possible entry; cut to the list's length at the end.
+        colours.resize(1 + pixels * 6);
+        ids.resize(1 + pixels * 6);
+        int* colour_at = colours.data();
+        int* id_at = ids.data();
+        int* whole_line_entry = search_.whole_line_entry.data();
+        std::array<std::uint64_t, 4096 / 64> in_list{};
+        int n = 0;
+        for (int row = 0; row < search_.row_count; ++row) {
+            for (int x = low; x <= high; ++x) {
+                const int colour = column_colour(row, x, kPixel);
+                in_list[colour >> 6] |= std::uint64_t{1} << (colour & 63);
+                ++n;
+                colour_at[n] = colour;
+                if (whole_line) whole_line_entry[colour] = n;
+                id_at[n] = whole_line_entry[colour];
+            }
+        }
+        std::array<int, 3> counts{n, 0, 0};
+        // Appends the colour when the list lacks it; the entry is written
+        // either way and kept only then.
+        auto add_once = [&](int colour) {
+            std::uint64_t& word = in_list[colour >> 6];
+            const std::uint64_t bit = std::uint64_t{1} << (colour & 63);
+            const int missing = (word & bit) == 0 ? 1 : 0;
+            word |= bit;
+            colour_at[n + 1] = colour;
+            if (whole_line && missing) whole_line_entry[colour] = n + 1;
+            id_at[n + 1] = whole_line_entry[colour];
+            n += missing;
+        };
+        for (int row = 0; row < search_.row_count; ++row) {
+            for (int x = low; x <= high; ++x) {
+                add_once(column_colour(row, x, kSame));
+                add_once(column_colour(row, x, kAbove));
+                add_once(column_colour(row, x, kBelow));
+            }
+        }
+        counts[1] = n;
+        for (int row = 0; row < search_.row_count; ++row) {
+            for (int x = low; x <= high; ++x) {
+                add_once(column_colour(row, x, kLevel1));
+                add_once(column_colour(row, x, kLevel2));
+            }
+        }
+        counts[2] = n;
+        colours.resize(static_cast<std::size_t>(n) + 1);
+        ids.resize(static_cast<std::size_t>(n) + 1);
         search_.candidate_count[slot] = n;
+        return counts;
     }
 
     int line_of_row(int row) const {
@@ -160,54 +212,7 @@ class OneColourLists {
         }
     }
 
-    template <typename Visit>
-    void for_each_pixel(int slot, Visit visit) {
-        int low = 0;
-        int high = 0;
-        list_columns(layout_, slot, low, high);
-        for (int row = 0; row < search_.row_count; ++row) {
-            for (int x = low; x <= high; ++x) visit(row, x);
-        }
-    }
-
-    void pixel_entries(int slot, bool verbose) {
-        int low = 0;
-        int high = 0;
-        list_columns(layout_, slot, low, high);
-        for (int row = 0; row < search_.row_count; ++row) {
-            for (int x = low; x <= high; ++x) {
-                const int colour = column_colour(row, x, kPixel);
-                frequency(slot, colour) += 1;
-                append_entry(slot, colour);
-            }
-            if (verbose) search_.trace.puts("debug step 3 ");
-        }
-    }
-
-    void add_extra_candidate(int slot, int colour) {
-        if (frequency(slot, colour) != 0) return;
-        frequency(slot, colour) = 1;
-        append_entry(slot, colour);
-    }
-
-    void neighbour_candidates(int slot) {
-        for_each_pixel(slot, [&](int row, int x) {
-            for (ColumnColour which : {kSame, kAbove, kBelow}) {
-                add_extra_candidate(slot, column_colour(row, x, which));
-            }
-        });
-    }
-
-    void two_level_candidates(int slot) {
-        for_each_pixel(slot, [&](int row, int x) {
-            add_extra_candidate(slot, column_colour(row, x, kLevel1));
-            add_extra_candidate(slot, column_colour(row, x, kLevel2));
-        });
-    }
-
-    void trace_count(const char* label) {
-        if (ctx_.settings.verbose != 1) return;
-        const int nb = search_.candidate_count[slot_order_.back()];
+    void trace_count(const char* label, int nb) {
         if (label[0] == ' ') {
             search_.trace.printf("\n%s color uniques y=%d nb=%d %2.3f seconds \n", label,
                                  search_.centre_line, nb, seconds_since(ctx_.settings.start_clock));

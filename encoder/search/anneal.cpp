@@ -477,12 +477,16 @@ void anneal_block(const RunContext& ctx, BlockSearch& search, RunResults& result
             improved = true;
             accepted_worse = 0;
         } else {
-            const double exponent =
-                static_cast<double>(-(search.working_total_distance - search.best_total_distance)) /
-                temperature;
-            // exp() of anything below -746 is exactly 0; skipping the call saves
-            // its slow underflow path.
-            const double acceptance = exponent < -750.0 ? 0.0 : std::exp(exponent);
+            // exp() of anything below -746 is exactly 0: a move that far above
+            // the best at this temperature is refused without the division and
+            // exp()'s slow underflow path.
+            const double excess =
+                static_cast<double>(search.working_total_distance - search.best_total_distance);
+            double acceptance = 0.0;
+            if (!(temperature > 0.0 && excess > 751.0 * temperature)) {
+                const double exponent = -excess / temperature;
+                acceptance = exponent < -750.0 ? 0.0 : std::exp(exponent);
+            }
             temperature = temperature * search.cooling_factor;
             if (temperature < settings.minimum_temperature) move_number = search.move_budget + 1;
             const double draw = search.rng.next() * 3.051850947599719e-05;

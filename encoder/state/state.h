@@ -205,10 +205,9 @@ struct BlockSearch {
     std::vector<int> candidate_count;
     std::vector<std::vector<int>> candidate_colours;
     std::vector<std::vector<int>> candidate_ids;
-    // One-colour lists: per slot and 12-bit colour, pixel count (or 1 for an
-    // extra candidate) and the index of the colour's latest entry.
-    std::vector<int> colour_frequency;  // [slot * 4096 + colour]
-    std::vector<int> latest_entry;      // [slot * 4096 + colour]
+    // One-colour lists: per 12-bit colour, the index of its latest entry in
+    // the whole-line slot's list.
+    std::vector<int> whole_line_entry;  // [colour]
     // Two-colour lists: per slot, the index of every packed pair's first
     // entry in that slot's list.
     std::vector<PairIndex> first_pair_entry;
