@@ -6,20 +6,20 @@
 
 namespace brenvik {
 
-RegisterLine register_table(const ScreenLayout& layout, const RunResults& results, int y) {
-    RegisterLine regs(static_cast<std::size_t>(layout.width));
-    for (auto& column : regs) {
-        for (auto& r : column) r.fill(0);
-    }
+void fill_register_table(const ScreenLayout& layout, const RunResults& results, int y,
+                         RegisterLine& regs) {
+    regs.resize(static_cast<std::size_t>(layout.width));
     for (int x = 0; x < layout.width; ++x) {
-        for (int k = layout.first_optimised_slot; k <= layout.last_optimised_slot(); ++k) {
-            if (layout.visible(x + 1, k) != 1) continue;
+        auto& column = regs[x];
+        for (auto& r : column) r.fill(0);
+        // The optimised slots visible here, ascending: where two load one
+        // register, the later one holds it.
+        for (int k : layout.visible_slots[x + 1]) {
             const SlotColours& saved = results.stored(k, y);
-            auto& reg = regs[x][layout.slot_register[k]];
+            auto& reg = column[layout.slot_register[k]];
             for (int j = 0; j < 6; ++j) reg[j] = saved[j + 1];
         }
     }
-    return regs;
 }
 
 namespace {
@@ -56,18 +56,23 @@ struct Share {
     int denominator;
 };
 
-std::vector<Share> kernel_shares(int diffusion_kernel) {
-    switch (diffusion_kernel) {
-        case 1:
-            return {{1, 0, 7, 16}, {-1, 1, 3, 16}, {0, 1, 5, 16}, {1, 1, 1, 16}};
-        case 2:
-            return {{1, 0, 2, 4}, {-1, 1, 1, 4}, {0, 1, 1, 4}};
-        case 3:
-            return {{1, 0, 1, 8}, {2, 0, 1, 8}, {-1, 1, 1, 8},
-                    {0, 1, 1, 8}, {1, 1, 1, 8}, {0, 2, 1, 8}};
-        default:
-            return {};
-    }
+// The shares of each diffusion kernel, a static table so that a pixel's
+// spreading allocates nothing.
+struct Kernel {
+    std::array<Share, 6> shares;
+    int count;
+};
+
+constexpr std::array<Kernel, 4> kKernels = {{
+    {{}, 0},
+    {{{{1, 0, 7, 16}, {-1, 1, 3, 16}, {0, 1, 5, 16}, {1, 1, 1, 16}}}, 4},
+    {{{{1, 0, 2, 4}, {-1, 1, 1, 4}, {0, 1, 1, 4}}}, 3},
+    {{{{1, 0, 1, 8}, {2, 0, 1, 8}, {-1, 1, 1, 8}, {0, 1, 1, 8}, {1, 1, 1, 8}, {0, 2, 1, 8}}}, 6},
+}};
+
+const Kernel& kernel_shares(int diffusion_kernel) {
+    if (diffusion_kernel < 1 || diffusion_kernel > 3) return kKernels[0];
+    return kKernels[diffusion_kernel];
 }
 
 }  // namespace
@@ -124,7 +129,9 @@ DiffusionStep diffusion_step(const std::array<int, 6>& working,
 
 void spread_error(Grid<std::array<int, 6>>& work, int x, int y, int width, int height,
                   const std::array<int, 3>& error, int diffusion_kernel) {
-    for (const Share& s : kernel_shares(diffusion_kernel)) {
+    const Kernel& kernel = kernel_shares(diffusion_kernel);
+    for (int i = 0; i < kernel.count; ++i) {
+        const Share& s = kernel.shares[i];
         const int nx = x + s.dx;
         const int ny = y + s.dy;
         if (nx < 0 || nx >= width || ny > height) continue;
@@ -148,8 +155,9 @@ Grid<DiffusedPixel> error_diffusion(const RunSettings& settings, const ScreenLay
         for (int x = 0; x < W; ++x) work.at(x, y) = picture.source_colours.at(x, y);
     }
     const int threshold = settings.palette_mode == kOneBitmapTwoPalettes ? 96 : 32;
+    RegisterLine regs;
     for (int y = 1; y <= H; ++y) {
-        const RegisterLine regs = register_table(layout, results, y);
+        fill_register_table(layout, results, y, regs);
         for (int x = 0; x < W; ++x) {
             const DiffusionStep step =
                 diffusion_step(work.at(x, y), picture.source_colours.at(x, y), regs[x],

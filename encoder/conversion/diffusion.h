@@ -14,8 +14,10 @@ namespace brenvik {
 // [column 0..W-1][register] -> R, V, B of the first colour, then of the second.
 using RegisterLine = std::vector<std::array<std::array<int, 6>, 16>>;
 
-// Register colours of line y, from the slot records of that line.
-RegisterLine register_table(const ScreenLayout& layout, const RunResults& results, int y);
+// Register colours of line y, from the slot records of that line, into
+// `regs` (its storage is reused).
+void fill_register_table(const ScreenLayout& layout, const RunResults& results, int y,
+                         RegisterLine& regs);
 
 // A pixel of the diffused picture: the register's first colour, the
 // register, the register's second colour.
