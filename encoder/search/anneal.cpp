@@ -84,26 +84,27 @@ void prepare_lanes(const ScreenLayout& layout, BlockSearch& search) {
     if (search.lane_count > kMaxLanes) throw std::logic_error("more slot lanes than supported");
 }
 
-// Where the other lanes of every lane start in a block row's keys: the
-// offsets of lane l's others at other_lane_offsets[l * lane_count ...], one
-// fewer than lane_count of them.
-void prepare_other_lanes(BlockSearch& search, int stride) {
-    const int lanes = search.lane_count;
-    search.other_lane_offsets.clear();
-    for (int lane = 0; lane < lanes; ++lane) {
-        for (int l = 0; l < lanes; ++l) {
-            if (l != lane) search.other_lane_offsets.push_back(l * stride);
-        }
-        search.other_lane_offsets.push_back(0);  // keeps every lane's list lane_count long
-    }
-}
-
-// The keys of a block row's lanes other than the moved slot's.
+// The keys of a block row's lanes other than the moved slot's: `rows[i]` is
+// the start of the i-th other lane's keys.
 struct OtherLanes {
-    const std::int32_t* row_keys;
-    const int* offsets;
+    const std::int32_t* const* rows;
     int count;
 };
+
+// For every block row and lane, where the block row's other lanes start:
+// [(row * lane_count + lane) * (lane_count - 1) + i].
+void point_other_lanes(BlockSearch& search, std::size_t row_keys_size, std::size_t stride) {
+    const int lanes = search.lane_count;
+    search.other_lane_rows.clear();
+    for (int row = 0; row < search.row_count; ++row) {
+        const std::int32_t* row_keys = &search.lane_keys[row * row_keys_size];
+        for (int lane = 0; lane < lanes; ++lane) {
+            for (int l = 0; l < lanes; ++l) {
+                if (l != lane) search.other_lane_rows.push_back(row_keys + l * stride);
+            }
+        }
+    }
+}
 
 // What one block row of a move of slot s to a new colour does, on the
 // slot's columns first..last. `candidate_row` holds the new colour's
@@ -132,9 +133,7 @@ long long move_row_plain(const std::int32_t* candidate_row, const OtherLanes& ot
             }
         } else if (slot_of[x] == s) {
             std::int32_t best = key;
-            for (int l = 0; l < others.count; ++l) {
-                best = std::min(best, others.row_keys[others.offsets[l] + x]);
-            }
+            for (int l = 0; l < others.count; ++l) best = std::min(best, others.rows[l][x]);
             const int best_distance = key_distance(best);
             change += static_cast<long long>(best_distance) - distance_at[x];
             if (apply) {
@@ -149,10 +148,22 @@ long long move_row_plain(const std::int32_t* candidate_row, const OtherLanes& ot
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #define BRENVIK_HAS_AVX2_PATH 1
 
+// The smallest of `best` and the keys of `count` lanes at columns x..x+7.
+template <int count>
+[[gnu::target("avx2")]] inline __m256i min_of_lanes(__m256i best, const std::int32_t* const* rows,
+                                                    int x) {
+#pragma GCC unroll 16
+    for (int l = 0; l < count; ++l) {
+        best = _mm256_min_epi32(best,
+                                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(rows[l] + x)));
+    }
+    return best;
+}
+
 // Eight columns x..x+7 of move_row_plain; with `masked` only the first
 // `valid` of them count (the arrays have room for a batch past every row's
 // end, and the columns past `last` are written back unchanged). Adds the
-// change to the four 64-bit sums of `sum`.
+// change of each column to its place in `sum`.
 template <bool apply, bool masked>
 [[gnu::target("avx2")]] inline void move_batch_avx2(const std::int32_t* candidate_row,
                                                     const OtherLanes& others,
@@ -185,31 +196,41 @@ template <bool apply, bool masked>
     __m256i changed = wins;
     if (!_mm256_testz_si256(again, again)) {
         __m256i best = key;
-        const std::int32_t* keys_at = others.row_keys + x;
-        for (int l = 0; l < others.count; ++l) {
-            best = _mm256_min_epi32(
-                best, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(keys_at + others.offsets[l])));
+        // The lane counts of the screen modes (14 and 16 registers) unrolled.
+        switch (others.count) {
+            case 13:
+                best = min_of_lanes<13>(best, others.rows, x);
+                break;
+            case 15:
+                best = min_of_lanes<15>(best, others.rows, x);
+                break;
+            default:
+                for (int l = 0; l < others.count; ++l) {
+                    best = _mm256_min_epi32(
+                        best, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(others.rows[l] + x)));
+                }
         }
         __m256i best_distance = _mm256_srli_epi32(best, kSlotBits);
-        if (!_mm256_testz_si256(again, _mm256_cmpeq_epi32(best_distance, limit))) {
-            // A clamped key: give these columns kNoCandidateDistance back.
-            alignas(32) std::int32_t lanes[8];
-            _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), best_distance);
-            for (int& v : lanes) v = v == kKeyDistanceLimit ? kNoCandidateDistance : v;
-            best_distance = _mm256_load_si256(reinterpret_cast<const __m256i*>(lanes));
-        }
+        // A clamped key gives kNoCandidateDistance back.
+        best_distance = _mm256_blendv_epi8(best_distance, _mm256_set1_epi32(kNoCandidateDistance),
+                                           _mm256_cmpeq_epi32(best_distance, limit));
         new_distance = _mm256_blendv_epi8(d, best_distance, again);
         new_slot = _mm256_blendv_epi8(
             slot_s, _mm256_and_si256(best, _mm256_set1_epi32((1 << kSlotBits) - 1)), again);
         changed = _mm256_or_si256(wins, again);
     }
-    const __m256i delta = _mm256_and_si256(changed, _mm256_sub_epi32(new_distance, old));
-    sum = _mm256_add_epi64(sum, _mm256_cvtepi32_epi64(_mm256_castsi256_si128(delta)));
-    sum = _mm256_add_epi64(sum, _mm256_cvtepi32_epi64(_mm256_extracti128_si256(delta, 1)));
+    sum = _mm256_add_epi32(sum, _mm256_and_si256(changed, _mm256_sub_epi32(new_distance, old)));
     if (apply) {
         _mm256_storeu_si256(dist_at, _mm256_blendv_epi8(old, new_distance, changed));
         _mm256_storeu_si256(slot_at, _mm256_blendv_epi8(here, new_slot, changed));
     }
+}
+
+// Adds the eight 32-bit sums to the four 64-bit ones and clears them.
+[[gnu::target("avx2")]] inline void widen_sums(__m256i& sum, __m256i& batch_sums) {
+    sum = _mm256_add_epi64(sum, _mm256_cvtepi32_epi64(_mm256_castsi256_si128(batch_sums)));
+    sum = _mm256_add_epi64(sum, _mm256_cvtepi32_epi64(_mm256_extracti128_si256(batch_sums, 1)));
+    batch_sums = _mm256_setzero_si256();
 }
 
 // move_row_plain, eight columns at a time.
@@ -220,18 +241,28 @@ template <bool apply>
                                                 int last) {
     const __m256i slot_s = _mm256_set1_epi32(s);
     const __m256i all = _mm256_set1_epi32(-1);
-    __m256i sum = _mm256_setzero_si256();
+    // A column's change is below 2^27 either way (distances are at most
+    // kNoCandidateDistance), so eight batches add up in 32 bits before the
+    // sums move to 64 bits.
+    __m256i sum = _mm256_setzero_si256();  // four 64-bit sums
+    __m256i batch_sums = _mm256_setzero_si256();
+    int batches = 0;
     int x = first;
     for (; x + 7 <= last; x += 8) {
         move_batch_avx2<apply, false>(candidate_row, others, own_keys, slot_of, distance_at,
-                                      slot_s, x, all, sum);
+                                      slot_s, x, all, batch_sums);
+        if (++batches == 8) {
+            widen_sums(sum, batch_sums);
+            batches = 0;
+        }
     }
     if (x <= last) {
         const __m256i valid = _mm256_cmpgt_epi32(_mm256_set1_epi32(last - x + 1),
                                                  _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
         move_batch_avx2<apply, true>(candidate_row, others, own_keys, slot_of, distance_at,
-                                     slot_s, x, valid, sum);
+                                     slot_s, x, valid, batch_sums);
     }
+    widen_sums(sum, batch_sums);
     alignas(32) long long parts[4];
     _mm256_store_si256(reinterpret_cast<__m256i*>(parts), sum);
     return parts[0] + parts[1] + parts[2] + parts[3];
@@ -318,12 +349,11 @@ void anneal_block(const RunContext& ctx, BlockSearch& search, RunResults& result
     // The lanes' keys for the starting solution, per block row.
     prepare_lanes(layout, search);
     const int lane_count = search.lane_count;
-    if (search.other_lane_offsets.size() != static_cast<std::size_t>(lane_count) * lane_count)
-        prepare_other_lanes(search, stride);
     const std::size_t lane_stride = static_cast<std::size_t>(stride);
     const std::size_t row_keys_size = lane_stride * static_cast<std::size_t>(lane_count);
     search.lane_keys.assign(row_keys_size * static_cast<std::size_t>(search.row_count) + kBatchSlack,
                             kNoSlotKey);
+    point_other_lanes(search, row_keys_size, lane_stride);
     auto write_slot_keys = [&](int slot, int candidate) {
         const int first = layout.first_column(slot);
         const int last = first + layout.run_length(slot) - 1;
@@ -348,14 +378,16 @@ void anneal_block(const RunContext& ctx, BlockSearch& search, RunResults& result
         const int first = layout.first_column(slot);
         const int last = first + layout.run_length(slot) - 1;
         const int lane = search.lane_of_slot[slot];
-        const int* other_offsets = &search.other_lane_offsets[static_cast<std::size_t>(lane) * lane_count];
         long long change = 0;
         for (int row = 0; row < search.row_count; ++row) {
             const std::size_t cells = static_cast<std::size_t>(row) * stride;
             int* slot_of = &search.working_slot[cells];
             int* distance_at = &search.working_distance[cells];
             std::int32_t* row_keys = &search.lane_keys[row * row_keys_size];
-            const OtherLanes others{row_keys, other_offsets, lane_count - 1};
+            const OtherLanes others{
+                &search.other_lane_rows[(static_cast<std::size_t>(row) * lane_count + lane) *
+                                        (lane_count - 1)],
+                lane_count - 1};
             std::int32_t* own_keys = row_keys + lane * lane_stride;
             const std::int32_t* distances = search.candidate_row(row, candidate);
 #ifdef BRENVIK_HAS_AVX2_PATH

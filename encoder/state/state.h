@@ -247,7 +247,7 @@ struct BlockSearch {
     std::vector<int> lane_of_slot;
     int lane_count = 0;
     std::vector<std::int32_t> lane_keys;
-    std::vector<int> other_lane_offsets;  // see prepare_other_lanes
+    std::vector<const std::int32_t*> other_lane_rows;  // see point_other_lanes
     std::vector<int> changed_slots;  // slots changed since the last commit
 
     // Sums of weighted distances over the block's pixels.
