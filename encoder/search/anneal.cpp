@@ -160,6 +160,24 @@ template <int count>
     return best;
 }
 
+// The smallest of `best` and the other lanes' keys at columns x..x+7; the
+// lane counts of the screen modes (14 and 16 registers) unrolled.
+[[gnu::target("avx2")]] inline __m256i min_of_other_lanes(__m256i best, const OtherLanes& others,
+                                                          int x) {
+    switch (others.count) {
+        case 13:
+            return min_of_lanes<13>(best, others.rows, x);
+        case 15:
+            return min_of_lanes<15>(best, others.rows, x);
+        default:
+            for (int l = 0; l < others.count; ++l) {
+                best = _mm256_min_epi32(
+                    best, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(others.rows[l] + x)));
+            }
+            return best;
+    }
+}
+
 // Eight columns x..x+7 of move_row_plain; with `masked` only the first
 // `valid` of them count (the arrays have room for a batch past every row's
 // end, and the columns past `last` are written back unchanged). Adds the
@@ -196,20 +214,7 @@ template <bool apply, bool masked>
     __m256i changed = wins;
     if (!_mm256_testz_si256(again, again)) {
         __m256i best = key;
-        // The lane counts of the screen modes (14 and 16 registers) unrolled.
-        switch (others.count) {
-            case 13:
-                best = min_of_lanes<13>(best, others.rows, x);
-                break;
-            case 15:
-                best = min_of_lanes<15>(best, others.rows, x);
-                break;
-            default:
-                for (int l = 0; l < others.count; ++l) {
-                    best = _mm256_min_epi32(
-                        best, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(others.rows[l] + x)));
-                }
-        }
+        best = min_of_other_lanes(best, others, x);
         __m256i best_distance = _mm256_srli_epi32(best, kSlotBits);
         // A clamped key gives kNoCandidateDistance back.
         best_distance = _mm256_blendv_epi8(best_distance, _mm256_set1_epi32(kNoCandidateDistance),
@@ -231,6 +236,75 @@ template <bool apply, bool masked>
     sum = _mm256_add_epi64(sum, _mm256_cvtepi32_epi64(_mm256_castsi256_si128(batch_sums)));
     sum = _mm256_add_epi64(sum, _mm256_cvtepi32_epi64(_mm256_extracti128_si256(batch_sums, 1)));
     batch_sums = _mm256_setzero_si256();
+}
+
+// Batches of eight columns a measured run may have (a run is at most a line).
+constexpr int kMaxBatches = 64;
+
+// The change of the total that move_row_plain<false> returns, in two
+// passes so that no branch depends on the pixels: the first settles the
+// columns the new colour wins and marks, per batch of eight, those that
+// must choose again; the second visits only the marked batches.
+[[gnu::target("avx2")]] long long measure_row_avx2(const std::int32_t* candidate_row,
+                                                   const OtherLanes& others, const int* slot_of,
+                                                   const int* distance_at, int s, int first,
+                                                   int last) {
+    const __m256i slot_s = _mm256_set1_epi32(s);
+    const __m256i limit = _mm256_set1_epi32(kKeyDistanceLimit);
+    const __m256i column_index = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    const int batch_count = (last - first) / 8 + 1;
+    // A column's change is below 2^27 either way (distances are at most
+    // kNoCandidateDistance), so eight batches add up in 32 bits before the
+    // sums move to 64 bits.
+    __m256i sum = _mm256_setzero_si256();
+    __m256i batch_sums = _mm256_setzero_si256();
+    std::uint8_t again_of[kMaxBatches];
+    std::uint64_t marked[kMaxBatches / 64 + 1] = {};
+    for (int batch = 0; batch < batch_count; ++batch) {
+        const int x = first + 8 * batch;
+        const __m256i valid = _mm256_cmpgt_epi32(_mm256_set1_epi32(last - x + 1), column_index);
+        const __m256i here = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(slot_of + x));
+        const __m256i old = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(distance_at + x));
+        const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(candidate_row + x));
+        const __m256i wins = _mm256_and_si256(valid, _mm256_cmpgt_epi32(old, d));
+        const __m256i again = _mm256_andnot_si256(
+            wins, _mm256_and_si256(valid, _mm256_cmpeq_epi32(here, slot_s)));
+        batch_sums = _mm256_add_epi32(batch_sums, _mm256_and_si256(wins, _mm256_sub_epi32(d, old)));
+        const unsigned mask = static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(again)));
+        again_of[batch] = static_cast<std::uint8_t>(mask);
+        marked[batch / 64] |= static_cast<std::uint64_t>(mask != 0) << (batch % 64);
+        if ((batch & 7) == 7) widen_sums(sum, batch_sums);
+    }
+    widen_sums(sum, batch_sums);
+    for (int word = 0; word <= (batch_count - 1) / 64; ++word) {
+        for (std::uint64_t bits = marked[word]; bits != 0; bits &= bits - 1) {
+            const int batch = word * 64 + __builtin_ctzll(bits);
+            const int x = first + 8 * batch;
+            const __m256i again = _mm256_cmpgt_epi32(
+                _mm256_and_si256(_mm256_set1_epi32(again_of[batch]),
+                                 _mm256_setr_epi32(1, 2, 4, 8, 16, 32, 64, 128)),
+                _mm256_setzero_si256());
+            const __m256i old =
+                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(distance_at + x));
+            const __m256i d =
+                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(candidate_row + x));
+            __m256i best =
+                _mm256_or_si256(_mm256_slli_epi32(_mm256_min_epi32(d, limit), kSlotBits), slot_s);
+            best = min_of_other_lanes(best, others, x);
+            __m256i best_distance = _mm256_srli_epi32(best, kSlotBits);
+            best_distance =
+                _mm256_blendv_epi8(best_distance, _mm256_set1_epi32(kNoCandidateDistance),
+                                   _mm256_cmpeq_epi32(best_distance, limit));
+            // At most one batch per column: these add up in 32 bits too.
+            batch_sums = _mm256_add_epi32(
+                batch_sums, _mm256_and_si256(again, _mm256_sub_epi32(best_distance, old)));
+            if ((batch & 7) == 7) widen_sums(sum, batch_sums);
+        }
+    }
+    widen_sums(sum, batch_sums);
+    alignas(32) long long parts[4];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(parts), sum);
+    return parts[0] + parts[1] + parts[2] + parts[3];
 }
 
 // move_row_plain, eight columns at a time.
@@ -392,8 +466,13 @@ void anneal_block(const RunContext& ctx, BlockSearch& search, RunResults& result
             const std::int32_t* distances = search.candidate_row(row, candidate);
 #ifdef BRENVIK_HAS_AVX2_PATH
             if (use_avx2) {
-                change += move_row_avx2<write>(distances, others, own_keys, slot_of, distance_at,
-                                               slot, first, last);
+                if (!write && last - first < 8 * kMaxBatches) {
+                    change += measure_row_avx2(distances, others, slot_of, distance_at, slot,
+                                               first, last);
+                } else {
+                    change += move_row_avx2<write>(distances, others, own_keys, slot_of,
+                                                   distance_at, slot, first, last);
+                }
                 continue;
             }
 #endif
