@@ -146,18 +146,34 @@ class OneColourLists {
             id_at[n + 1] = whole_line_entry[colour];
             n += missing;
         };
+        // A pixel whose colours are those of the pixel visited before it adds
+        // nothing: they are in the list already.
+        int previous[3] = {-1, -1, -1};
         for (int row = 0; row < search_.row_count; ++row) {
             for (int x = low; x <= high; ++x) {
-                add_once(column_colour(row, x, kSame));
-                add_once(column_colour(row, x, kAbove));
-                add_once(column_colour(row, x, kBelow));
+                const int same = column_colour(row, x, kSame);
+                const int above = column_colour(row, x, kAbove);
+                const int below = column_colour(row, x, kBelow);
+                if (same == previous[0] && above == previous[1] && below == previous[2]) continue;
+                add_once(same);
+                add_once(above);
+                add_once(below);
+                previous[0] = same;
+                previous[1] = above;
+                previous[2] = below;
             }
         }
         counts[1] = n;
+        previous[0] = previous[1] = -1;
         for (int row = 0; row < search_.row_count; ++row) {
             for (int x = low; x <= high; ++x) {
-                add_once(column_colour(row, x, kLevel1));
-                add_once(column_colour(row, x, kLevel2));
+                const int level1 = column_colour(row, x, kLevel1);
+                const int level2 = column_colour(row, x, kLevel2);
+                if (level1 == previous[0] && level2 == previous[1]) continue;
+                add_once(level1);
+                add_once(level2);
+                previous[0] = level1;
+                previous[1] = level2;
             }
         }
         counts[2] = n;

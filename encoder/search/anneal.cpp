@@ -345,35 +345,36 @@ template <bool apply>
 
 }  // namespace
 
-long long assign_nearest_slots(const RunContext& ctx, BlockSearch& search,
-                               const std::vector<int>& ids) {
-    const ScreenLayout& layout = ctx.layout;
-    const int width = layout.width;
-    const int stride = width + 1;
+namespace {
+
+// Every pixel's nearest visible slot from the lanes' keys: the smallest
+// distance, the lowest slot on ties. Columns that no optimiser slot covers
+// get slot 0 at distance 0. Returns the total distance.
+long long nearest_from_keys(BlockSearch& search, int width, std::size_t row_keys_size) {
+    const std::size_t stride = static_cast<std::size_t>(width) + 1;
+    std::vector<std::int32_t>& best = search.nearest_key;
+    best.resize(stride);
     long long total = 0;
     for (int row = 0; row < search.row_count; ++row) {
-        int* slot_of = &search.working_slot[static_cast<std::size_t>(row) * stride];
-        int* distance_at = &search.working_distance[static_cast<std::size_t>(row) * stride];
-        for (int x = 1; x <= width; ++x) {
-            const auto& visible = layout.visible_slots[x];
-            int best_slot = 0;
-            int best = 0;
-            bool first = true;
-            for (int k : visible) {
-                const int d = search.distance(row, x, ids[k]);
-                if (first || d < best) {
-                    best = d;
-                    best_slot = k;
-                    first = false;
-                }
-            }
-            slot_of[x] = best_slot;
-            distance_at[x] = best;
-            total += best;
+        const std::int32_t* row_keys = &search.lane_keys[row * row_keys_size];
+        std::fill(best.begin(), best.end(), kNoSlotKey);
+        for (int lane = 0; lane < search.lane_count; ++lane) {
+            const std::int32_t* keys = row_keys + lane * stride;
+            for (std::size_t x = 1; x < stride; ++x) best[x] = std::min(best[x], keys[x]);
+        }
+        int* slot_of = &search.working_slot[row * stride];
+        int* distance_at = &search.working_distance[row * stride];
+        for (std::size_t x = 1; x < stride; ++x) {
+            const bool shown = best[x] != kNoSlotKey;
+            slot_of[x] = shown ? key_slot(best[x]) : 0;
+            distance_at[x] = shown ? key_distance(best[x]) : 0;
+            total += distance_at[x];
         }
     }
     return total;
 }
+
+}  // namespace
 
 void anneal_block(const RunContext& ctx, BlockSearch& search, RunResults& results) {
     const std::clock_t call_start = std::clock();
@@ -404,21 +405,9 @@ void anneal_block(const RunContext& ctx, BlockSearch& search, RunResults& result
             }
         }
     }
-    search.total_distance = assign_nearest_slots(ctx, search, start_candidates);
-    search.committed_slot = search.working_slot;
-    search.committed_distance = search.working_distance;
-    search.start_total_distance = static_cast<double>(search.total_distance);
-    if (trace_moves) {
-        search.trace.printf("debug init distancemoyenne=%8.8f \n", search.start_total_distance);
-        search.trace.printf("debug init3 distancemoyenne=%8.8f \n", search.start_total_distance);
-    }
-
     // Working and committed candidate id of every slot.
     search.working_candidate = start_candidates;
     search.committed_candidate = start_candidates;
-    const double best_at_start = static_cast<double>(search.best_total_distance);
-    double temperature = 2 * ((-best_at_start * 0.02 * 1000.0 * 10.0) / -0.10536051565782628) /
-                         search.temperature_divisor;
 
     // The lanes' keys for the starting solution, per block row.
     prepare_lanes(layout, search);
@@ -441,6 +430,19 @@ void anneal_block(const RunContext& ctx, BlockSearch& search, RunResults& result
     for (int slot = layout.first_optimised_slot; slot < slots; ++slot) {
         if (layout.first_column(slot) >= 1) write_slot_keys(slot, search.working_candidate[slot]);
     }
+
+    search.total_distance = nearest_from_keys(search, width, row_keys_size);
+    search.committed_slot = search.working_slot;
+    search.committed_distance = search.working_distance;
+    search.start_total_distance = static_cast<double>(search.total_distance);
+    if (trace_moves) {
+        search.trace.printf("debug init distancemoyenne=%8.8f \n", search.start_total_distance);
+        search.trace.printf("debug init3 distancemoyenne=%8.8f \n", search.start_total_distance);
+    }
+    const double best_at_start = static_cast<double>(search.best_total_distance);
+    double temperature = 2 * ((-best_at_start * 0.02 * 1000.0 * 10.0) / -0.10536051565782628) /
+                         search.temperature_divisor;
+
 #ifdef BRENVIK_HAS_AVX2_PATH
     const bool use_avx2 = !settings.portable_search && __builtin_cpu_supports("avx2");
 #endif
@@ -627,7 +629,8 @@ void anneal_block(const RunContext& ctx, BlockSearch& search, RunResults& result
     }
     search.annealing_outcome = search.pending_annealing_outcome;
     if (improved) {
-        search.total_distance = assign_nearest_slots(ctx, search, search.working_candidate);
+        // The keys hold the working solution's colours.
+        search.total_distance = nearest_from_keys(search, width, row_keys_size);
         if (trace_moves) {
             search.trace.printf(
                 "debug record saved dist_a=%8.8f dist_b=%8.8f distancemoyenne=%8.8f \n", 0.0,
