@@ -6,17 +6,38 @@
 
 namespace brenvik {
 
-void fill_register_table(const ScreenLayout& layout, const RunResults& results, int y,
-                         RegisterLine& regs) {
-    regs.resize(static_cast<std::size_t>(layout.width));
+RegisterGroups register_groups(const ScreenLayout& layout) {
+    RegisterGroups groups;
+    groups.group_of_column.resize(static_cast<std::size_t>(layout.width));
+    std::array<int, 16> previous{};
     for (int x = 0; x < layout.width; ++x) {
-        auto& column = regs[x];
-        for (auto& r : column) r.fill(0);
         // The optimised slots visible here, ascending: where two load one
         // register, the later one holds it.
+        std::array<int, 16> slots;
+        slots.fill(-1);
         for (int k : layout.visible_slots[x + 1]) {
+            const int reg = layout.slot_register[k];
+            if (reg >= 0 && reg < 16) slots[reg] = k;
+        }
+        if (x == 0 || slots != previous) groups.slots.push_back(slots);
+        groups.group_of_column[x] = static_cast<int>(groups.slots.size()) - 1;
+        previous = slots;
+    }
+    return groups;
+}
+
+void fill_group_registers(const RegisterGroups& groups, const RunResults& results, int y,
+                          std::vector<Registers>& registers) {
+    registers.resize(groups.slots.size());
+    for (std::size_t g = 0; g < groups.slots.size(); ++g) {
+        for (int r = 0; r < 16; ++r) {
+            const int k = groups.slots[g][r];
+            auto& reg = registers[g][r];
+            if (k < 0) {
+                reg.fill(0);
+                continue;
+            }
             const SlotColours& saved = results.stored(k, y);
-            auto& reg = column[layout.slot_register[k]];
             for (int j = 0; j < 6; ++j) reg[j] = saved[j + 1];
         }
     }
@@ -77,34 +98,34 @@ const Kernel& kernel_shares(int diffusion_kernel) {
 
 }  // namespace
 
-NearestRegister nearest_register(const std::array<int, 6>& colour,
-                                 const std::array<std::array<int, 6>, 16>& registers,
+NearestRegister nearest_register(const std::array<int, 6>& colour, const Registers& registers,
                                  int has_companion) {
-    NearestRegister best;
-    const Distance first = register_distance(colour, registers[0], has_companion);
-    best.register_index = 0;
-    if (first.distance > 99999998) {
-        best.distance = 99999999;
-        best.error = {0, 0, 0};
-    } else {
-        best.distance = first.distance;
-        best.error = first.error;
+    // Every register's distance first (a loop the compiler can vectorise),
+    // then the nearest, the lowest register on ties.
+    std::array<int, 16> distances;
+    for (int r = 0; r < 16; ++r) {
+        distances[r] = register_distance(colour, registers[r], has_companion).distance;
     }
+    int best_register = 0;
+    int best = distances[0] > 99999998 ? 99999999 : distances[0];
     for (int r = 1; r < 16; ++r) {
-        const Distance d = register_distance(colour, registers[r], has_companion);
-        if (d.distance < best.distance) {
-            best.register_index = r;
-            best.distance = d.distance;
-            best.error = d.error;
+        if (distances[r] < best) {
+            best = distances[r];
+            best_register = r;
         }
     }
-    return best;
+    NearestRegister nearest;
+    nearest.register_index = best_register;
+    nearest.distance = best;
+    nearest.error = distances[0] > 99999998 && best_register == 0
+                        ? std::array<int, 3>{0, 0, 0}
+                        : register_distance(colour, registers[best_register], has_companion).error;
+    return nearest;
 }
 
 DiffusionStep diffusion_step(const std::array<int, 6>& working,
-                             const std::array<int, 6>& undiffused,
-                             const std::array<std::array<int, 6>, 16>& registers, int has_companion,
-                             int threshold) {
+                             const std::array<int, 6>& undiffused, const Registers& registers,
+                             int has_companion, int threshold) {
     const NearestRegister nearest = nearest_register(working, registers, has_companion);
     DiffusionStep step{nearest.register_index, nearest.error};
     const auto& e = nearest.error;
@@ -155,14 +176,15 @@ Grid<DiffusedPixel> error_diffusion(const RunSettings& settings, const ScreenLay
         for (int x = 0; x < W; ++x) work.at(x, y) = picture.source_colours.at(x, y);
     }
     const int threshold = settings.palette_mode == kOneBitmapTwoPalettes ? 96 : 32;
-    RegisterLine regs;
+    const RegisterGroups groups = register_groups(layout);
+    std::vector<Registers> registers;
     for (int y = 1; y <= H; ++y) {
-        fill_register_table(layout, results, y, regs);
+        fill_group_registers(groups, results, y, registers);
         for (int x = 0; x < W; ++x) {
-            const DiffusionStep step =
-                diffusion_step(work.at(x, y), picture.source_colours.at(x, y), regs[x],
-                               picture.has_companion, threshold);
-            const auto& reg = regs[x][step.register_index];
+            const Registers& here = registers[groups.group_of_column[x]];
+            const DiffusionStep step = diffusion_step(work.at(x, y), picture.source_colours.at(x, y),
+                                                      here, picture.has_companion, threshold);
+            const auto& reg = here[step.register_index];
             DiffusedPixel& pixel = out.at(x, y);
             pixel.first = {reg[0], reg[1], reg[2]};
             pixel.register_index = step.register_index;

@@ -10,14 +10,23 @@
 
 namespace brenvik {
 
-// Colours held by the 16 hardware registers at every column of one line:
-// [column 0..W-1][register] -> R, V, B of the first colour, then of the second.
-using RegisterLine = std::vector<std::array<std::array<int, 6>, 16>>;
+// Colours held by the 16 hardware registers at a column: R, V, B of the
+// first colour, then of the second.
+using Registers = std::array<std::array<int, 6>, 16>;
 
-// Register colours of line y, from the slot records of that line, into
-// `regs` (its storage is reused).
-void fill_register_table(const ScreenLayout& layout, const RunResults& results, int y,
-                         RegisterLine& regs);
+// Columns that show the same slot in every register form a group: per
+// group, the slot each register shows (-1: none, the register is black),
+// and the group of every column 0..W-1. It depends on the layout only.
+struct RegisterGroups {
+    std::vector<std::array<int, 16>> slots;  // [group][register]
+    std::vector<int> group_of_column;        // [column]
+};
+RegisterGroups register_groups(const ScreenLayout& layout);
+
+// The registers of every group on line y, from the slot records of that line
+// (the storage of `registers` is reused).
+void fill_group_registers(const RegisterGroups& groups, const RunResults& results, int y,
+                          std::vector<Registers>& registers);
 
 // A pixel of the diffused picture: the register's first colour, the
 // register, the register's second colour.
@@ -34,8 +43,7 @@ struct NearestRegister {
     int distance = 0;
     std::array<int, 3> error{};
 };
-NearestRegister nearest_register(const std::array<int, 6>& colour,
-                                 const std::array<std::array<int, 6>, 16>& registers,
+NearestRegister nearest_register(const std::array<int, 6>& colour, const Registers& registers,
                                  int has_companion);
 
 // One pixel of the diffusion: the register it takes and the error it passes
@@ -47,9 +55,8 @@ struct DiffusionStep {
     std::array<int, 3> error{};
 };
 DiffusionStep diffusion_step(const std::array<int, 6>& working,
-                             const std::array<int, 6>& undiffused,
-                             const std::array<std::array<int, 6>, 16>& registers, int has_companion,
-                             int threshold);
+                             const std::array<int, 6>& undiffused, const Registers& registers,
+                             int has_companion, int threshold);
 
 // Adds the kernel's shares of `error` (truncated toward zero) to the first
 // colour of the neighbours of (x, y) that lie inside columns 0..W-1 and lines 1..H.
