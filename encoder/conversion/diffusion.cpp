@@ -1,5 +1,6 @@
 #include "encoder/conversion/diffusion.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "encoder/colour/colour.h"
@@ -164,35 +165,52 @@ void spread_error(Grid<std::array<int, 6>>& work, int x, int y, int width, int h
     }
 }
 
-Grid<DiffusedPixel> error_diffusion(const RunSettings& settings, const ScreenLayout& layout,
-                                    const PictureTables& picture, const RunResults& results) {
-    const int W = picture.width;
-    const int H = picture.height;
-    Grid<DiffusedPixel> out(W, H + 1);
+LineDiffusion::LineDiffusion(const RunSettings& settings, const ScreenLayout& layout,
+                             const PictureTables& picture, const RunResults& results)
+    : settings_(settings),
+      picture_(picture),
+      results_(results),
+      groups_(register_groups(layout)),
+      out_(picture.width, picture.height + 1),
+      work_(picture.width, picture.height + 1),
+      threshold_(settings.palette_mode == kOneBitmapTwoPalettes ? 96 : 32) {
     // Working colours, changed by the diffusion; the source colours stay as
     // the undiffused reference.
-    Grid<std::array<int, 6>> work(W, H + 1);
-    for (int y = 1; y <= H; ++y) {
-        for (int x = 0; x < W; ++x) work.at(x, y) = picture.source_colours.at(x, y);
+    for (int y = 1; y <= picture.height; ++y) {
+        for (int x = 0; x < picture.width; ++x) work_.at(x, y) = picture.source_colours.at(x, y);
     }
-    const int threshold = settings.palette_mode == kOneBitmapTwoPalettes ? 96 : 32;
-    const RegisterGroups groups = register_groups(layout);
-    std::vector<Registers> registers;
-    for (int y = 1; y <= H; ++y) {
-        fill_group_registers(groups, results, y, registers);
+}
+
+void LineDiffusion::diffuse_through(int line) {
+    const int W = picture_.width;
+    const int H = picture_.height;
+    for (; next_line_ <= std::min(line, H); ++next_line_) {
+        const int y = next_line_;
+        fill_group_registers(groups_, results_, y, registers_);
         for (int x = 0; x < W; ++x) {
-            const Registers& here = registers[groups.group_of_column[x]];
-            const DiffusionStep step = diffusion_step(work.at(x, y), picture.source_colours.at(x, y),
-                                                      here, picture.has_companion, threshold);
+            const Registers& here = registers_[groups_.group_of_column[x]];
+            const DiffusionStep step =
+                diffusion_step(work_.at(x, y), picture_.source_colours.at(x, y), here,
+                               picture_.has_companion, threshold_);
             const auto& reg = here[step.register_index];
-            DiffusedPixel& pixel = out.at(x, y);
+            DiffusedPixel& pixel = out_.at(x, y);
             pixel.first = {reg[0], reg[1], reg[2]};
             pixel.register_index = step.register_index;
             pixel.second = {reg[3], reg[4], reg[5]};
-            spread_error(work, x, y, W, H, step.error, settings.diffusion_kernel);
+            spread_error(work_, x, y, W, H, step.error, settings_.diffusion_kernel);
         }
     }
-    return out;
+}
+
+const Grid<DiffusedPixel>& LineDiffusion::pixels() {
+    diffuse_through(picture_.height);
+    return out_;
+}
+
+Grid<DiffusedPixel> error_diffusion(const RunSettings& settings, const ScreenLayout& layout,
+                                    const PictureTables& picture, const RunResults& results) {
+    LineDiffusion diffusion(settings, layout, picture, results);
+    return diffusion.pixels();
 }
 
 }  // namespace brenvik

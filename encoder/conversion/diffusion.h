@@ -63,6 +63,29 @@ DiffusionStep diffusion_step(const std::array<int, 6>& working,
 void spread_error(Grid<std::array<int, 6>>& work, int x, int y, int width, int height,
                   const std::array<int, 3>& error, int diffusion_kernel);
 
+// The diffusion run line by line, so that it can follow the optimiser: a
+// line only needs its own slot records and the errors of the lines above.
+class LineDiffusion {
+  public:
+    LineDiffusion(const RunSettings& settings, const ScreenLayout& layout,
+                  const PictureTables& picture, const RunResults& results);
+    // Diffuses the lines not done yet up to `line`; their records must be final.
+    void diffuse_through(int line);
+    // Diffuses what is left and returns [line][column] (lines 1..H, columns 0..W-1).
+    const Grid<DiffusedPixel>& pixels();
+
+  private:
+    const RunSettings& settings_;
+    const PictureTables& picture_;
+    const RunResults& results_;
+    RegisterGroups groups_;
+    Grid<DiffusedPixel> out_;
+    Grid<std::array<int, 6>> work_;
+    std::vector<Registers> registers_;
+    int threshold_;
+    int next_line_ = 1;
+};
+
 // Runs the diffusion over the whole picture and returns [line][column]
 // (lines 1..H, columns 0..W-1).
 Grid<DiffusedPixel> error_diffusion(const RunSettings& settings, const ScreenLayout& layout,

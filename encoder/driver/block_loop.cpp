@@ -22,7 +22,8 @@ struct BlockOutcome {
 
 }  // namespace
 
-void run_block_loop(const RunContext& ctx, RunResults& results, std::FILE* out) {
+void run_block_loop(const RunContext& ctx, RunResults& results, std::FILE* out,
+                    const std::function<void(int)>& lines_done) {
     const std::vector<int> centres = block_centre_lines(ctx.settings);
     const int blocks = static_cast<int>(centres.size());
     std::vector<BlockOutcome> outcomes(centres.size());
@@ -56,6 +57,14 @@ void run_block_loop(const RunContext& ctx, RunResults& results, std::FILE* out) 
                              seconds_since(ctx.settings.start_clock));
             }
             ++next_to_merge;
+            if (lines_done) {
+                // Later blocks only write lines from their own first line on.
+                const int next_first_line =
+                    next_to_merge < blocks
+                        ? centres[next_to_merge] + ctx.settings.block_geometry.first_row_offset
+                        : ctx.picture.height + 1;
+                lines_done(std::min(next_first_line - 1, ctx.picture.height));
+            }
         }
     };
 

@@ -113,13 +113,16 @@ class OneColourLists {
         const bool whole_line = slot == whole_line_slot_;
         const std::size_t pixels =
             high >= low ? static_cast<std::size_t>(search_.row_count) * (high - low + 1) : 0;
-        std::vector<int>& colours = search_.candidate_colours[slot];
-        std::vector<int>& ids = search_.candidate_ids[slot];
-        // Room for every possible entry; cut to the list's length at the end.
-        colours.resize(1 + pixels * 6);
-        ids.resize(1 + pixels * 6);
-        int* colour_at = colours.data();
-        int* id_at = ids.data();
+        // Built in scratch room for every possible entry, then copied at its
+        // length (so nothing is cleared that is not kept).
+        if (colour_scratch_.size() < 1 + pixels * 6) {
+            colour_scratch_.resize(1 + pixels * 6);
+            id_scratch_.resize(1 + pixels * 6);
+        }
+        int* colour_at = colour_scratch_.data();
+        int* id_at = id_scratch_.data();
+        colour_at[0] = -1;
+        id_at[0] = -1;
         int* whole_line_entry = search_.whole_line_entry.data();
         std::array<std::uint64_t, 4096 / 64> in_list{};
         int n = 0;
@@ -177,8 +180,8 @@ class OneColourLists {
             }
         }
         counts[2] = n;
-        colours.resize(static_cast<std::size_t>(n) + 1);
-        ids.resize(static_cast<std::size_t>(n) + 1);
+        search_.candidate_colours[slot].assign(colour_at, colour_at + n + 1);
+        search_.candidate_ids[slot].assign(id_at, id_at + n + 1);
         search_.candidate_count[slot] = n;
         return counts;
     }
@@ -248,6 +251,7 @@ class OneColourLists {
     std::vector<int> slot_order_;
     int columns_ = 0;
     std::vector<int> column_colours_;  // [(row * columns_ + x) * kColumnColours + which]
+    std::vector<int> colour_scratch_, id_scratch_;
 };
 
 }  // namespace

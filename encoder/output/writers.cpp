@@ -62,7 +62,7 @@ void append_bitplanes(std::vector<std::uint8_t>& out, const std::vector<int>& re
 }
 
 bool write_outputs(const RunContext& ctx, const SourcePictures& pictures, const RunResults& results,
-                   std::FILE* out, std::FILE* err) {
+                   const Grid<DiffusedPixel>* diffused_pixels, std::FILE* out, std::FILE* err) {
     const RunSettings& settings = ctx.settings;
     const ScreenLayout& layout = ctx.layout;
     const PictureTables& pic = ctx.picture;
@@ -140,14 +140,18 @@ bool write_outputs(const RunContext& ctx, const SourcePictures& pictures, const 
     std::vector<std::uint8_t> diffused_preview(header.begin(), header.end());
     std::vector<std::uint8_t> diffused_second_preview(header.begin(), header.end());
     if (diffused) {
-        const Grid<DiffusedPixel> diffused_pixels = error_diffusion(settings, layout, pic, results);
+        Grid<DiffusedPixel> worked_out;
+        if (diffused_pixels == nullptr) {
+            worked_out = error_diffusion(settings, layout, pic, results);
+            diffused_pixels = &worked_out;
+        }
         for (int y = 1; y <= H; ++y) {
-            for (int x = 0; x < W; ++x) regs[x] = diffused_pixels.at(x, y).register_index;
+            for (int x = 0; x < W; ++x) regs[x] = diffused_pixels->at(x, y).register_index;
             append_bitplanes(diffused_bitmap, regs);
             if (!previews) continue;
             const int line = H + 1 - y;
             for (int x = 0; x < W; ++x) {
-                const DiffusedPixel& px = diffused_pixels.at(x, line);
+                const DiffusedPixel& px = diffused_pixels->at(x, line);
                 diffused_preview.insert(
                     diffused_preview.end(),
                     {clamp_byte(px.first[2]), clamp_byte(px.first[1]), clamp_byte(px.first[0])});
