@@ -28,8 +28,9 @@ RegisterGroups register_groups(const ScreenLayout& layout) {
 }
 
 void fill_group_registers(const RegisterGroups& groups, const RunResults& results, int y,
-                          std::vector<Registers>& registers) {
+                          std::vector<Registers>& registers, std::vector<RegisterPlanes>& planes) {
     registers.resize(groups.slots.size());
+    planes.resize(groups.slots.size());
     for (std::size_t g = 0; g < groups.slots.size(); ++g) {
         for (int r = 0; r < 16; ++r) {
             const int k = groups.slots[g][r];
@@ -41,34 +42,47 @@ void fill_group_registers(const RegisterGroups& groups, const RunResults& result
             const SlotColours& saved = results.stored(k, y);
             for (int j = 0; j < 6; ++j) reg[j] = saved[j + 1];
         }
+        planes[g] = register_planes(registers[g]);
     }
 }
 
 namespace {
 
-struct Distance {
-    int distance;
-    std::array<int, 3> error;
-};
-
-Distance register_distance(const std::array<int, 6>& c, const std::array<int, 6>& reg,
-                           int has_companion) {
-    Distance d{};
+// Distance of a colour to each of the 16 registers, as register_distance
+// gives it, in one loop over the registers' channels (vectorised).
+void register_distances(const std::array<int, 6>& c, const RegisterPlanes& planes,
+                        int has_companion, std::array<int, 16>& out) {
     if (has_companion == 0) {
-        // Compare the sums of the two pictures' colours.
-        const int dr = (c[0] + c[3]) - (reg[0] + reg[3]);
-        const int dg = (c[1] + c[4]) - (reg[1] + reg[4]);
-        const int db = (c[2] + c[5]) - (reg[2] + reg[5]);
-        d.distance = weighted_distance(dr, dg, db);
-        d.error = {dr, dg, db};
+        const int red = c[0] + c[3], green = c[1] + c[4], blue = c[2] + c[5];
+        for (int r = 0; r < 16; ++r) {
+            const int dr = red - (planes.channel[0][r] + planes.channel[3][r]);
+            const int dg = green - (planes.channel[1][r] + planes.channel[4][r]);
+            const int db = blue - (planes.channel[2][r] + planes.channel[5][r]);
+            out[r] = 3 * dr * dr + 6 * dg * dg + db * db;
+        }
     } else {
-        const int dr = c[0] - reg[0], dg = c[1] - reg[1], db = c[2] - reg[2];
-        const int second_dr = c[3] - reg[3], second_dg = c[4] - reg[4], second_db = c[5] - reg[5];
-        d.distance =
-            weighted_distance(dr, dg, db) + weighted_distance(second_dr, second_dg, second_db);
-        d.error = {dr, dg, db};
+        for (int r = 0; r < 16; ++r) {
+            const int dr = c[0] - planes.channel[0][r], dg = c[1] - planes.channel[1][r],
+                      db = c[2] - planes.channel[2][r];
+            const int second_dr = c[3] - planes.channel[3][r],
+                      second_dg = c[4] - planes.channel[4][r],
+                      second_db = c[5] - planes.channel[5][r];
+            out[r] = 3 * dr * dr + 6 * dg * dg + db * db + 3 * second_dr * second_dr +
+                     6 * second_dg * second_dg + second_db * second_db;
+        }
     }
-    return d;
+}
+
+// The error register_distance gives for one register.
+std::array<int, 3> register_error(const std::array<int, 6>& c, const RegisterPlanes& planes,
+                                  int r, int has_companion) {
+    if (has_companion == 0) {
+        return {(c[0] + c[3]) - (planes.channel[0][r] + planes.channel[3][r]),
+                (c[1] + c[4]) - (planes.channel[1][r] + planes.channel[4][r]),
+                (c[2] + c[5]) - (planes.channel[2][r] + planes.channel[5][r])};
+    }
+    return {c[0] - planes.channel[0][r], c[1] - planes.channel[1][r],
+            c[2] - planes.channel[2][r]};
 }
 
 struct Share {
@@ -76,6 +90,9 @@ struct Share {
     int dy;
     int numerator;
     int denominator;
+    // numerator / denominator: the denominators are powers of two, so a
+    // product with it equals the division, bit for bit.
+    double weight;
 };
 
 // The shares of each diffusion kernel, a static table so that a pixel's
@@ -87,9 +104,13 @@ struct Kernel {
 
 constexpr std::array<Kernel, 4> kKernels = {{
     {{}, 0},
-    {{{{1, 0, 7, 16}, {-1, 1, 3, 16}, {0, 1, 5, 16}, {1, 1, 1, 16}}}, 4},
-    {{{{1, 0, 2, 4}, {-1, 1, 1, 4}, {0, 1, 1, 4}}}, 3},
-    {{{{1, 0, 1, 8}, {2, 0, 1, 8}, {-1, 1, 1, 8}, {0, 1, 1, 8}, {1, 1, 1, 8}, {0, 2, 1, 8}}}, 6},
+    {{{{1, 0, 7, 16, 7.0 / 16}, {-1, 1, 3, 16, 3.0 / 16}, {0, 1, 5, 16, 5.0 / 16},
+       {1, 1, 1, 16, 1.0 / 16}}},
+     4},
+    {{{{1, 0, 2, 4, 2.0 / 4}, {-1, 1, 1, 4, 1.0 / 4}, {0, 1, 1, 4, 1.0 / 4}}}, 3},
+    {{{{1, 0, 1, 8, 1.0 / 8}, {2, 0, 1, 8, 1.0 / 8}, {-1, 1, 1, 8, 1.0 / 8}, {0, 1, 1, 8, 1.0 / 8},
+       {1, 1, 1, 8, 1.0 / 8}, {0, 2, 1, 8, 1.0 / 8}}},
+     6},
 }};
 
 const Kernel& kernel_shares(int diffusion_kernel) {
@@ -99,14 +120,19 @@ const Kernel& kernel_shares(int diffusion_kernel) {
 
 }  // namespace
 
-NearestRegister nearest_register(const std::array<int, 6>& colour, const Registers& registers,
-                                 int has_companion) {
-    // Every register's distance first (a loop the compiler can vectorise),
-    // then the nearest, the lowest register on ties.
-    std::array<int, 16> distances;
+RegisterPlanes register_planes(const Registers& registers) {
+    RegisterPlanes planes;
     for (int r = 0; r < 16; ++r) {
-        distances[r] = register_distance(colour, registers[r], has_companion).distance;
+        for (int j = 0; j < 6; ++j) planes.channel[j][r] = registers[r][j];
     }
+    return planes;
+}
+
+NearestRegister nearest_register(const std::array<int, 6>& colour, const RegisterPlanes& planes,
+                                 int has_companion) {
+    std::array<int, 16> distances;
+    register_distances(colour, planes, has_companion, distances);
+    // The nearest, the lowest register on ties.
     int best_register = 0;
     int best = distances[0] > 99999998 ? 99999999 : distances[0];
     for (int r = 1; r < 16; ++r) {
@@ -120,14 +146,19 @@ NearestRegister nearest_register(const std::array<int, 6>& colour, const Registe
     nearest.distance = best;
     nearest.error = distances[0] > 99999998 && best_register == 0
                         ? std::array<int, 3>{0, 0, 0}
-                        : register_distance(colour, registers[best_register], has_companion).error;
+                        : register_error(colour, planes, best_register, has_companion);
     return nearest;
 }
 
+NearestRegister nearest_register(const std::array<int, 6>& colour, const Registers& registers,
+                                 int has_companion) {
+    return nearest_register(colour, register_planes(registers), has_companion);
+}
+
 DiffusionStep diffusion_step(const std::array<int, 6>& working,
-                             const std::array<int, 6>& undiffused, const Registers& registers,
+                             const std::array<int, 6>& undiffused, const RegisterPlanes& planes,
                              int has_companion, int threshold) {
-    const NearestRegister nearest = nearest_register(working, registers, has_companion);
+    const NearestRegister nearest = nearest_register(working, planes, has_companion);
     DiffusionStep step{nearest.register_index, nearest.error};
     const auto& e = nearest.error;
     const int error_size = std::abs(e[0]) + std::abs(e[1]) + std::abs(e[2]);
@@ -136,17 +167,25 @@ DiffusionStep diffusion_step(const std::array<int, 6>& working,
     if (error_size >= threshold) {
         // Too far from anything loaded here: match the undiffused colour and
         // let no error travel.
+        std::array<int, 16> distances;
+        register_distances(undiffused, planes, has_companion, distances);
         int best = 9999999;
         for (int r = 0; r < 16; ++r) {
-            const int d = register_distance(undiffused, registers[r], has_companion).distance;
-            if (d < best) {
-                best = d;
+            if (distances[r] < best) {
+                best = distances[r];
                 step.register_index = r;
             }
         }
         step.error = {0, 0, 0};
     }
     return step;
+}
+
+DiffusionStep diffusion_step(const std::array<int, 6>& working,
+                             const std::array<int, 6>& undiffused, const Registers& registers,
+                             int has_companion, int threshold) {
+    return diffusion_step(working, undiffused, register_planes(registers), has_companion,
+                          threshold);
 }
 
 void spread_error(Grid<std::array<int, 6>>& work, int x, int y, int width, int height,
@@ -159,8 +198,7 @@ void spread_error(Grid<std::array<int, 6>>& work, int x, int y, int width, int h
         if (nx < 0 || nx >= width || ny > height) continue;
         auto& target = work.at(nx, ny);
         for (int c = 0; c < 3; ++c) {
-            target[c] = static_cast<int>(target[c] + static_cast<double>(error[c]) * s.numerator /
-                                                         s.denominator);
+            target[c] = static_cast<int>(target[c] + static_cast<double>(error[c]) * s.weight);
         }
     }
 }
@@ -186,11 +224,12 @@ void LineDiffusion::diffuse_through(int line) {
     const int H = picture_.height;
     for (; next_line_ <= std::min(line, H); ++next_line_) {
         const int y = next_line_;
-        fill_group_registers(groups_, results_, y, registers_);
+        fill_group_registers(groups_, results_, y, registers_, planes_);
         for (int x = 0; x < W; ++x) {
-            const Registers& here = registers_[groups_.group_of_column[x]];
+            const int group = groups_.group_of_column[x];
+            const Registers& here = registers_[group];
             const DiffusionStep step =
-                diffusion_step(work_.at(x, y), picture_.source_colours.at(x, y), here,
+                diffusion_step(work_.at(x, y), picture_.source_colours.at(x, y), planes_[group],
                                picture_.has_companion, threshold_);
             const auto& reg = here[step.register_index];
             DiffusedPixel& pixel = out_.at(x, y);

@@ -14,6 +14,13 @@ namespace brenvik {
 // first colour, then of the second.
 using Registers = std::array<std::array<int, 6>, 16>;
 
+// The same colours a channel at a time: channel[j][register] is int j of
+// the register's colour.
+struct RegisterPlanes {
+    std::array<std::array<int, 16>, 6> channel;
+};
+RegisterPlanes register_planes(const Registers& registers);
+
 // Columns that show the same slot in every register form a group: per
 // group, the slot each register shows (-1: none, the register is black),
 // and the group of every column 0..W-1. It depends on the layout only.
@@ -23,10 +30,10 @@ struct RegisterGroups {
 };
 RegisterGroups register_groups(const ScreenLayout& layout);
 
-// The registers of every group on line y, from the slot records of that line
-// (the storage of `registers` is reused).
+// The registers of every group on line y, from the slot records of that line,
+// both ways round (the storage of `registers` and `planes` is reused).
 void fill_group_registers(const RegisterGroups& groups, const RunResults& results, int y,
-                          std::vector<Registers>& registers);
+                          std::vector<Registers>& registers, std::vector<RegisterPlanes>& planes);
 
 // A pixel of the diffused picture: the register's first colour, the
 // register, the register's second colour.
@@ -43,6 +50,8 @@ struct NearestRegister {
     int distance = 0;
     std::array<int, 3> error{};
 };
+NearestRegister nearest_register(const std::array<int, 6>& colour, const RegisterPlanes& planes,
+                                 int has_companion);
 NearestRegister nearest_register(const std::array<int, 6>& colour, const Registers& registers,
                                  int has_companion);
 
@@ -54,6 +63,9 @@ struct DiffusionStep {
     int register_index = 0;
     std::array<int, 3> error{};
 };
+DiffusionStep diffusion_step(const std::array<int, 6>& working,
+                             const std::array<int, 6>& undiffused, const RegisterPlanes& planes,
+                             int has_companion, int threshold);
 DiffusionStep diffusion_step(const std::array<int, 6>& working,
                              const std::array<int, 6>& undiffused, const Registers& registers,
                              int has_companion, int threshold);
@@ -82,6 +94,7 @@ class LineDiffusion {
     Grid<DiffusedPixel> out_;
     Grid<std::array<int, 6>> work_;
     std::vector<Registers> registers_;
+    std::vector<RegisterPlanes> planes_;
     int threshold_;
     int next_line_ = 1;
 };

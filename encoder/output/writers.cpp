@@ -49,15 +49,19 @@ std::array<std::uint8_t, 54> preview_header(const std::array<std::uint8_t, 54>& 
 
 void append_bitplanes(std::vector<std::uint8_t>& out, const std::vector<int>& registers) {
     const std::size_t groups = registers.size() / 16;
+    const std::size_t start = out.size();
+    out.resize(start + groups * 8);
+    std::uint8_t* at = out.data() + start;
     for (std::size_t g = 0; g < groups; ++g) {
-        std::uint16_t planes[4] = {0, 0, 0, 0};
+        unsigned planes[4] = {0, 0, 0, 0};
         for (int i = 0; i < 16; ++i) {
-            const int reg = registers[g * 16 + i];
-            for (int p = 0; p < 4; ++p) {
-                if ((reg >> p) & 1) planes[p] |= static_cast<std::uint16_t>(1u << (15 - i));
-            }
+            const unsigned reg = static_cast<unsigned>(registers[g * 16 + i]);
+            for (int p = 0; p < 4; ++p) planes[p] |= ((reg >> p) & 1u) << (15 - i);
         }
-        for (std::uint16_t word : planes) put_be16(out, word);
+        for (unsigned word : planes) {
+            *at++ = static_cast<std::uint8_t>(word >> 8);
+            *at++ = static_cast<std::uint8_t>(word & 0xFF);
+        }
     }
 }
 

@@ -417,9 +417,18 @@ void anneal_block(const RunContext& ctx, BlockSearch& search, RunResults& result
     search.lane_keys.assign(row_keys_size * static_cast<std::size_t>(search.row_count) + kBatchSlack,
                             kNoSlotKey);
     point_other_lanes(search, row_keys_size, lane_stride);
+    // Every optimised slot's columns, at hand.
+    std::vector<int>& run_first = search.run_first;
+    std::vector<int>& run_last = search.run_last;
+    run_first.assign(static_cast<std::size_t>(slots), 0);
+    run_last.assign(static_cast<std::size_t>(slots), -1);
+    for (int slot = layout.first_optimised_slot; slot < slots; ++slot) {
+        run_first[slot] = layout.first_column(slot);
+        run_last[slot] = run_first[slot] + layout.run_length(slot) - 1;
+    }
     auto write_slot_keys = [&](int slot, int candidate) {
-        const int first = layout.first_column(slot);
-        const int last = first + layout.run_length(slot) - 1;
+        const int first = run_first[slot];
+        const int last = run_last[slot];
         for (int row = 0; row < search.row_count; ++row) {
             const std::int32_t* distances = search.candidate_row(row, candidate);
             std::int32_t* keys = &search.lane_keys[row * row_keys_size +
@@ -428,7 +437,7 @@ void anneal_block(const RunContext& ctx, BlockSearch& search, RunResults& result
         }
     };
     for (int slot = layout.first_optimised_slot; slot < slots; ++slot) {
-        if (layout.first_column(slot) >= 1) write_slot_keys(slot, search.working_candidate[slot]);
+        if (run_first[slot] >= 1) write_slot_keys(slot, search.working_candidate[slot]);
     }
 
     search.total_distance = nearest_from_keys(search, width, row_keys_size);
@@ -451,8 +460,8 @@ void anneal_block(const RunContext& ctx, BlockSearch& search, RunResults& result
     // total, and with `apply` the new choices.
     auto move = [&](auto apply, int slot, int candidate) {
         constexpr bool write = decltype(apply)::value;
-        const int first = layout.first_column(slot);
-        const int last = first + layout.run_length(slot) - 1;
+        const int first = run_first[slot];
+        const int last = run_last[slot];
         const int lane = search.lane_of_slot[slot];
         long long change = 0;
         for (int row = 0; row < search.row_count; ++row) {
@@ -540,9 +549,8 @@ void anneal_block(const RunContext& ctx, BlockSearch& search, RunResults& result
             changed_slots.push_back(moved_slot);
             // A pixel can only show a slot on the slot's own columns, so
             // every pixel the move changed lies there.
-            const int first = layout.first_column(moved_slot);
-            rescan_first = std::min(rescan_first, first);
-            rescan_last = std::max(rescan_last, first + layout.run_length(moved_slot) - 1);
+            rescan_first = std::min(rescan_first, run_first[moved_slot]);
+            rescan_last = std::max(rescan_last, run_last[moved_slot]);
         };
 
         if (search.working_total_distance < search.best_total_distance) {
