@@ -257,15 +257,13 @@ class OneColourLists {
 }  // namespace
 
 void build_candidate_lists_one_colour(const RunContext& ctx, BlockSearch& search) {
-    const std::clock_t set_up_start = std::clock();
+    const auto set_up_start = StageClock::now();
     OneColourLists lists(ctx, search);
-    const std::clock_t lists_start = std::clock();
+    const auto lists_start = StageClock::now();
     lists.build();
-    const std::clock_t distances_start = std::clock();
-    search.counters.stage_seconds[7] +=
-        static_cast<double>(lists_start - set_up_start) / CLOCKS_PER_SEC;
-    search.counters.stage_seconds[8] +=
-        static_cast<double>(distances_start - lists_start) / CLOCKS_PER_SEC;
+    const auto distances_start = StageClock::now();
+    search.counters.stage_seconds[7] += seconds_between(set_up_start, lists_start);
+    search.counters.stage_seconds[8] += seconds_between(lists_start, distances_start);
 
     const bool verbose = ctx.settings.verbose == 1;
     if (verbose) search.trace.puts("debug step 1c ");
@@ -274,8 +272,7 @@ void build_candidate_lists_one_colour(const RunContext& ctx, BlockSearch& search
     } else {
         fill_distances_two_bitmaps(ctx, search);
     }
-    search.counters.stage_seconds[10] +=
-        static_cast<double>(std::clock() - distances_start) / CLOCKS_PER_SEC;
+    search.counters.stage_seconds[10] += seconds_between(distances_start, StageClock::now());
     if (verbose) {
         search.trace.puts("debug step 1df ");
         search.trace.puts("debug step 1b ");

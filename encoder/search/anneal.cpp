@@ -20,10 +20,6 @@ namespace brenvik {
 
 namespace {
 
-double ticks_to_seconds(std::clock_t ticks) {
-    return static_cast<double>(ticks) / CLOCKS_PER_SEC;
-}
-
 // Every pixel's choice among its visible slots is kept, per block row, as a
 // key for each "lane": (distance << 7) | slot. Slots whose runs never share
 // a column share a lane (normally the slots of one colour register), so the
@@ -377,7 +373,7 @@ long long nearest_from_keys(BlockSearch& search, int width, std::size_t row_keys
 }  // namespace
 
 void anneal_block(const RunContext& ctx, BlockSearch& search, RunResults& results) {
-    const std::clock_t call_start = std::clock();
+    const auto call_start = StageClock::now();
     const RunSettings& settings = ctx.settings;
     const ScreenLayout& layout = ctx.layout;
     const bool verbose = settings.verbose == 1;
@@ -554,7 +550,7 @@ void anneal_block(const RunContext& ctx, BlockSearch& search, RunResults& result
         };
 
         if (search.working_total_distance < search.best_total_distance) {
-            const auto improvement_start = std::chrono::steady_clock::now();
+            const auto improvement_start = StageClock::now();
             keep_move();
             search.pending_annealing_outcome = 2 * search.random_starts;
             const int budget_from_improvement =
@@ -592,9 +588,8 @@ void anneal_block(const RunContext& ctx, BlockSearch& search, RunResults& result
             } else {
                 n.improvements_after_10_or_more_worse += 1;
             }
-            n.stage_seconds[4] += std::chrono::duration<double, std::milli>(
-                                      std::chrono::steady_clock::now() - improvement_start)
-                                      .count();
+            n.stage_seconds[4] +=
+                1000.0 * seconds_between(improvement_start, StageClock::now());
             improved = true;
             accepted_worse = 0;
         } else {
@@ -630,7 +625,7 @@ void anneal_block(const RunContext& ctx, BlockSearch& search, RunResults& result
     }
 
     // End: the working solution is the result.
-    const std::clock_t end_start = std::clock();
+    const auto end_start = StageClock::now();
     for (int s = layout.first_optimised_slot; s <= layout.last_optimised_slot(); ++s) {
         search.slot_colours[s][kCandidateId] = search.working_candidate[s];
         search.committed_candidate[s] = search.working_candidate[s];
@@ -652,8 +647,9 @@ void anneal_block(const RunContext& ctx, BlockSearch& search, RunResults& result
         }
         store_block_solution(ctx, search, results);
     }
-    search.counters.stage_seconds[6] += ticks_to_seconds(std::clock() - end_start);
-    search.counters.stage_seconds[8] += ticks_to_seconds(std::clock() - call_start);
+    const auto end = StageClock::now();
+    search.counters.stage_seconds[6] += seconds_between(end_start, end);
+    search.counters.stage_seconds[8] += seconds_between(call_start, end);
 }
 
 }  // namespace brenvik

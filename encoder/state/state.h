@@ -9,6 +9,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <ctime>
 #include <string>
@@ -296,6 +297,14 @@ struct RunContext {
     const ScreenLayout& layout;
     const PictureTables& picture;
 };
+
+// The clock of the stage timers (timer1..timer11): a steady clock, cheap to
+// read from any thread, unlike the processor-time clock, a system call that
+// the worker threads contend for.
+using StageClock = std::chrono::steady_clock;
+inline double seconds_between(StageClock::time_point from, StageClock::time_point to) {
+    return std::chrono::duration<double>(to - from).count();
+}
 
 // Seconds of processor time since `start`.
 inline double seconds_since(std::clock_t start) {
