@@ -107,10 +107,14 @@ class OneColourLists {
   private:
     // Builds one slot's list; returns its length after each of the three parts.
     std::array<int, 3> build_list(int slot) {
+        return slot == whole_line_slot_ ? build_list<true>(slot) : build_list<false>(slot);
+    }
+
+    template <bool whole_line>
+    std::array<int, 3> build_list(int slot) {
         int low = 0;
         int high = 0;
         list_columns(layout_, slot, low, high);
-        const bool whole_line = slot == whole_line_slot_;
         const std::size_t pixels =
             high >= low ? static_cast<std::size_t>(search_.row_count) * (high - low + 1) : 0;
         // Built in scratch room for every possible entry, then copied at its
@@ -124,12 +128,14 @@ class OneColourLists {
         colour_at[0] = -1;
         id_at[0] = -1;
         int* whole_line_entry = search_.whole_line_entry.data();
-        std::array<std::uint64_t, 4096 / 64> in_list{};
+        // The colours in the list: those whose mark is this list's number.
+        const std::uint16_t mark = next_list_mark();
+        std::uint16_t* marked = search_.colour_list_marks.data();
         int n = 0;
         for (int row = 0; row < search_.row_count; ++row) {
             for (int x = low; x <= high; ++x) {
                 const int colour = column_colour(row, x, kPixel);
-                in_list[colour >> 6] |= std::uint64_t{1} << (colour & 63);
+                marked[colour] = mark;
                 ++n;
                 colour_at[n] = colour;
                 if (whole_line) whole_line_entry[colour] = n;
@@ -140,10 +146,8 @@ class OneColourLists {
         // Appends the colour when the list lacks it; the entry is written
         // either way and kept only then.
         auto add_once = [&](int colour) {
-            std::uint64_t& word = in_list[colour >> 6];
-            const std::uint64_t bit = std::uint64_t{1} << (colour & 63);
-            const int missing = (word & bit) == 0 ? 1 : 0;
-            word |= bit;
+            const int missing = marked[colour] != mark ? 1 : 0;
+            marked[colour] = mark;
             colour_at[n + 1] = colour;
             if (whole_line && missing) whole_line_entry[colour] = n + 1;
             id_at[n + 1] = whole_line_entry[colour];
@@ -184,6 +188,17 @@ class OneColourLists {
         search_.candidate_ids[slot].assign(id_at, id_at + n + 1);
         search_.candidate_count[slot] = n;
         return counts;
+    }
+
+    // A number for a new list's marks, never one that a colour carries
+    // already (the marks are cleared when the numbers run out).
+    std::uint16_t next_list_mark() {
+        std::vector<std::uint16_t>& marks = search_.colour_list_marks;
+        if (marks.size() != 4096 || search_.last_list_mark == UINT16_MAX) {
+            marks.assign(4096, 0);
+            search_.last_list_mark = 0;
+        }
+        return ++search_.last_list_mark;
     }
 
     int line_of_row(int row) const {

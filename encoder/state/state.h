@@ -209,6 +209,9 @@ struct BlockSearch {
     // One-colour lists: per 12-bit colour, the index of its latest entry in
     // the whole-line slot's list.
     std::vector<int> whole_line_entry;  // [colour]
+    // Per 12-bit colour, the number of the last list it was put in.
+    std::vector<std::uint16_t> colour_list_marks;
+    std::uint16_t last_list_mark = 0;
     // Two-colour lists: per slot, the index of every packed pair's first
     // entry in that slot's list.
     std::vector<PairIndex> first_pair_entry;
