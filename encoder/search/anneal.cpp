@@ -174,168 +174,161 @@ template <int count>
     }
 }
 
-// Eight columns x..x+7 of move_row_plain; with `masked` only the first
-// `valid` of them count (the arrays have room for a batch past every row's
-// end, and the columns past `last` are written back unchanged). Adds the
-// change of each column to its place in `sum`.
-template <bool apply, bool masked>
-[[gnu::target("avx2")]] inline void move_batch_avx2(const std::int32_t* candidate_row,
-                                                    const OtherLanes& others,
-                                                    std::int32_t* own_keys, int* slot_of,
-                                                    int* distance_at, __m256i slot_s, int x,
-                                                    __m256i valid, __m256i& sum) {
-    const __m256i limit = _mm256_set1_epi32(kKeyDistanceLimit);
-    __m256i* slot_at = reinterpret_cast<__m256i*>(slot_of + x);
-    __m256i* dist_at = reinterpret_cast<__m256i*>(distance_at + x);
-    const __m256i here = _mm256_loadu_si256(slot_at);
-    const __m256i old = _mm256_loadu_si256(dist_at);
-    const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(candidate_row + x));
-    const __m256i key =
-        _mm256_or_si256(_mm256_slli_epi32(_mm256_min_epi32(d, limit), kSlotBits), slot_s);
-    if (apply) {
-        __m256i* keys_at = reinterpret_cast<__m256i*>(own_keys + x);
-        _mm256_storeu_si256(keys_at,
-                            masked ? _mm256_blendv_epi8(_mm256_loadu_si256(keys_at), key, valid)
-                                   : key);
-    }
-    __m256i wins = _mm256_cmpgt_epi32(old, d);
-    __m256i shows_s = _mm256_cmpeq_epi32(here, slot_s);
-    if (masked) {
-        wins = _mm256_and_si256(valid, wins);
-        shows_s = _mm256_and_si256(valid, shows_s);
-    }
-    const __m256i again = _mm256_andnot_si256(wins, shows_s);
-    __m256i new_distance = d;
-    __m256i new_slot = slot_s;
-    __m256i changed = wins;
-    if (!_mm256_testz_si256(again, again)) {
-        __m256i best = key;
-        best = min_of_other_lanes(best, others, x);
-        __m256i best_distance = _mm256_srli_epi32(best, kSlotBits);
-        // A clamped key gives kNoCandidateDistance back.
-        best_distance = _mm256_blendv_epi8(best_distance, _mm256_set1_epi32(kNoCandidateDistance),
-                                           _mm256_cmpeq_epi32(best_distance, limit));
-        new_distance = _mm256_blendv_epi8(d, best_distance, again);
-        new_slot = _mm256_blendv_epi8(
-            slot_s, _mm256_and_si256(best, _mm256_set1_epi32((1 << kSlotBits) - 1)), again);
-        changed = _mm256_or_si256(wins, again);
-    }
-    sum = _mm256_add_epi32(sum, _mm256_and_si256(changed, _mm256_sub_epi32(new_distance, old)));
-    if (apply) {
-        _mm256_storeu_si256(dist_at, _mm256_blendv_epi8(old, new_distance, changed));
-        _mm256_storeu_si256(slot_at, _mm256_blendv_epi8(here, new_slot, changed));
-    }
+// Keys of slot s at distances d.
+[[gnu::target("avx2")]] inline __m256i slot_keys_avx2(__m256i d, __m256i slot_s) {
+    return _mm256_or_si256(
+        _mm256_slli_epi32(_mm256_min_epi32(d, _mm256_set1_epi32(kKeyDistanceLimit)), kSlotBits),
+        slot_s);
 }
 
-// Adds the eight 32-bit sums to the four 64-bit ones and clears them.
+// The distances of keys (a clamped key gives kNoCandidateDistance back).
+[[gnu::target("avx2")]] inline __m256i key_distances_avx2(__m256i keys) {
+    const __m256i distances = _mm256_srli_epi32(keys, kSlotBits);
+    return _mm256_blendv_epi8(distances, _mm256_set1_epi32(kNoCandidateDistance),
+                              _mm256_cmpeq_epi32(distances, _mm256_set1_epi32(kKeyDistanceLimit)));
+}
+
+// The slots of keys.
+[[gnu::target("avx2")]] inline __m256i key_slots_avx2(__m256i keys) {
+    return _mm256_and_si256(keys, _mm256_set1_epi32((1 << kSlotBits) - 1));
+}
+
+// Adds the eight 32-bit sums to the four 64-bit ones and clears them. A
+// column's change is below 2^27 either way (distances are at most
+// kNoCandidateDistance), so up to 15 of them add up in 32 bits first.
 [[gnu::target("avx2")]] inline void widen_sums(__m256i& sum, __m256i& batch_sums) {
     sum = _mm256_add_epi64(sum, _mm256_cvtepi32_epi64(_mm256_castsi256_si128(batch_sums)));
     sum = _mm256_add_epi64(sum, _mm256_cvtepi32_epi64(_mm256_extracti128_si256(batch_sums, 1)));
     batch_sums = _mm256_setzero_si256();
 }
 
-// Batches of eight columns a measured run may have (a run is at most a line).
-constexpr int kMaxBatches = 64;
-
-// The change of the total that move_row_plain<false> returns, in two
-// passes so that no branch depends on the pixels: the first settles the
-// columns the new colour wins and marks, per batch of eight, those that
-// must choose again; the second visits only the marked batches.
-[[gnu::target("avx2")]] long long measure_row_avx2(const std::int32_t* candidate_row,
-                                                   const OtherLanes& others, const int* slot_of,
-                                                   const int* distance_at, int s, int first,
-                                                   int last) {
-    const __m256i slot_s = _mm256_set1_epi32(s);
-    const __m256i limit = _mm256_set1_epi32(kKeyDistanceLimit);
-    const __m256i column_index = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
-    const int batch_count = (last - first) / 8 + 1;
-    // A column's change is below 2^27 either way (distances are at most
-    // kNoCandidateDistance), so eight batches add up in 32 bits before the
-    // sums move to 64 bits.
-    __m256i sum = _mm256_setzero_si256();
-    __m256i batch_sums = _mm256_setzero_si256();
-    std::uint8_t again_of[kMaxBatches];
-    std::uint64_t marked[kMaxBatches / 64 + 1] = {};
-    for (int batch = 0; batch < batch_count; ++batch) {
-        const int x = first + 8 * batch;
-        const __m256i valid = _mm256_cmpgt_epi32(_mm256_set1_epi32(last - x + 1), column_index);
-        const __m256i here = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(slot_of + x));
-        const __m256i old = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(distance_at + x));
-        const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(candidate_row + x));
-        const __m256i wins = _mm256_and_si256(valid, _mm256_cmpgt_epi32(old, d));
-        const __m256i again = _mm256_andnot_si256(
-            wins, _mm256_and_si256(valid, _mm256_cmpeq_epi32(here, slot_s)));
-        batch_sums = _mm256_add_epi32(batch_sums, _mm256_and_si256(wins, _mm256_sub_epi32(d, old)));
-        const unsigned mask = static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(again)));
-        again_of[batch] = static_cast<std::uint8_t>(mask);
-        marked[batch / 64] |= static_cast<std::uint64_t>(mask != 0) << (batch % 64);
-        if ((batch & 7) == 7) widen_sums(sum, batch_sums);
-    }
-    widen_sums(sum, batch_sums);
-    for (int word = 0; word <= (batch_count - 1) / 64; ++word) {
-        for (std::uint64_t bits = marked[word]; bits != 0; bits &= bits - 1) {
-            const int batch = word * 64 + __builtin_ctzll(bits);
-            const int x = first + 8 * batch;
-            const __m256i again = _mm256_cmpgt_epi32(
-                _mm256_and_si256(_mm256_set1_epi32(again_of[batch]),
-                                 _mm256_setr_epi32(1, 2, 4, 8, 16, 32, 64, 128)),
-                _mm256_setzero_si256());
-            const __m256i old =
-                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(distance_at + x));
-            const __m256i d =
-                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(candidate_row + x));
-            __m256i best =
-                _mm256_or_si256(_mm256_slli_epi32(_mm256_min_epi32(d, limit), kSlotBits), slot_s);
-            best = min_of_other_lanes(best, others, x);
-            __m256i best_distance = _mm256_srli_epi32(best, kSlotBits);
-            best_distance =
-                _mm256_blendv_epi8(best_distance, _mm256_set1_epi32(kNoCandidateDistance),
-                                   _mm256_cmpeq_epi32(best_distance, limit));
-            // At most one batch per column: these add up in 32 bits too.
-            batch_sums = _mm256_add_epi32(
-                batch_sums, _mm256_and_si256(again, _mm256_sub_epi32(best_distance, old)));
-            if ((batch & 7) == 7) widen_sums(sum, batch_sums);
-        }
-    }
-    widen_sums(sum, batch_sums);
+[[gnu::target("avx2")]] inline long long total_of(__m256i sum) {
     alignas(32) long long parts[4];
     _mm256_store_si256(reinterpret_cast<__m256i*>(parts), sum);
     return parts[0] + parts[1] + parts[2] + parts[3];
 }
 
-// move_row_plain, eight columns at a time.
-template <bool apply>
+// Eight columns x..x+7 of move_row_plain<true>, of which only the `valid`
+// ones count (the arrays have room for a batch past every row's end, and
+// the other columns are written back unchanged). Adds the change of each
+// column to its place in `sum`.
+[[gnu::target("avx2")]] inline void move_batch_avx2(const std::int32_t* candidate_row,
+                                                    const OtherLanes& others,
+                                                    std::int32_t* own_keys, int* slot_of,
+                                                    int* distance_at, __m256i slot_s, int x,
+                                                    __m256i valid, __m256i& sum) {
+    __m256i* slot_at = reinterpret_cast<__m256i*>(slot_of + x);
+    __m256i* dist_at = reinterpret_cast<__m256i*>(distance_at + x);
+    __m256i* keys_at = reinterpret_cast<__m256i*>(own_keys + x);
+    const __m256i here = _mm256_loadu_si256(slot_at);
+    const __m256i old = _mm256_loadu_si256(dist_at);
+    const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(candidate_row + x));
+    const __m256i key = slot_keys_avx2(d, slot_s);
+    _mm256_storeu_si256(keys_at, _mm256_blendv_epi8(_mm256_loadu_si256(keys_at), key, valid));
+    const __m256i wins = _mm256_and_si256(valid, _mm256_cmpgt_epi32(old, d));
+    const __m256i again =
+        _mm256_andnot_si256(wins, _mm256_and_si256(valid, _mm256_cmpeq_epi32(here, slot_s)));
+    __m256i new_distance = d;
+    __m256i new_slot = slot_s;
+    __m256i changed = wins;
+    if (!_mm256_testz_si256(again, again)) {
+        const __m256i best = min_of_other_lanes(key, others, x);
+        new_distance = _mm256_blendv_epi8(d, key_distances_avx2(best), again);
+        new_slot = _mm256_blendv_epi8(slot_s, key_slots_avx2(best), again);
+        changed = _mm256_or_si256(wins, again);
+    }
+    sum = _mm256_add_epi32(sum, _mm256_and_si256(changed, _mm256_sub_epi32(new_distance, old)));
+    _mm256_storeu_si256(dist_at, _mm256_blendv_epi8(old, new_distance, changed));
+    _mm256_storeu_si256(slot_at, _mm256_blendv_epi8(here, new_slot, changed));
+}
+
+// Batches of eight columns a measured run may have (a run is at most a line).
+constexpr int kMaxBatches = 64;
+
+// The lanes (all ones) of a batch whose columns are valid: the first
+// `columns` of the eight.
+[[gnu::target("avx2")]] inline __m256i first_columns(int columns) {
+    return _mm256_cmpgt_epi32(_mm256_set1_epi32(columns),
+                              _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+}
+
+// move_row_plain<false>, eight columns at a time and in two passes so that
+// no branch depends on the pixels: the first settles the columns the new
+// colour wins and marks, per batch, those that must choose again; the
+// second visits only the marked batches.
+[[gnu::target("avx2")]] long long measure_row_avx2(const std::int32_t* candidate_row,
+                                                   const OtherLanes& others, const int* slot_of,
+                                                   const int* distance_at, int s, int first,
+                                                   int last) {
+    const __m256i slot_s = _mm256_set1_epi32(s);
+    const int batch_count = (last - first) / 8 + 1;
+    __m256i sum = _mm256_setzero_si256();
+    __m256i batch_sums = _mm256_setzero_si256();
+    int summed = 0;
+    std::uint8_t again_of[kMaxBatches];
+    std::uint64_t marked[kMaxBatches / 64 + 1] = {};
+    for (int batch = 0; batch < batch_count; ++batch) {
+        const int x = first + 8 * batch;
+        const __m256i valid = first_columns(last - x + 1);
+        const __m256i here = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(slot_of + x));
+        const __m256i old = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(distance_at + x));
+        const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(candidate_row + x));
+        const __m256i wins = _mm256_and_si256(valid, _mm256_cmpgt_epi32(old, d));
+        const __m256i again =
+            _mm256_andnot_si256(wins, _mm256_and_si256(valid, _mm256_cmpeq_epi32(here, slot_s)));
+        batch_sums = _mm256_add_epi32(batch_sums, _mm256_and_si256(wins, _mm256_sub_epi32(d, old)));
+        const unsigned mask = static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(again)));
+        again_of[batch] = static_cast<std::uint8_t>(mask);
+        marked[batch / 64] |= static_cast<std::uint64_t>(mask != 0) << (batch % 64);
+        if (++summed == 8) {
+            widen_sums(sum, batch_sums);
+            summed = 0;
+        }
+    }
+    const __m256i lane_bit = _mm256_setr_epi32(1, 2, 4, 8, 16, 32, 64, 128);
+    for (int word = 0; word <= (batch_count - 1) / 64; ++word) {
+        for (std::uint64_t bits = marked[word]; bits != 0; bits &= bits - 1) {
+            const int batch = word * 64 + __builtin_ctzll(bits);
+            const int x = first + 8 * batch;
+            const __m256i again =
+                _mm256_cmpeq_epi32(_mm256_and_si256(_mm256_set1_epi32(again_of[batch]), lane_bit),
+                                   lane_bit);
+            const __m256i old =
+                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(distance_at + x));
+            const __m256i d =
+                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(candidate_row + x));
+            const __m256i best = min_of_other_lanes(slot_keys_avx2(d, slot_s), others, x);
+            batch_sums = _mm256_add_epi32(
+                batch_sums, _mm256_and_si256(again, _mm256_sub_epi32(key_distances_avx2(best), old)));
+            if (++summed == 8) {
+                widen_sums(sum, batch_sums);
+                summed = 0;
+            }
+        }
+    }
+    widen_sums(sum, batch_sums);
+    return total_of(sum);
+}
+
+// move_row_plain<true>, eight columns at a time.
 [[gnu::target("avx2")]] long long move_row_avx2(const std::int32_t* candidate_row,
                                                 const OtherLanes& others, std::int32_t* own_keys,
                                                 int* slot_of, int* distance_at, int s, int first,
                                                 int last) {
     const __m256i slot_s = _mm256_set1_epi32(s);
-    const __m256i all = _mm256_set1_epi32(-1);
-    // A column's change is below 2^27 either way (distances are at most
-    // kNoCandidateDistance), so eight batches add up in 32 bits before the
-    // sums move to 64 bits.
-    __m256i sum = _mm256_setzero_si256();  // four 64-bit sums
+    __m256i sum = _mm256_setzero_si256();
     __m256i batch_sums = _mm256_setzero_si256();
-    int batches = 0;
-    int x = first;
-    for (; x + 7 <= last; x += 8) {
-        move_batch_avx2<apply, false>(candidate_row, others, own_keys, slot_of, distance_at,
-                                      slot_s, x, all, batch_sums);
-        if (++batches == 8) {
+    int summed = 0;
+    for (int x = first; x <= last; x += 8) {
+        move_batch_avx2(candidate_row, others, own_keys, slot_of, distance_at, slot_s, x,
+                        first_columns(last - x + 1), batch_sums);
+        if (++summed == 8) {
             widen_sums(sum, batch_sums);
-            batches = 0;
+            summed = 0;
         }
     }
-    if (x <= last) {
-        const __m256i valid = _mm256_cmpgt_epi32(_mm256_set1_epi32(last - x + 1),
-                                                 _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
-        move_batch_avx2<apply, true>(candidate_row, others, own_keys, slot_of, distance_at,
-                                     slot_s, x, valid, batch_sums);
-    }
     widen_sums(sum, batch_sums);
-    alignas(32) long long parts[4];
-    _mm256_store_si256(reinterpret_cast<__m256i*>(parts), sum);
-    return parts[0] + parts[1] + parts[2] + parts[3];
+    return total_of(sum);
 }
 #endif
 
@@ -472,14 +465,11 @@ void anneal_block(const RunContext& ctx, BlockSearch& search, RunResults& result
             std::int32_t* own_keys = row_keys + lane * lane_stride;
             const std::int32_t* distances = search.candidate_row(row, candidate);
 #ifdef BRENVIK_HAS_AVX2_PATH
-            if (use_avx2) {
-                if (!write && last - first < 8 * kMaxBatches) {
-                    change += measure_row_avx2(distances, others, slot_of, distance_at, slot,
-                                               first, last);
-                } else {
-                    change += move_row_avx2<write>(distances, others, own_keys, slot_of,
-                                                   distance_at, slot, first, last);
-                }
+            if (use_avx2 && (write || last - first < 8 * kMaxBatches)) {
+                change += write ? move_row_avx2(distances, others, own_keys, slot_of,
+                                                distance_at, slot, first, last)
+                                : measure_row_avx2(distances, others, slot_of, distance_at, slot,
+                                                   first, last);
                 continue;
             }
 #endif
