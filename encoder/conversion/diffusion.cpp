@@ -74,15 +74,14 @@ void register_distances(const std::array<int, 6>& c, const RegisterPlanes& plane
 }
 
 // The error register_distance gives for one register.
-std::array<int, 3> register_error(const std::array<int, 6>& c, const RegisterPlanes& planes,
-                                  int r, int has_companion) {
+std::array<int, 3> register_error(const std::array<int, 6>& c, const RegisterPlanes& planes, int r,
+                                  int has_companion) {
     if (has_companion == 0) {
         return {(c[0] + c[3]) - (planes.channel[0][r] + planes.channel[3][r]),
                 (c[1] + c[4]) - (planes.channel[1][r] + planes.channel[4][r]),
                 (c[2] + c[5]) - (planes.channel[2][r] + planes.channel[5][r])};
     }
-    return {c[0] - planes.channel[0][r], c[1] - planes.channel[1][r],
-            c[2] - planes.channel[2][r]};
+    return {c[0] - planes.channel[0][r], c[1] - planes.channel[1][r], c[2] - planes.channel[2][r]};
 }
 
 struct Share {
@@ -104,12 +103,18 @@ struct Kernel {
 
 constexpr std::array<Kernel, 4> kKernels = {{
     {{}, 0},
-    {{{{1, 0, 7, 16, 7.0 / 16}, {-1, 1, 3, 16, 3.0 / 16}, {0, 1, 5, 16, 5.0 / 16},
+    {{{{1, 0, 7, 16, 7.0 / 16},
+       {-1, 1, 3, 16, 3.0 / 16},
+       {0, 1, 5, 16, 5.0 / 16},
        {1, 1, 1, 16, 1.0 / 16}}},
      4},
     {{{{1, 0, 2, 4, 2.0 / 4}, {-1, 1, 1, 4, 1.0 / 4}, {0, 1, 1, 4, 1.0 / 4}}}, 3},
-    {{{{1, 0, 1, 8, 1.0 / 8}, {2, 0, 1, 8, 1.0 / 8}, {-1, 1, 1, 8, 1.0 / 8}, {0, 1, 1, 8, 1.0 / 8},
-       {1, 1, 1, 8, 1.0 / 8}, {0, 2, 1, 8, 1.0 / 8}}},
+    {{{{1, 0, 1, 8, 1.0 / 8},
+       {2, 0, 1, 8, 1.0 / 8},
+       {-1, 1, 1, 8, 1.0 / 8},
+       {0, 1, 1, 8, 1.0 / 8},
+       {1, 1, 1, 8, 1.0 / 8},
+       {0, 2, 1, 8, 1.0 / 8}}},
      6},
 }};
 

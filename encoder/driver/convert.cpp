@@ -84,8 +84,8 @@ int run_conversion(const SourcePictures& pictures, const ScreenLayout& layout,
     });
 
     print_summary(ctx, results, out);
-    const bool written = write_outputs(ctx, pictures, results,
-                                       diffusion ? &diffusion->pixels() : nullptr, out, err);
+    const bool written =
+        write_outputs(ctx, pictures, results, diffusion ? &diffusion->pixels() : nullptr, out, err);
     std::fflush(out);
     return written ? 0 : 1;
 }

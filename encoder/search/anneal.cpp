@@ -2,11 +2,10 @@
 
 #include <algorithm>
 #include <chrono>
-#include <climits>
 #include <cmath>
 #include <cstdint>
-#include <stdexcept>
 #include <ctime>
+#include <stdexcept>
 #include <type_traits>
 
 #if defined(__x86_64__)
@@ -14,36 +13,12 @@
 #endif
 
 #include "encoder/search/distances.h"
+#include "encoder/search/slot_keys.h"
 #include "encoder/search/solution.h"
 
 namespace brenvik {
 
 namespace {
-
-// Every pixel's choice among its visible slots is kept, per block row, as a
-// key for each "lane": (distance << 7) | slot. Slots whose runs never share
-// a column share a lane (normally the slots of one colour register), so the
-// keys of a column are one int per lane and the nearest visible slot is the
-// smallest key: the smallest distance, the lowest slot on ties, the same as
-// a scan of the visible slots in ascending order that only replaces on a
-// strictly smaller distance.
-//
-// Distances are below 2^22 (weighted sums of squared 8-bit differences); the
-// only larger value is kNoCandidateDistance, which the keys clamp to
-// kKeyDistanceLimit and give back unchanged.
-constexpr int kSlotBits = 7;
-constexpr std::int32_t kKeyDistanceLimit = (1 << 24) - 1;
-constexpr std::int32_t kNoSlotKey = INT32_MAX;  // a lane without a slot at the column
-static_assert(10 * 510 * 510 + 2 * 10 * 255 * 255 < kKeyDistanceLimit);
-
-inline std::int32_t slot_key(std::int32_t distance, int slot) {
-    return (std::min(distance, kKeyDistanceLimit) << kSlotBits) | slot;
-}
-inline int key_slot(std::int32_t key) { return key & ((1 << kSlotBits) - 1); }
-inline std::int32_t key_distance(std::int32_t key) {
-    const std::int32_t distance = key >> kSlotBits;
-    return distance == kKeyDistanceLimit ? kNoCandidateDistance : distance;
-}
 
 // At most one lane per optimised slot.
 constexpr int kMaxLanes = 128;
@@ -290,16 +265,16 @@ constexpr int kMaxBatches = 64;
         for (std::uint64_t bits = marked[word]; bits != 0; bits &= bits - 1) {
             const int batch = word * 64 + __builtin_ctzll(bits);
             const int x = first + 8 * batch;
-            const __m256i again =
-                _mm256_cmpeq_epi32(_mm256_and_si256(_mm256_set1_epi32(again_of[batch]), lane_bit),
-                                   lane_bit);
+            const __m256i again = _mm256_cmpeq_epi32(
+                _mm256_and_si256(_mm256_set1_epi32(again_of[batch]), lane_bit), lane_bit);
             const __m256i old =
                 _mm256_loadu_si256(reinterpret_cast<const __m256i*>(distance_at + x));
             const __m256i d =
                 _mm256_loadu_si256(reinterpret_cast<const __m256i*>(candidate_row + x));
             const __m256i best = min_of_other_lanes(slot_keys_avx2(d, slot_s), others, x);
             batch_sums = _mm256_add_epi32(
-                batch_sums, _mm256_and_si256(again, _mm256_sub_epi32(key_distances_avx2(best), old)));
+                batch_sums,
+                _mm256_and_si256(again, _mm256_sub_epi32(key_distances_avx2(best), old)));
             if (++summed == 8) {
                 widen_sums(sum, batch_sums);
                 summed = 0;
@@ -403,8 +378,8 @@ void anneal_block(const RunContext& ctx, BlockSearch& search, RunResults& result
     const int lane_count = search.lane_count;
     const std::size_t lane_stride = static_cast<std::size_t>(stride);
     const std::size_t row_keys_size = lane_stride * static_cast<std::size_t>(lane_count);
-    search.lane_keys.assign(row_keys_size * static_cast<std::size_t>(search.row_count) + kBatchSlack,
-                            kNoSlotKey);
+    search.lane_keys.assign(
+        row_keys_size * static_cast<std::size_t>(search.row_count) + kBatchSlack, kNoSlotKey);
     point_other_lanes(search, row_keys_size, lane_stride);
     // Every optimised slot's columns, at hand.
     std::vector<int>& run_first = search.run_first;
@@ -420,8 +395,8 @@ void anneal_block(const RunContext& ctx, BlockSearch& search, RunResults& result
         const int last = run_last[slot];
         for (int row = 0; row < search.row_count; ++row) {
             const std::int32_t* distances = search.candidate_row(row, candidate);
-            std::int32_t* keys = &search.lane_keys[row * row_keys_size +
-                                                   search.lane_of_slot[slot] * lane_stride];
+            std::int32_t* keys =
+                &search.lane_keys[row * row_keys_size + search.lane_of_slot[slot] * lane_stride];
             for (int x = std::max(first, 1); x <= last; ++x) keys[x] = slot_key(distances[x], slot);
         }
     };
@@ -466,15 +441,15 @@ void anneal_block(const RunContext& ctx, BlockSearch& search, RunResults& result
             const std::int32_t* distances = search.candidate_row(row, candidate);
 #ifdef BRENVIK_HAS_AVX2_PATH
             if (use_avx2 && (write || last - first < 8 * kMaxBatches)) {
-                change += write ? move_row_avx2(distances, others, own_keys, slot_of,
-                                                distance_at, slot, first, last)
+                change += write ? move_row_avx2(distances, others, own_keys, slot_of, distance_at,
+                                                slot, first, last)
                                 : measure_row_avx2(distances, others, slot_of, distance_at, slot,
                                                    first, last);
                 continue;
             }
 #endif
-            change += move_row_plain<write>(distances, others, own_keys, slot_of, distance_at,
-                                            slot, first, last);
+            change += move_row_plain<write>(distances, others, own_keys, slot_of, distance_at, slot,
+                                            first, last);
         }
         return change;
     };
@@ -578,8 +553,7 @@ void anneal_block(const RunContext& ctx, BlockSearch& search, RunResults& result
             } else {
                 n.improvements_after_10_or_more_worse += 1;
             }
-            n.stage_seconds[4] +=
-                1000.0 * seconds_between(improvement_start, StageClock::now());
+            n.stage_seconds[4] += 1000.0 * seconds_between(improvement_start, StageClock::now());
             improved = true;
             accepted_worse = 0;
         } else {

@@ -252,9 +252,9 @@ struct BlockSearch {
     int lane_count = 0;
     std::vector<std::int32_t> lane_keys;
     std::vector<const std::int32_t*> other_lane_rows;  // see point_other_lanes
-    std::vector<std::int32_t> nearest_key;               // [column] smallest key of a row
-    std::vector<int> run_first, run_last;                // [slot] the columns of its run
-    std::vector<int> changed_slots;  // slots changed since the last commit
+    std::vector<std::int32_t> nearest_key;             // [column] smallest key of a row
+    std::vector<int> run_first, run_last;              // [slot] the columns of its run
+    std::vector<int> changed_slots;                    // slots changed since the last commit
 
     // Sums of weighted distances over the block's pixels.
     long long total_distance = 0;
