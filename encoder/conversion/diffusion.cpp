@@ -193,19 +193,31 @@ DiffusionStep diffusion_step(const std::array<int, 6>& working,
                           threshold);
 }
 
-void spread_error(Grid<std::array<int, 6>>& work, int x, int y, int width, int height,
-                  const std::array<int, 3>& error, int diffusion_kernel) {
+namespace {
+
+// spread_error on lines given by `line_of(y)`, the first pixel of line y.
+template <typename LineOf>
+void spread_error_on(LineOf line_of, int x, int y, int width, int height,
+                     const std::array<int, 3>& error, int diffusion_kernel) {
     const Kernel& kernel = kernel_shares(diffusion_kernel);
     for (int i = 0; i < kernel.count; ++i) {
         const Share& s = kernel.shares[i];
         const int nx = x + s.dx;
         const int ny = y + s.dy;
         if (nx < 0 || nx >= width || ny > height) continue;
-        auto& target = work.at(nx, ny);
+        auto& target = line_of(ny)[nx];
         for (int c = 0; c < 3; ++c) {
             target[c] = static_cast<int>(target[c] + static_cast<double>(error[c]) * s.weight);
         }
     }
+}
+
+}  // namespace
+
+void spread_error(Grid<std::array<int, 6>>& work, int x, int y, int width, int height,
+                  const std::array<int, 3>& error, int diffusion_kernel) {
+    spread_error_on([&](int line) { return &work.at(0, line); }, x, y, width, height, error,
+                    diffusion_kernel);
 }
 
 LineDiffusion::LineDiffusion(const RunSettings& settings, const ScreenLayout& layout,
@@ -215,13 +227,20 @@ LineDiffusion::LineDiffusion(const RunSettings& settings, const ScreenLayout& la
       results_(results),
       groups_(register_groups(layout)),
       out_(picture.width, picture.height + 1),
-      work_(picture.width, picture.height + 1),
+      work_(static_cast<std::size_t>(kWorkLines) * picture.width),
       threshold_(settings.palette_mode == kOneBitmapTwoPalettes ? 96 : 32) {
-    // Working colours, changed by the diffusion; the source colours stay as
-    // the undiffused reference.
-    for (int y = 1; y <= picture.height; ++y) {
-        for (int x = 0; x < picture.width; ++x) work_.at(x, y) = picture.source_colours.at(x, y);
-    }
+    for (int y = 1; y <= std::min(kWorkLines, picture.height); ++y) start_work_line(y);
+}
+
+std::array<int, 6>* LineDiffusion::work_line(int y) {
+    return &work_[static_cast<std::size_t>(y % kWorkLines) * picture_.width];
+}
+
+// Working colours, changed by the diffusion, start as the source colours,
+// which stay as the undiffused reference.
+void LineDiffusion::start_work_line(int y) {
+    std::array<int, 6>* line = work_line(y);
+    for (int x = 0; x < picture_.width; ++x) line[x] = picture_.source_colours.at(x, y);
 }
 
 void LineDiffusion::diffuse_through(int line) {
@@ -230,19 +249,23 @@ void LineDiffusion::diffuse_through(int line) {
     for (; next_line_ <= std::min(line, H); ++next_line_) {
         const int y = next_line_;
         fill_group_registers(groups_, results_, y, registers_, planes_);
+        std::array<int, 6>* working = work_line(y);
         for (int x = 0; x < W; ++x) {
             const int group = groups_.group_of_column[x];
             const Registers& here = registers_[group];
             const DiffusionStep step =
-                diffusion_step(work_.at(x, y), picture_.source_colours.at(x, y), planes_[group],
+                diffusion_step(working[x], picture_.source_colours.at(x, y), planes_[group],
                                picture_.has_companion, threshold_);
             const auto& reg = here[step.register_index];
             DiffusedPixel& pixel = out_.at(x, y);
             pixel.first = {reg[0], reg[1], reg[2]};
             pixel.register_index = step.register_index;
             pixel.second = {reg[3], reg[4], reg[5]};
-            spread_error(work_, x, y, W, H, step.error, settings_.diffusion_kernel);
+            spread_error_on([&](int l) { return work_line(l); }, x, y, W, H, step.error,
+                            settings_.diffusion_kernel);
         }
+        // This line's place takes the line kWorkLines below.
+        if (y + kWorkLines <= H) start_work_line(y + kWorkLines);
     }
 }
 

@@ -87,12 +87,18 @@ class LineDiffusion {
     const Grid<DiffusedPixel>& pixels();
 
   private:
+    // The kernels reach two lines down, so three lines of working colours
+    // are kept, line y at y % kWorkLines.
+    static constexpr int kWorkLines = 3;
+    std::array<int, 6>* work_line(int y);
+    void start_work_line(int y);
+
     const RunSettings& settings_;
     const PictureTables& picture_;
     const RunResults& results_;
     RegisterGroups groups_;
     Grid<DiffusedPixel> out_;
-    Grid<std::array<int, 6>> work_;
+    std::vector<std::array<int, 6>> work_;
     std::vector<Registers> registers_;
     std::vector<RegisterPlanes> planes_;
     int threshold_;
