@@ -43,6 +43,16 @@ void print_summary(const RunContext& ctx, const RunResults& results, std::FILE* 
 
 }  // namespace
 
+RunResults empty_results(const ScreenLayout& layout, const PictureTables& picture) {
+    RunResults results;
+    results.slot_count = layout.slot_count();
+    results.line_count = picture.allocated_lines;
+    results.stored_slot_colours.assign(
+        static_cast<std::size_t>(results.slot_count) * results.line_count, SlotColours{});
+    results.pixel_choice.reset(layout.width + 1, picture.allocated_lines, {0, 0});
+    return results;
+}
+
 int run_conversion(const SourcePictures& pictures, const ScreenLayout& layout,
                    const RunSettings& settings, Random& rng, std::FILE* out, std::FILE* err) {
     TextSink trace;
@@ -67,12 +77,7 @@ int run_conversion(const SourcePictures& pictures, const ScreenLayout& layout,
     std::fflush(out);
 
     const RunContext ctx{settings, layout, picture};
-    RunResults results;
-    results.slot_count = layout.slot_count();
-    results.line_count = picture.allocated_lines;
-    results.stored_slot_colours.assign(
-        static_cast<std::size_t>(results.slot_count) * results.line_count, SlotColours{});
-    results.pixel_choice.reset(layout.width + 1, picture.allocated_lines, {0, 0});
+    RunResults results = empty_results(layout, picture);
     // The error diffusion follows the optimiser line by line, on the thread
     // that merges the blocks.
     std::optional<LineDiffusion> diffusion;

@@ -12,6 +12,7 @@
 #include "encoder/conversion/diffusion.h"
 #include "encoder/conversion/picture_tables.h"
 #include "encoder/driver/block_loop.h"
+#include "encoder/driver/convert.h"
 #include "encoder/frontend/options.h"
 #include "encoder/frontend/screen_modes.h"
 #include "encoder/optimiser/optimise_block.h"
@@ -54,15 +55,7 @@ struct Encoding {
         settings.picture_height = height;
     }
 
-    RunResults empty_results() const {
-        RunResults results;
-        results.slot_count = layout.slot_count();
-        results.line_count = picture.allocated_lines;
-        results.stored_slot_colours.assign(
-            static_cast<std::size_t>(results.slot_count) * results.line_count, SlotColours{});
-        results.pixel_choice.reset(layout.width + 1, picture.allocated_lines, {0, 0});
-        return results;
-    }
+    RunResults empty_results() const { return brenvik::empty_results(layout, picture); }
 
     RunResults block_loop(const ScreenLayout& with_layout) const {
         RunResults results = empty_results();
