@@ -4,14 +4,14 @@
 # process (best of REPEAT runs, peak memory the largest), instructions
 # (callgrind), and for each build the instructions per stage.
 #   bench/stage_instructions.sh OLD_BRENVIK NEW_BRENVIK
-# Environment: REPEAT (default 3), WIDE_SAMPLE (416x229 picture for mode 3,
+# Environment: REPEAT (default 5), WIDE_SAMPLE (416x229 picture for mode 3,
 # default samples/astronaut_416x229.bmp), NO_CALLGRIND=1 to
-# skip the instruction counts. Needs valgrind and GNU time.
+# skip the instruction counts. Needs python3 and valgrind.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 old=$(realpath "$1")
 new=$(realpath "$2")
-repeat=${REPEAT:-3}
+repeat=${REPEAT:-5}
 wide=${WIDE_SAMPLE:-samples/astronaut_416x229.bmp}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -31,30 +31,53 @@ runs=(
 # count it is (older builds' function names too, so both builds are found).
 stages=(
   "candidate lists + kernel|build_candidate_lists_"
+  "  lists alone|OneColourLists::build[(]|PairLists::build[(]"
   "  distance kernel|distance_[12]pix[12]pal[(]|fill_distances_[a-z_]+[(]"
   "local exploration|exploration_locale_fast[(]|anneal_block[(]"
-  "  moves (rows)|move_row_"
+  "  moves (rows)|move_row_|measure_row_"
   "  acceptance exp()|exp@@"
   "  copies (memcpy)|__memcpy_avx_unaligned_erms"
   "all blocks|annealKez[(]|optimise_block[(]"
-  "error diffusion|error_diffusion[(]"
+  "error diffusion|error_diffusion[(]|LineDiffusion::diffuse_through[(]"
   "output files|write_outputs[(]"
 )
 
-measure() { # binary folder options... -> "cpu wall rss"
-  local bin=$1 dir=$2
+# Both builds run REPEAT times each, alternately, so that a change of the
+# machine's load hits both alike; processor time (user+sys, microsecond
+# resolution), wall time and peak resident memory of every run come from
+# the kernel's accounting of the child. Prints "cpu wall rss" for the old
+# build, then for the new one: the best time of the runs, the largest peak.
+measure_pair() { # old-folder new-folder options...
+  local old_dir=$1 new_dir=$2
   shift 2
-  local best_cpu="" best_wall="" rss=0
-  for ((i = 0; i < repeat; i++)); do
-    (cd "$dir" && /usr/bin/time -f '%U %S %e %M' -o time.txt "$bin" "$@" pic.bmp > /dev/null)
-    read -r user sys wall peak < "$dir/time.txt"
-    local cpu
-    cpu=$(awk -v u="$user" -v s="$sys" 'BEGIN { printf "%.2f", u + s }')
-    if [ -z "$best_cpu" ] || awk -v a="$cpu" -v b="$best_cpu" 'BEGIN { exit !(a < b) }'; then best_cpu=$cpu; fi
-    if [ -z "$best_wall" ] || awk -v a="$wall" -v b="$best_wall" 'BEGIN { exit !(a < b) }'; then best_wall=$wall; fi
-    [ "$peak" -gt "$rss" ] && rss=$peak
-  done
-  echo "$best_cpu $best_wall $rss"
+  python3 - "$repeat" "$work/old_brenvik" "$old_dir" "$work/new_brenvik" "$new_dir" "$@" <<'PY'
+import os, sys, time
+repeat = int(sys.argv[1])
+sides = [(sys.argv[2], sys.argv[3]), (sys.argv[4], sys.argv[5])]
+options = sys.argv[6:]
+best = [[None, None, 0], [None, None, 0]]
+for _ in range(repeat):
+    for i, (binary, folder) in enumerate(sides):
+        start = time.perf_counter()
+        pid = os.fork()
+        if pid == 0:
+            os.chdir(folder)
+            null = os.open(os.devnull, os.O_WRONLY)
+            os.dup2(null, 1)
+            os.execv(binary, [binary] + options + ["pic.bmp"])
+        _, status, usage = os.wait4(pid, 0)
+        wall = time.perf_counter() - start
+        if status != 0:
+            sys.exit(f"{binary} failed")
+        cpu = usage.ru_utime + usage.ru_stime
+        b = best[i]
+        b[0] = cpu if b[0] is None else min(b[0], cpu)
+        b[1] = wall if b[1] is None else min(b[1], wall)
+        b[2] = max(b[2], usage.ru_maxrss)
+for cpu, wall, rss in best:
+    print(f"{cpu:.4f} {wall:.4f} {rss}", end=" ")
+print()
+PY
 }
 
 instructions() { # binary folder profile options...
@@ -89,9 +112,7 @@ for entry in "${runs[@]}"; do
     cp "$picture" "$work/$n/$side/pic.bmp"
   done
   # shellcheck disable=SC2086
-  read -r oc ow om <<< "$(measure "$work/old_brenvik" "$work/$n/old" $options)"
-  # shellcheck disable=SC2086
-  read -r nc nw nm <<< "$(measure "$work/new_brenvik" "$work/$n/new" $options)"
+  read -r oc ow om nc nw nm <<< "$(measure_pair "$work/$n/old" "$work/$n/new" $options)"
   oi=- ni=-
   if [ "${NO_CALLGRIND:-0}" != 1 ]; then
     # shellcheck disable=SC2086

@@ -1,52 +1,87 @@
 #include "encoder/conversion/diffusion.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "encoder/colour/colour.h"
 
 namespace brenvik {
 
-RegisterLine register_table(const ScreenLayout& layout, const RunResults& results, int y) {
-    RegisterLine regs(static_cast<std::size_t>(layout.width));
-    for (auto& column : regs) {
-        for (auto& r : column) r.fill(0);
-    }
+RegisterGroups register_groups(const ScreenLayout& layout) {
+    RegisterGroups groups;
+    groups.group_of_column.resize(static_cast<std::size_t>(layout.width));
+    std::array<int, 16> previous{};
     for (int x = 0; x < layout.width; ++x) {
-        for (int k = layout.first_optimised_slot; k <= layout.last_optimised_slot(); ++k) {
-            if (layout.visible(x + 1, k) != 1) continue;
+        // The optimised slots visible here, ascending: where two load one
+        // register, the later one holds it.
+        std::array<int, 16> slots;
+        slots.fill(-1);
+        for (int k : layout.visible_slots[x + 1]) {
+            const int reg = layout.slot_register[k];
+            if (reg >= 0 && reg < 16) slots[reg] = k;
+        }
+        if (x == 0 || slots != previous) groups.slots.push_back(slots);
+        groups.group_of_column[x] = static_cast<int>(groups.slots.size()) - 1;
+        previous = slots;
+    }
+    return groups;
+}
+
+void fill_group_registers(const RegisterGroups& groups, const RunResults& results, int y,
+                          std::vector<Registers>& registers, std::vector<RegisterPlanes>& planes) {
+    registers.resize(groups.slots.size());
+    planes.resize(groups.slots.size());
+    for (std::size_t g = 0; g < groups.slots.size(); ++g) {
+        for (int r = 0; r < 16; ++r) {
+            const int k = groups.slots[g][r];
+            auto& reg = registers[g][r];
+            if (k < 0) {
+                reg.fill(0);
+                continue;
+            }
             const SlotColours& saved = results.stored(k, y);
-            auto& reg = regs[x][layout.slot_register[k]];
             for (int j = 0; j < 6; ++j) reg[j] = saved[j + 1];
         }
+        planes[g] = register_planes(registers[g]);
     }
-    return regs;
 }
 
 namespace {
 
-struct Distance {
-    int distance;
-    std::array<int, 3> error;
-};
-
-Distance register_distance(const std::array<int, 6>& c, const std::array<int, 6>& reg,
-                           int has_companion) {
-    Distance d{};
+// Distance of a colour to each of the 16 registers, as register_distance
+// gives it, in one loop over the registers' channels (vectorised).
+void register_distances(const std::array<int, 6>& c, const RegisterPlanes& planes,
+                        int has_companion, std::array<int, 16>& out) {
     if (has_companion == 0) {
-        // Compare the sums of the two pictures' colours.
-        const int dr = (c[0] + c[3]) - (reg[0] + reg[3]);
-        const int dg = (c[1] + c[4]) - (reg[1] + reg[4]);
-        const int db = (c[2] + c[5]) - (reg[2] + reg[5]);
-        d.distance = weighted_distance(dr, dg, db);
-        d.error = {dr, dg, db};
+        const int red = c[0] + c[3], green = c[1] + c[4], blue = c[2] + c[5];
+        for (int r = 0; r < 16; ++r) {
+            const int dr = red - (planes.channel[0][r] + planes.channel[3][r]);
+            const int dg = green - (planes.channel[1][r] + planes.channel[4][r]);
+            const int db = blue - (planes.channel[2][r] + planes.channel[5][r]);
+            out[r] = 3 * dr * dr + 6 * dg * dg + db * db;
+        }
     } else {
-        const int dr = c[0] - reg[0], dg = c[1] - reg[1], db = c[2] - reg[2];
-        const int second_dr = c[3] - reg[3], second_dg = c[4] - reg[4], second_db = c[5] - reg[5];
-        d.distance =
-            weighted_distance(dr, dg, db) + weighted_distance(second_dr, second_dg, second_db);
-        d.error = {dr, dg, db};
+        for (int r = 0; r < 16; ++r) {
+            const int dr = c[0] - planes.channel[0][r], dg = c[1] - planes.channel[1][r],
+                      db = c[2] - planes.channel[2][r];
+            const int second_dr = c[3] - planes.channel[3][r],
+                      second_dg = c[4] - planes.channel[4][r],
+                      second_db = c[5] - planes.channel[5][r];
+            out[r] = 3 * dr * dr + 6 * dg * dg + db * db + 3 * second_dr * second_dr +
+                     6 * second_dg * second_dg + second_db * second_db;
+        }
     }
-    return d;
+}
+
+// The error register_distance gives for one register.
+std::array<int, 3> register_error(const std::array<int, 6>& c, const RegisterPlanes& planes, int r,
+                                  int has_companion) {
+    if (has_companion == 0) {
+        return {(c[0] + c[3]) - (planes.channel[0][r] + planes.channel[3][r]),
+                (c[1] + c[4]) - (planes.channel[1][r] + planes.channel[4][r]),
+                (c[2] + c[5]) - (planes.channel[2][r] + planes.channel[5][r])};
+    }
+    return {c[0] - planes.channel[0][r], c[1] - planes.channel[1][r], c[2] - planes.channel[2][r]};
 }
 
 struct Share {
@@ -54,53 +89,81 @@ struct Share {
     int dy;
     int numerator;
     int denominator;
+    // numerator / denominator: the denominators are powers of two, so a
+    // product with it equals the division, bit for bit.
+    double weight;
 };
 
-std::vector<Share> kernel_shares(int diffusion_kernel) {
-    switch (diffusion_kernel) {
-        case 1:
-            return {{1, 0, 7, 16}, {-1, 1, 3, 16}, {0, 1, 5, 16}, {1, 1, 1, 16}};
-        case 2:
-            return {{1, 0, 2, 4}, {-1, 1, 1, 4}, {0, 1, 1, 4}};
-        case 3:
-            return {{1, 0, 1, 8}, {2, 0, 1, 8}, {-1, 1, 1, 8},
-                    {0, 1, 1, 8}, {1, 1, 1, 8}, {0, 2, 1, 8}};
-        default:
-            return {};
-    }
+// The shares of each diffusion kernel, a static table so that a pixel's
+// spreading allocates nothing.
+struct Kernel {
+    std::array<Share, 6> shares;
+    int count;
+};
+
+constexpr std::array<Kernel, 4> kKernels = {{
+    {{}, 0},
+    {{{{1, 0, 7, 16, 7.0 / 16},
+       {-1, 1, 3, 16, 3.0 / 16},
+       {0, 1, 5, 16, 5.0 / 16},
+       {1, 1, 1, 16, 1.0 / 16}}},
+     4},
+    {{{{1, 0, 2, 4, 2.0 / 4}, {-1, 1, 1, 4, 1.0 / 4}, {0, 1, 1, 4, 1.0 / 4}}}, 3},
+    {{{{1, 0, 1, 8, 1.0 / 8},
+       {2, 0, 1, 8, 1.0 / 8},
+       {-1, 1, 1, 8, 1.0 / 8},
+       {0, 1, 1, 8, 1.0 / 8},
+       {1, 1, 1, 8, 1.0 / 8},
+       {0, 2, 1, 8, 1.0 / 8}}},
+     6},
+}};
+
+const Kernel& kernel_shares(int diffusion_kernel) {
+    if (diffusion_kernel < 1 || diffusion_kernel > 3) return kKernels[0];
+    return kKernels[diffusion_kernel];
 }
 
 }  // namespace
 
-NearestRegister nearest_register(const std::array<int, 6>& colour,
-                                 const std::array<std::array<int, 6>, 16>& registers,
-                                 int has_companion) {
-    NearestRegister best;
-    const Distance first = register_distance(colour, registers[0], has_companion);
-    best.register_index = 0;
-    if (first.distance > 99999998) {
-        best.distance = 99999999;
-        best.error = {0, 0, 0};
-    } else {
-        best.distance = first.distance;
-        best.error = first.error;
+RegisterPlanes register_planes(const Registers& registers) {
+    RegisterPlanes planes;
+    for (int r = 0; r < 16; ++r) {
+        for (int j = 0; j < 6; ++j) planes.channel[j][r] = registers[r][j];
     }
+    return planes;
+}
+
+NearestRegister nearest_register(const std::array<int, 6>& colour, const RegisterPlanes& planes,
+                                 int has_companion) {
+    std::array<int, 16> distances;
+    register_distances(colour, planes, has_companion, distances);
+    // The nearest, the lowest register on ties.
+    int best_register = 0;
+    int best = distances[0] > 99999998 ? 99999999 : distances[0];
     for (int r = 1; r < 16; ++r) {
-        const Distance d = register_distance(colour, registers[r], has_companion);
-        if (d.distance < best.distance) {
-            best.register_index = r;
-            best.distance = d.distance;
-            best.error = d.error;
+        if (distances[r] < best) {
+            best = distances[r];
+            best_register = r;
         }
     }
-    return best;
+    NearestRegister nearest;
+    nearest.register_index = best_register;
+    nearest.distance = best;
+    nearest.error = distances[0] > 99999998 && best_register == 0
+                        ? std::array<int, 3>{0, 0, 0}
+                        : register_error(colour, planes, best_register, has_companion);
+    return nearest;
+}
+
+NearestRegister nearest_register(const std::array<int, 6>& colour, const Registers& registers,
+                                 int has_companion) {
+    return nearest_register(colour, register_planes(registers), has_companion);
 }
 
 DiffusionStep diffusion_step(const std::array<int, 6>& working,
-                             const std::array<int, 6>& undiffused,
-                             const std::array<std::array<int, 6>, 16>& registers, int has_companion,
-                             int threshold) {
-    const NearestRegister nearest = nearest_register(working, registers, has_companion);
+                             const std::array<int, 6>& undiffused, const RegisterPlanes& planes,
+                             int has_companion, int threshold) {
+    const NearestRegister nearest = nearest_register(working, planes, has_companion);
     DiffusionStep step{nearest.register_index, nearest.error};
     const auto& e = nearest.error;
     const int error_size = std::abs(e[0]) + std::abs(e[1]) + std::abs(e[2]);
@@ -109,11 +172,12 @@ DiffusionStep diffusion_step(const std::array<int, 6>& working,
     if (error_size >= threshold) {
         // Too far from anything loaded here: match the undiffused colour and
         // let no error travel.
+        std::array<int, 16> distances;
+        register_distances(undiffused, planes, has_companion, distances);
         int best = 9999999;
         for (int r = 0; r < 16; ++r) {
-            const int d = register_distance(undiffused, registers[r], has_companion).distance;
-            if (d < best) {
-                best = d;
+            if (distances[r] < best) {
+                best = distances[r];
                 step.register_index = r;
             }
         }
@@ -122,47 +186,98 @@ DiffusionStep diffusion_step(const std::array<int, 6>& working,
     return step;
 }
 
-void spread_error(Grid<std::array<int, 6>>& work, int x, int y, int width, int height,
-                  const std::array<int, 3>& error, int diffusion_kernel) {
-    for (const Share& s : kernel_shares(diffusion_kernel)) {
+DiffusionStep diffusion_step(const std::array<int, 6>& working,
+                             const std::array<int, 6>& undiffused, const Registers& registers,
+                             int has_companion, int threshold) {
+    return diffusion_step(working, undiffused, register_planes(registers), has_companion,
+                          threshold);
+}
+
+namespace {
+
+// spread_error on lines given by `line_of(y)`, the first pixel of line y.
+template <typename LineOf>
+void spread_error_on(LineOf line_of, int x, int y, int width, int height,
+                     const std::array<int, 3>& error, int diffusion_kernel) {
+    const Kernel& kernel = kernel_shares(diffusion_kernel);
+    for (int i = 0; i < kernel.count; ++i) {
+        const Share& s = kernel.shares[i];
         const int nx = x + s.dx;
         const int ny = y + s.dy;
         if (nx < 0 || nx >= width || ny > height) continue;
-        auto& target = work.at(nx, ny);
+        auto& target = line_of(ny)[nx];
         for (int c = 0; c < 3; ++c) {
-            target[c] = static_cast<int>(target[c] + static_cast<double>(error[c]) * s.numerator /
-                                                         s.denominator);
+            target[c] = static_cast<int>(target[c] + static_cast<double>(error[c]) * s.weight);
         }
     }
 }
 
-Grid<DiffusedPixel> error_diffusion(const RunSettings& settings, const ScreenLayout& layout,
-                                    const PictureTables& picture, const RunResults& results) {
-    const int W = picture.width;
-    const int H = picture.height;
-    Grid<DiffusedPixel> out(W, H + 1);
-    // Working colours, changed by the diffusion; the source colours stay as
-    // the undiffused reference.
-    Grid<std::array<int, 6>> work(W, H + 1);
-    for (int y = 1; y <= H; ++y) {
-        for (int x = 0; x < W; ++x) work.at(x, y) = picture.source_colours.at(x, y);
-    }
-    const int threshold = settings.palette_mode == kOneBitmapTwoPalettes ? 96 : 32;
-    for (int y = 1; y <= H; ++y) {
-        const RegisterLine regs = register_table(layout, results, y);
+}  // namespace
+
+void spread_error(Grid<std::array<int, 6>>& work, int x, int y, int width, int height,
+                  const std::array<int, 3>& error, int diffusion_kernel) {
+    spread_error_on([&](int line) { return &work.at(0, line); }, x, y, width, height, error,
+                    diffusion_kernel);
+}
+
+LineDiffusion::LineDiffusion(const RunSettings& settings, const ScreenLayout& layout,
+                             const PictureTables& picture, const RunResults& results)
+    : settings_(settings),
+      picture_(picture),
+      results_(results),
+      groups_(register_groups(layout)),
+      out_(picture.width, picture.height + 1),
+      work_(static_cast<std::size_t>(kWorkLines) * picture.width),
+      threshold_(settings.palette_mode == kOneBitmapTwoPalettes ? 96 : 32) {
+    for (int y = 1; y <= std::min(kWorkLines, picture.height); ++y) start_work_line(y);
+}
+
+std::array<int, 6>* LineDiffusion::work_line(int y) {
+    return &work_[static_cast<std::size_t>(y % kWorkLines) * picture_.width];
+}
+
+// Working colours, changed by the diffusion, start as the source colours,
+// which stay as the undiffused reference.
+void LineDiffusion::start_work_line(int y) {
+    std::array<int, 6>* line = work_line(y);
+    for (int x = 0; x < picture_.width; ++x) line[x] = picture_.source_colours.at(x, y);
+}
+
+void LineDiffusion::diffuse_through(int line) {
+    const int W = picture_.width;
+    const int H = picture_.height;
+    for (; next_line_ <= std::min(line, H); ++next_line_) {
+        const int y = next_line_;
+        fill_group_registers(groups_, results_, y, registers_, planes_);
+        std::array<int, 6>* working = work_line(y);
         for (int x = 0; x < W; ++x) {
+            const int group = groups_.group_of_column[x];
+            const Registers& here = registers_[group];
             const DiffusionStep step =
-                diffusion_step(work.at(x, y), picture.source_colours.at(x, y), regs[x],
-                               picture.has_companion, threshold);
-            const auto& reg = regs[x][step.register_index];
-            DiffusedPixel& pixel = out.at(x, y);
+                diffusion_step(working[x], picture_.source_colours.at(x, y), planes_[group],
+                               picture_.has_companion, threshold_);
+            const auto& reg = here[step.register_index];
+            DiffusedPixel& pixel = out_.at(x, y);
             pixel.first = {reg[0], reg[1], reg[2]};
             pixel.register_index = step.register_index;
             pixel.second = {reg[3], reg[4], reg[5]};
-            spread_error(work, x, y, W, H, step.error, settings.diffusion_kernel);
+            spread_error_on([&](int l) { return work_line(l); }, x, y, W, H, step.error,
+                            settings_.diffusion_kernel);
         }
+        // This line's place takes the line kWorkLines below.
+        if (y + kWorkLines <= H) start_work_line(y + kWorkLines);
     }
-    return out;
+}
+
+const Grid<DiffusedPixel>& LineDiffusion::pixels() {
+    diffuse_through(picture_.height);
+    return out_;
+}
+
+Grid<DiffusedPixel> error_diffusion(const RunSettings& settings, const ScreenLayout& layout,
+                                    const PictureTables& picture, const RunResults& results) {
+    LineDiffusion diffusion(settings, layout, picture, results);
+    return diffusion.pixels();
 }
 
 }  // namespace brenvik

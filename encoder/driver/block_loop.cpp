@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <condition_variable>
 #include <mutex>
 #include <thread>
 
@@ -23,7 +22,8 @@ struct BlockOutcome {
 
 }  // namespace
 
-void run_block_loop(const RunContext& ctx, RunResults& results, std::FILE* out) {
+void run_block_loop(const RunContext& ctx, RunResults& results, std::FILE* out,
+                    const std::function<void(int)>& lines_done) {
     const std::vector<int> centres = block_centre_lines(ctx.settings);
     const int blocks = static_cast<int>(centres.size());
     std::vector<BlockOutcome> outcomes(centres.size());
@@ -32,11 +32,43 @@ void run_block_loop(const RunContext& ctx, RunResults& results, std::FILE* out) 
     if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
     threads = std::min<unsigned>(threads, static_cast<unsigned>(std::max(blocks, 1)));
 
+    // Workers take blocks in order and leave each outcome in its place; the
+    // calling thread works too and, between its blocks, writes the finished
+    // outcomes in block order, so nobody waits to be woken.
     std::mutex mutex;
-    std::condition_variable block_finished;
     std::atomic<int> next_block{0};
+    int next_to_merge = 0;
 
-    auto worker = [&] {
+    auto merge_finished = [&] {
+        while (next_to_merge < blocks) {
+            BlockOutcome outcome;
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                if (!outcomes[next_to_merge].done) return;
+                outcome = std::move(outcomes[next_to_merge]);
+                outcomes[next_to_merge].trace.clear();
+            }
+            std::fwrite(outcome.trace.data(), 1, outcome.trace.size(), out);
+            results.best_total_distance_sum += static_cast<double>(outcome.best_total_distance);
+            results.annealing_outcome = outcome.annealing_outcome;
+            results.counters.add(outcome.counters);
+            if (ctx.settings.verbose == 1) {
+                std::fprintf(out, "fin calc %2.3f seconds\n",
+                             seconds_since(ctx.settings.start_clock));
+            }
+            ++next_to_merge;
+            if (lines_done) {
+                // Later blocks only write lines from their own first line on.
+                const int next_first_line =
+                    next_to_merge < blocks
+                        ? centres[next_to_merge] + ctx.settings.block_geometry.first_row_offset
+                        : ctx.picture.height + 1;
+                lines_done(std::min(next_first_line - 1, ctx.picture.height));
+            }
+        }
+    };
+
+    auto work = [&](bool merging) {
         BlockSearch search;
         for (int block = next_block.fetch_add(1); block < blocks; block = next_block.fetch_add(1)) {
             search.trace.clear();
@@ -53,35 +85,15 @@ void run_block_loop(const RunContext& ctx, RunResults& results, std::FILE* out) 
                 std::lock_guard<std::mutex> lock(mutex);
                 outcomes[block] = std::move(outcome);
             }
-            block_finished.notify_all();
+            if (merging) merge_finished();
         }
     };
 
     std::vector<std::thread> pool;
-    if (threads == 1) {
-        worker();
-    } else {
-        for (unsigned t = 0; t < threads; ++t) pool.emplace_back(worker);
-    }
-
-    // Merge in block order as blocks complete.
-    for (int block = 0; block < blocks; ++block) {
-        BlockOutcome outcome;
-        {
-            std::unique_lock<std::mutex> lock(mutex);
-            block_finished.wait(lock, [&] { return outcomes[block].done; });
-            outcome = std::move(outcomes[block]);
-            outcomes[block].trace.clear();
-        }
-        std::fwrite(outcome.trace.data(), 1, outcome.trace.size(), out);
-        results.best_total_distance_sum += static_cast<double>(outcome.best_total_distance);
-        results.annealing_outcome = outcome.annealing_outcome;
-        results.counters.add(outcome.counters);
-        if (ctx.settings.verbose == 1) {
-            std::fprintf(out, "fin calc %2.3f seconds\n", seconds_since(ctx.settings.start_clock));
-        }
-    }
+    for (unsigned t = 1; t < threads; ++t) pool.emplace_back(work, false);
+    work(true);
     for (auto& t : pool) t.join();
+    merge_finished();  // every block is done now
 }
 
 }  // namespace brenvik

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <vector>
 
 #include "encoder/state/state.h"
@@ -12,7 +13,11 @@
 namespace brenvik {
 
 // Optimises every block, filling `results`; prints each block's trace lines
-// (and, in verbose mode, its "fin calc" line) on `out` in block order.
-void run_block_loop(const RunContext& ctx, RunResults& results, std::FILE* out);
+// (and, in verbose mode, its "fin calc" line) on `out` in block order. After
+// each block is merged, `lines_done` (when given) is called on the calling
+// thread with the last line whose records are final; every line above it is
+// final too.
+void run_block_loop(const RunContext& ctx, RunResults& results, std::FILE* out,
+                    const std::function<void(int)>& lines_done = {});
 
 }  // namespace brenvik

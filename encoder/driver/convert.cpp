@@ -1,6 +1,9 @@
 #include "encoder/driver/convert.h"
 
+#include <optional>
+
 #include "encoder/colour/colour.h"
+#include "encoder/conversion/diffusion.h"
 #include "encoder/conversion/picture_tables.h"
 #include "encoder/conversion/predither.h"
 #include "encoder/driver/block_loop.h"
@@ -40,6 +43,16 @@ void print_summary(const RunContext& ctx, const RunResults& results, std::FILE* 
 
 }  // namespace
 
+RunResults empty_results(const ScreenLayout& layout, const PictureTables& picture) {
+    RunResults results;
+    results.slot_count = layout.slot_count();
+    results.line_count = picture.allocated_lines;
+    results.stored_slot_colours.assign(
+        static_cast<std::size_t>(results.slot_count) * results.line_count, SlotColours{});
+    results.pixel_choice.reset(layout.width + 1, picture.allocated_lines, {0, 0});
+    return results;
+}
+
 int run_conversion(const SourcePictures& pictures, const ScreenLayout& layout,
                    const RunSettings& settings, Random& rng, std::FILE* out, std::FILE* err) {
     TextSink trace;
@@ -64,16 +77,20 @@ int run_conversion(const SourcePictures& pictures, const ScreenLayout& layout,
     std::fflush(out);
 
     const RunContext ctx{settings, layout, picture};
-    RunResults results;
-    results.slot_count = layout.slot_count();
-    results.line_count = picture.allocated_lines;
-    results.stored_slot_colours.assign(
-        static_cast<std::size_t>(results.slot_count) * results.line_count, SlotColours{});
-    results.pixel_choice.reset(layout.width + 1, picture.allocated_lines, {0, 0});
-    run_block_loop(ctx, results, out);
+    RunResults results = empty_results(layout, picture);
+    // The error diffusion follows the optimiser line by line, on the thread
+    // that merges the blocks.
+    std::optional<LineDiffusion> diffusion;
+    if (settings.palette_mode != kTwoBitmapsTwoPalettes) {
+        diffusion.emplace(settings, layout, picture, results);
+    }
+    run_block_loop(ctx, results, out, [&](int line) {
+        if (diffusion) diffusion->diffuse_through(line);
+    });
 
     print_summary(ctx, results, out);
-    const bool written = write_outputs(ctx, pictures, results, out, err);
+    const bool written =
+        write_outputs(ctx, pictures, results, diffusion ? &diffusion->pixels() : nullptr, out, err);
     std::fflush(out);
     return written ? 0 : 1;
 }

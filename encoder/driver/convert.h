@@ -9,6 +9,10 @@
 
 namespace brenvik {
 
+// Results of a run with nothing stored yet, sized for the layout and the
+// picture's lines.
+RunResults empty_results(const ScreenLayout& layout, const PictureTables& picture);
+
 // Runs the whole conversion. `rng` is the run's generator (seeded with the
 // run seed). Returns the exit status: 0, or 1 when an output file could not
 // be written.

@@ -41,16 +41,15 @@ class PairLists {
 
     void build() {
         const bool verbose = ctx_.settings.verbose == 1;
-        const double t = seconds_since(ctx_.settings.start_clock);
         if (verbose) {
+            const double t = seconds_since(ctx_.settings.start_clock);
             search_.trace.printf("\n u color uniques y=%d nb=%d %2.3f seconds \n",
                                  search_.centre_line, 0, t);
             search_.trace.printf("\n t color uniques y=%d nb=%d %2.3f seconds \n",
                                  search_.centre_line, 0, t);
         }
-        const std::clock_t empty = std::clock();
-        search_.counters.stage_seconds[11] +=
-            static_cast<double>(std::clock() - empty) / CLOCKS_PER_SEC;
+        const auto empty = StageClock::now();
+        search_.counters.stage_seconds[11] += seconds_between(empty, StageClock::now());
 
         // The block's list: every pixel of the line(s) plus the two virtual
         // columns (black, the most used colour).
@@ -181,12 +180,11 @@ class PairLists {
 }  // namespace
 
 void build_candidate_lists_two_colour(const RunContext& ctx, BlockSearch& search) {
-    const std::clock_t set_up_start = std::clock();
+    const auto set_up_start = StageClock::now();
     PairLists lists(ctx, search);
     lists.build();
-    const std::clock_t lists_start = std::clock();
-    search.counters.stage_seconds[9] +=
-        static_cast<double>(lists_start - set_up_start) / CLOCKS_PER_SEC;
+    const auto lists_start = StageClock::now();
+    search.counters.stage_seconds[9] += seconds_between(set_up_start, lists_start);
     const bool verbose = ctx.settings.verbose == 1;
     const int nb = search.candidate_count[ctx.layout.last_optimised_slot()];
     if (verbose) {
@@ -194,8 +192,7 @@ void build_candidate_lists_two_colour(const RunContext& ctx, BlockSearch& search
                             nb, seconds_since(ctx.settings.start_clock));
     }
     fill_distances_two_palettes(ctx, search);
-    search.counters.stage_seconds[10] +=
-        static_cast<double>(std::clock() - lists_start) / CLOCKS_PER_SEC;
+    search.counters.stage_seconds[10] += seconds_between(lists_start, StageClock::now());
     if (verbose) {
         search.trace.printf("\n zz color uniques y=%d nb=%d %2.3f seconds \n", search.centre_line,
                             nb, seconds_since(ctx.settings.start_clock));

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "encoder/colour/colour.h"
 #include "encoder/search/distances.h"
@@ -58,20 +59,13 @@ class OneColourLists {
           picture_(ctx.picture),
           whole_line_slot_(layout_.whole_line_slot()) {
         const int slots = layout_.slot_count();
-        const std::size_t table_size = static_cast<std::size_t>(slots) * 4096;
-        if (search_.colour_frequency.size() != table_size ||
+        if (search_.whole_line_entry.size() != 4096 ||
             search_.candidate_colours.size() != static_cast<std::size_t>(slots)) {
-            search_.colour_frequency.assign(table_size, 0);
-            search_.latest_entry.assign(table_size, 0);
+            search_.whole_line_entry.assign(4096, 0);
         } else {
-            // Only the colours of the previous block's lists are set.
-            for (int k = 0; k < slots; ++k) {
-                const auto& previous = search_.candidate_colours[k];
-                for (std::size_t i = 1; i < previous.size(); ++i) {
-                    if (previous[i] < 0 || previous[i] >= 4096) continue;  // not a 12-bit colour
-                    frequency(k, previous[i]) = 0;
-                    latest_entry(k, previous[i]) = 0;
-                }
+            // Only the colours of the previous block's whole-line list are set.
+            for (int colour : search_.candidate_colours[whole_line_slot_]) {
+                if (colour >= 0 && colour < 4096) search_.whole_line_entry[colour] = 0;
             }
         }
         reset_candidate_lists(search_, slots);
@@ -80,39 +74,131 @@ class OneColourLists {
         most_used_ = most_used_colour(picture_);
     }
 
+    // A slot's list: an entry for every pixel of its columns (so a colour is
+    // drawn as often as it occurs), then, once each, the colours one level
+    // around every pixel's (same, above, below) that the list lacks, then the
+    // pixels' two nearest levels that it lacks. An entry's candidate id is
+    // the index of the colour's latest entry in the whole-line list, which is
+    // built first. Slots 0 and 1 (register 0, never optimised) keep empty
+    // lists: nothing draws from them.
     void build() {
         read_columns();
         const bool verbose = ctx_.settings.verbose == 1;
+        std::array<int, 3> last_slot_counts{};
+        for (int s : slot_order_) {
+            if (s == 0 || s == 1) continue;
+            const std::array<int, 3> counts = build_list(s);
+            if (s == slot_order_.back()) last_slot_counts = counts;
+        }
+        if (!verbose) return;
         int previous = layout_.slot_count();
         int pass = 0;
         for (int s : slot_order_) {
-            if (verbose) search_.trace.printf("debug k=%d j=%d \n", pass, previous);
-            pixel_entries(s, verbose);
+            search_.trace.printf("debug k=%d j=%d \n", pass, previous);
+            for (int row = 0; row < search_.row_count; ++row) search_.trace.puts("debug step 3 ");
             previous = s;
             ++pass;
         }
-        trace_count(" v2");
-        for (int s : slot_order_) neighbour_candidates(s);
-        trace_count("vv");
-        for (int s : slot_order_) two_level_candidates(s);
-        trace_count("vvv");
+        trace_count(" v2", last_slot_counts[0]);
+        trace_count("vv", last_slot_counts[1]);
+        trace_count("vvv", last_slot_counts[2]);
     }
 
   private:
-    int& frequency(int slot, int colour) {
-        return search_.colour_frequency[static_cast<std::size_t>(slot) * 4096 + colour];
-    }
-    int& latest_entry(int slot, int colour) {
-        return search_.latest_entry[static_cast<std::size_t>(slot) * 4096 + colour];
+    // Builds one slot's list; returns its length after each of the three parts.
+    std::array<int, 3> build_list(int slot) {
+        return slot == whole_line_slot_ ? build_list<true>(slot) : build_list<false>(slot);
     }
 
-    void append_entry(int slot, int colour) {
-        auto& ids = search_.candidate_colours[slot];
-        ids.push_back(colour);
-        const int n = static_cast<int>(ids.size()) - 1;
-        latest_entry(slot, colour) = n;
-        search_.candidate_ids[slot].push_back(latest_entry(whole_line_slot_, colour));
+    template <bool whole_line>
+    std::array<int, 3> build_list(int slot) {
+        int low = 0;
+        int high = 0;
+        list_columns(layout_, slot, low, high);
+        const std::size_t pixels =
+            high >= low ? static_cast<std::size_t>(search_.row_count) * (high - low + 1) : 0;
+        // Built in scratch room for every possible entry, then copied at its
+        // length (so nothing is cleared that is not kept).
+        if (colour_scratch_.size() < 1 + pixels * 6) {
+            colour_scratch_.resize(1 + pixels * 6);
+            id_scratch_.resize(1 + pixels * 6);
+        }
+        int* colour_at = colour_scratch_.data();
+        int* id_at = id_scratch_.data();
+        colour_at[0] = -1;
+        id_at[0] = -1;
+        int* whole_line_entry = search_.whole_line_entry.data();
+        // The colours in the list: those whose mark is this list's number.
+        const std::uint16_t mark = next_list_mark();
+        std::uint16_t* marked = search_.colour_list_marks.data();
+        int n = 0;
+        for (int row = 0; row < search_.row_count; ++row) {
+            for (int x = low; x <= high; ++x) {
+                const int colour = column_colour(row, x, kPixel);
+                marked[colour] = mark;
+                ++n;
+                colour_at[n] = colour;
+                if (whole_line) whole_line_entry[colour] = n;
+                id_at[n] = whole_line_entry[colour];
+            }
+        }
+        std::array<int, 3> counts{n, 0, 0};
+        // Appends the colour when the list lacks it; the entry is written
+        // either way and kept only then.
+        auto add_once = [&](int colour) {
+            const int missing = marked[colour] != mark ? 1 : 0;
+            marked[colour] = mark;
+            colour_at[n + 1] = colour;
+            if (whole_line && missing) whole_line_entry[colour] = n + 1;
+            id_at[n + 1] = whole_line_entry[colour];
+            n += missing;
+        };
+        // A pixel whose colours are those of the pixel visited before it adds
+        // nothing: they are in the list already.
+        int previous[3] = {-1, -1, -1};
+        for (int row = 0; row < search_.row_count; ++row) {
+            for (int x = low; x <= high; ++x) {
+                const int same = column_colour(row, x, kSame);
+                const int above = column_colour(row, x, kAbove);
+                const int below = column_colour(row, x, kBelow);
+                if (same == previous[0] && above == previous[1] && below == previous[2]) continue;
+                add_once(same);
+                add_once(above);
+                add_once(below);
+                previous[0] = same;
+                previous[1] = above;
+                previous[2] = below;
+            }
+        }
+        counts[1] = n;
+        previous[0] = previous[1] = -1;
+        for (int row = 0; row < search_.row_count; ++row) {
+            for (int x = low; x <= high; ++x) {
+                const int level1 = column_colour(row, x, kLevel1);
+                const int level2 = column_colour(row, x, kLevel2);
+                if (level1 == previous[0] && level2 == previous[1]) continue;
+                add_once(level1);
+                add_once(level2);
+                previous[0] = level1;
+                previous[1] = level2;
+            }
+        }
+        counts[2] = n;
+        search_.candidate_colours[slot].assign(colour_at, colour_at + n + 1);
+        search_.candidate_ids[slot].assign(id_at, id_at + n + 1);
         search_.candidate_count[slot] = n;
+        return counts;
+    }
+
+    // A number for a new list's marks, never one that a colour carries
+    // already (the marks are cleared when the numbers run out).
+    std::uint16_t next_list_mark() {
+        std::vector<std::uint16_t>& marks = search_.colour_list_marks;
+        if (marks.size() != 4096 || search_.last_list_mark == UINT16_MAX) {
+            marks.assign(4096, 0);
+            search_.last_list_mark = 0;
+        }
+        return ++search_.last_list_mark;
     }
 
     int line_of_row(int row) const {
@@ -160,54 +246,7 @@ class OneColourLists {
         }
     }
 
-    template <typename Visit>
-    void for_each_pixel(int slot, Visit visit) {
-        int low = 0;
-        int high = 0;
-        list_columns(layout_, slot, low, high);
-        for (int row = 0; row < search_.row_count; ++row) {
-            for (int x = low; x <= high; ++x) visit(row, x);
-        }
-    }
-
-    void pixel_entries(int slot, bool verbose) {
-        int low = 0;
-        int high = 0;
-        list_columns(layout_, slot, low, high);
-        for (int row = 0; row < search_.row_count; ++row) {
-            for (int x = low; x <= high; ++x) {
-                const int colour = column_colour(row, x, kPixel);
-                frequency(slot, colour) += 1;
-                append_entry(slot, colour);
-            }
-            if (verbose) search_.trace.puts("debug step 3 ");
-        }
-    }
-
-    void add_extra_candidate(int slot, int colour) {
-        if (frequency(slot, colour) != 0) return;
-        frequency(slot, colour) = 1;
-        append_entry(slot, colour);
-    }
-
-    void neighbour_candidates(int slot) {
-        for_each_pixel(slot, [&](int row, int x) {
-            for (ColumnColour which : {kSame, kAbove, kBelow}) {
-                add_extra_candidate(slot, column_colour(row, x, which));
-            }
-        });
-    }
-
-    void two_level_candidates(int slot) {
-        for_each_pixel(slot, [&](int row, int x) {
-            add_extra_candidate(slot, column_colour(row, x, kLevel1));
-            add_extra_candidate(slot, column_colour(row, x, kLevel2));
-        });
-    }
-
-    void trace_count(const char* label) {
-        if (ctx_.settings.verbose != 1) return;
-        const int nb = search_.candidate_count[slot_order_.back()];
+    void trace_count(const char* label, int nb) {
         if (label[0] == ' ') {
             search_.trace.printf("\n%s color uniques y=%d nb=%d %2.3f seconds \n", label,
                                  search_.centre_line, nb, seconds_since(ctx_.settings.start_clock));
@@ -227,20 +266,19 @@ class OneColourLists {
     std::vector<int> slot_order_;
     int columns_ = 0;
     std::vector<int> column_colours_;  // [(row * columns_ + x) * kColumnColours + which]
+    std::vector<int> colour_scratch_, id_scratch_;
 };
 
 }  // namespace
 
 void build_candidate_lists_one_colour(const RunContext& ctx, BlockSearch& search) {
-    const std::clock_t set_up_start = std::clock();
+    const auto set_up_start = StageClock::now();
     OneColourLists lists(ctx, search);
-    const std::clock_t lists_start = std::clock();
+    const auto lists_start = StageClock::now();
     lists.build();
-    const std::clock_t distances_start = std::clock();
-    search.counters.stage_seconds[7] +=
-        static_cast<double>(lists_start - set_up_start) / CLOCKS_PER_SEC;
-    search.counters.stage_seconds[8] +=
-        static_cast<double>(distances_start - lists_start) / CLOCKS_PER_SEC;
+    const auto distances_start = StageClock::now();
+    search.counters.stage_seconds[7] += seconds_between(set_up_start, lists_start);
+    search.counters.stage_seconds[8] += seconds_between(lists_start, distances_start);
 
     const bool verbose = ctx.settings.verbose == 1;
     if (verbose) search.trace.puts("debug step 1c ");
@@ -249,8 +287,7 @@ void build_candidate_lists_one_colour(const RunContext& ctx, BlockSearch& search
     } else {
         fill_distances_two_bitmaps(ctx, search);
     }
-    search.counters.stage_seconds[10] +=
-        static_cast<double>(std::clock() - distances_start) / CLOCKS_PER_SEC;
+    search.counters.stage_seconds[10] += seconds_between(distances_start, StageClock::now());
     if (verbose) {
         search.trace.puts("debug step 1df ");
         search.trace.puts("debug step 1b ");

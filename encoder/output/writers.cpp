@@ -49,20 +49,24 @@ std::array<std::uint8_t, 54> preview_header(const std::array<std::uint8_t, 54>& 
 
 void append_bitplanes(std::vector<std::uint8_t>& out, const std::vector<int>& registers) {
     const std::size_t groups = registers.size() / 16;
+    const std::size_t start = out.size();
+    out.resize(start + groups * 8);
+    std::uint8_t* at = out.data() + start;
     for (std::size_t g = 0; g < groups; ++g) {
-        std::uint16_t planes[4] = {0, 0, 0, 0};
+        unsigned planes[4] = {0, 0, 0, 0};
         for (int i = 0; i < 16; ++i) {
-            const int reg = registers[g * 16 + i];
-            for (int p = 0; p < 4; ++p) {
-                if ((reg >> p) & 1) planes[p] |= static_cast<std::uint16_t>(1u << (15 - i));
-            }
+            const unsigned reg = static_cast<unsigned>(registers[g * 16 + i]);
+            for (int p = 0; p < 4; ++p) planes[p] |= ((reg >> p) & 1u) << (15 - i);
         }
-        for (std::uint16_t word : planes) put_be16(out, word);
+        for (unsigned word : planes) {
+            *at++ = static_cast<std::uint8_t>(word >> 8);
+            *at++ = static_cast<std::uint8_t>(word & 0xFF);
+        }
     }
 }
 
 bool write_outputs(const RunContext& ctx, const SourcePictures& pictures, const RunResults& results,
-                   std::FILE* out, std::FILE* err) {
+                   const Grid<DiffusedPixel>* diffused_pixels, std::FILE* out, std::FILE* err) {
     const RunSettings& settings = ctx.settings;
     const ScreenLayout& layout = ctx.layout;
     const PictureTables& pic = ctx.picture;
@@ -140,14 +144,18 @@ bool write_outputs(const RunContext& ctx, const SourcePictures& pictures, const 
     std::vector<std::uint8_t> diffused_preview(header.begin(), header.end());
     std::vector<std::uint8_t> diffused_second_preview(header.begin(), header.end());
     if (diffused) {
-        const Grid<DiffusedPixel> diffused_pixels = error_diffusion(settings, layout, pic, results);
+        Grid<DiffusedPixel> worked_out;
+        if (diffused_pixels == nullptr) {
+            worked_out = error_diffusion(settings, layout, pic, results);
+            diffused_pixels = &worked_out;
+        }
         for (int y = 1; y <= H; ++y) {
-            for (int x = 0; x < W; ++x) regs[x] = diffused_pixels.at(x, y).register_index;
+            for (int x = 0; x < W; ++x) regs[x] = diffused_pixels->at(x, y).register_index;
             append_bitplanes(diffused_bitmap, regs);
             if (!previews) continue;
             const int line = H + 1 - y;
             for (int x = 0; x < W; ++x) {
-                const DiffusedPixel& px = diffused_pixels.at(x, line);
+                const DiffusedPixel& px = diffused_pixels->at(x, line);
                 diffused_preview.insert(
                     diffused_preview.end(),
                     {clamp_byte(px.first[2]), clamp_byte(px.first[1]), clamp_byte(px.first[0])});

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "encoder/conversion/diffusion.h"
 #include "encoder/state/pictures.h"
 #include "encoder/state/state.h"
 
@@ -24,7 +25,9 @@ void append_bitplanes(std::vector<std::uint8_t>& out, const std::vector<int>& re
 
 // Writes every output file; returns false when one of them failed (each
 // failure is reported on `err` and the other files are still written).
+// `diffused_pixels` is the error-diffused rendering where the mode has one,
+// or null to have it worked out here.
 bool write_outputs(const RunContext& ctx, const SourcePictures& pictures, const RunResults& results,
-                   std::FILE* out, std::FILE* err);
+                   const Grid<DiffusedPixel>* diffused_pixels, std::FILE* out, std::FILE* err);
 
 }  // namespace brenvik

@@ -32,22 +32,40 @@ std::vector<CandidateColours> unpack_candidates(const RunContext& ctx, const Blo
     return out;
 }
 
-// Sizes the table for the block and gives candidate 0 its sentinel.
+// Sizes the table for the block: a row for every candidate some optimised
+// slot can draw (the search looks no other one up) and row 0 for candidate
+// id 0, the sentinel.
 void size_distance_table(const RunContext& ctx, BlockSearch& search, int n) {
-    search.table_candidates = n + 1;
-    search.table_columns = ctx.layout.width + 1;
+    const ScreenLayout& layout = ctx.layout;
+    search.table_row_of.assign(static_cast<std::size_t>(n) + 1, -1);
+    search.table_row_of[0] = 0;
+    int rows = 1;
+    for (int k = layout.first_optimised_slot; k <= layout.last_optimised_slot(); ++k) {
+        const std::vector<int>& ids = search.candidate_ids[k];
+        for (int i = 1; i <= search.candidate_count[k]; ++i) {
+            int& row = search.table_row_of[ids[i]];
+            if (row < 0) row = rows++;
+        }
+    }
+    search.table_candidates = rows;
+    search.table_columns = layout.width + 1;
     const std::size_t row_size =
         static_cast<std::size_t>(search.table_candidates) * search.table_columns;
-    search.distance_table.resize(row_size * static_cast<std::size_t>(search.row_count));
+    search.distance_table.resize(row_size * static_cast<std::size_t>(search.row_count) +
+                                 kBatchSlack);
     for (int row = 0; row < search.row_count; ++row) {
         std::int32_t* zero = &search.distance_table[row * row_size];
         std::fill(zero, zero + search.table_columns, kNoCandidateDistance);
     }
 }
 
+// The table row of candidate c on block row `row`, or null when no slot can
+// draw the candidate.
 std::int32_t* table_row(BlockSearch& search, int row, int candidate) {
+    const int table_row = search.table_row_of[candidate];
+    if (table_row < 0) return nullptr;
     return &search.distance_table[(static_cast<std::size_t>(row) * search.table_candidates +
-                                   static_cast<std::size_t>(candidate)) *
+                                   static_cast<std::size_t>(table_row)) *
                                   search.table_columns];
 }
 
@@ -103,9 +121,11 @@ void fill_single_colour_distances(const RunContext& ctx, BlockSearch& search, bo
             }
         }
         for (int c = 1; c <= n; ++c) {
+            std::int32_t* out = table_row(search, row, c);
+            if (out == nullptr) continue;
             candidate_distance_row(candidates[c], p[0].data(), p[1].data(), p[2].data(),
                                    p[3].data(), p[4].data(), p[5].data(), quartered_when.data(),
-                                   table_row(search, row, c), width);
+                                   out, width);
         }
     }
 }
@@ -198,6 +218,8 @@ void fill_distances_two_palettes(const RunContext& ctx, BlockSearch& search) {
             }
         }
         for (int c = 1; c <= n; ++c) {
+            std::int32_t* out = table_row(search, row, c);
+            if (out == nullptr) continue;
             const CandidateColours& u = candidates[c];
             if (dither == 0) {
                 // An even draw divides phase 1 by 3, an odd one phase 0.
@@ -213,8 +235,7 @@ void fill_distances_two_palettes(const RunContext& ctx, BlockSearch& search) {
                 }
             }
             pair_distance_row(u, p[0].data(), p[1].data(), p[2].data(), p[3].data(), p[4].data(),
-                              p[5].data(), divide.data(), mix, colour_terms,
-                              table_row(search, row, c), width);
+                              p[5].data(), divide.data(), mix, colour_terms, out, width);
         }
     }
 }

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <ctime>
 #include <string>
@@ -183,6 +184,10 @@ struct SearchCounters {
     }
 };
 
+// Ints allocated past the end of the search's per-column arrays, so vector
+// code may read and write back a whole batch of columns past a row's end.
+inline constexpr std::size_t kBatchSlack = 8;
+
 // Search state of one block of lines. One instance per worker; everything is
 // rebuilt at the start of each block, so a block's result depends only on the
 // picture and the settings.
@@ -201,26 +206,33 @@ struct BlockSearch {
     std::vector<int> candidate_count;
     std::vector<std::vector<int>> candidate_colours;
     std::vector<std::vector<int>> candidate_ids;
-    // One-colour lists: per slot and 12-bit colour, pixel count (or 1 for an
-    // extra candidate) and the index of the colour's latest entry.
-    std::vector<int> colour_frequency;  // [slot * 4096 + colour]
-    std::vector<int> latest_entry;      // [slot * 4096 + colour]
+    // One-colour lists: per 12-bit colour, the index of its latest entry in
+    // the whole-line slot's list.
+    std::vector<int> whole_line_entry;  // [colour]
+    // Per 12-bit colour, the number of the last list it was put in.
+    std::vector<std::uint16_t> colour_list_marks;
+    std::uint16_t last_list_mark = 0;
     // Two-colour lists: per slot, the index of every packed pair's first
     // entry in that slot's list.
     std::vector<PairIndex> first_pair_entry;
 
-    // Distances of every pixel of the block to every candidate of the
-    // block's list, for the pixel's own dither phase:
-    // [(row * (N + 1) + candidate) * (width + 1) + column].
+    // Distances of every pixel of the block to every candidate an optimised
+    // slot can draw, for the pixel's own dither phase: candidate c's on block
+    // row r at [(r * table_candidates + table_row_of[c]) * (width + 1) + column]
+    // (table_row_of[c] is -1 for a candidate no slot draws; row 0 holds
+    // candidate id 0, the sentinel).
     std::vector<std::int32_t> distance_table;
-    int table_candidates = 0;  // N + 1
-    int table_columns = 0;     // width + 1
+    std::vector<int> table_row_of;  // [candidate id]
+    int table_candidates = 0;       // rows of a block row's table
+    int table_columns = 0;          // width + 1
 
+    const std::int32_t* candidate_row(int row, int candidate) const {
+        return &distance_table[(static_cast<std::size_t>(row) * table_candidates +
+                                static_cast<std::size_t>(table_row_of[candidate])) *
+                               table_columns];
+    }
     std::int32_t distance(int row, int column, int candidate) const {
-        return distance_table[(static_cast<std::size_t>(row) * table_candidates +
-                               static_cast<std::size_t>(candidate)) *
-                                  table_columns +
-                              static_cast<std::size_t>(column)];
+        return candidate_row(row, candidate)[column];
     }
 
     std::vector<SlotColours> slot_colours;  // [slot]
@@ -232,13 +244,17 @@ struct BlockSearch {
     std::vector<int> working_candidate;                   // [slot] working candidate ids
     std::vector<int> committed_candidate;                 // [slot] committed candidate ids
 
-    // Working structures of the annealing.
-    std::vector<int> visible_padded;   // [column * 16 + i] visible optimised slots, padded
-    bool visible_fits_padding = true;  // no column shows more than 16 slots
-    // [slot]: candidate id times (width + 1), where the slot's working
-    // colour starts in a block row's distance table.
-    std::vector<int> slot_offset;
-    std::vector<int> changed_slots;  // slots changed since the last commit
+    // Working structures of the annealing: the lane of every optimised slot
+    // (slots whose runs never share a column share one) and, per block row,
+    // lane and column, the key (distance << 7) | slot of the lane's slot
+    // visible there: [(row * lane_count + lane) * (width + 1) + column].
+    std::vector<int> lane_of_slot;
+    int lane_count = 0;
+    std::vector<std::int32_t> lane_keys;
+    std::vector<const std::int32_t*> other_lane_rows;  // see point_other_lanes
+    std::vector<std::int32_t> nearest_key;             // [column] smallest key of a row
+    std::vector<int> run_first, run_last;              // [slot] the columns of its run
+    std::vector<int> changed_slots;                    // slots changed since the last commit
 
     // Sums of weighted distances over the block's pixels.
     long long total_distance = 0;
@@ -284,6 +300,14 @@ struct RunContext {
     const ScreenLayout& layout;
     const PictureTables& picture;
 };
+
+// The clock of the stage timers (timer1..timer11): a steady clock, cheap to
+// read from any thread, unlike the processor-time clock, a system call that
+// the worker threads contend for.
+using StageClock = std::chrono::steady_clock;
+inline double seconds_between(StageClock::time_point from, StageClock::time_point to) {
+    return std::chrono::duration<double>(to - from).count();
+}
 
 // Seconds of processor time since `start`.
 inline double seconds_since(std::clock_t start) {
