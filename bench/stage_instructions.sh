@@ -89,12 +89,13 @@ instructions() { # binary folder profile options...
 }
 
 # Inclusive count of the function: its largest entry (the entries of code
-# inlined from headers are part of it).
+# inlined from headers are part of it); "-" where the build has no such
+# function (inlined into its caller, or not there at all).
 stage_count() { # profile function-regex
   callgrind_annotate --inclusive=yes --auto=no --threshold=100 "$1" 2> /dev/null |
     awk -v pattern="$2" '$0 ~ pattern && $1 ~ /^[0-9,]+$/ {
                            gsub(",", "", $1); if ($1 + 0 > most) most = $1 + 0 }
-                         END { printf "%.0f", most }'
+                         END { if (most > 0) printf "%.0f", most; else printf "-" }'
 }
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2fx", a / b; else print "-" }'; }
