@@ -1,10 +1,10 @@
 #include "encoder/search/anneal.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
-#include <ctime>
 #include <stdexcept>
 #include <type_traits>
 
@@ -20,39 +20,48 @@ namespace brenvik {
 
 namespace {
 
-// At most one lane per optimised slot.
-constexpr int kMaxLanes = 128;
-
 // Gives every optimised slot a lane: its register's when no column shows two
-// slots of one register, else a lane of its own. The layout does not change
-// during a run, so a worker does this once.
+// slots of one register, else a lane of its own; and notes every slot's run
+// of columns. The layout does not change during a run, so a worker does this
+// once.
 void prepare_lanes(const ScreenLayout& layout, BlockSearch& search) {
     const int slots = layout.whole_line_slot();
     if (static_cast<int>(search.lane_of_slot.size()) == slots) return;
-    static_assert(kSlotBits == 7);
-    search.lane_of_slot.assign(static_cast<std::size_t>(slots), 0);
+    // A key holds the slot in its low kSlotBits bits.
+    if (slots > (1 << kSlotBits)) throw std::logic_error("more slots than a key can hold");
     bool registers_apart = true;
+    for (int slot = layout.first_optimised_slot; slot < slots; ++slot) {
+        const int reg = layout.slot_register[slot];
+        if (reg < 0 || reg >= 16) registers_apart = false;
+    }
     for (int x = 1; x <= layout.width && registers_apart; ++x) {
-        std::vector<bool> seen(static_cast<std::size_t>(slots) + 16, false);
+        std::array<bool, 16> seen{};
         for (int slot : layout.visible_slots[x]) {
-            const int reg = layout.slot_register[slot];
-            if (reg < 0 || reg >= slots + 16 || seen[reg]) registers_apart = false;
-            if (registers_apart) seen[reg] = true;
+            bool& shown = seen[layout.slot_register[slot]];
+            if (shown) {
+                registers_apart = false;
+                break;
+            }
+            shown = true;
         }
     }
-    std::vector<int> lane_of_register;
+    search.lane_of_slot.assign(static_cast<std::size_t>(slots), 0);
+    search.run_first.assign(static_cast<std::size_t>(slots), 0);
+    search.run_last.assign(static_cast<std::size_t>(slots), -1);
+    std::array<int, 16> lane_of_register;
+    lane_of_register.fill(-1);
     search.lane_count = 0;
     for (int slot = layout.first_optimised_slot; slot < slots; ++slot) {
+        search.run_first[slot] = layout.first_column(slot);
+        search.run_last[slot] = search.run_first[slot] + layout.run_length(slot) - 1;
         if (!registers_apart) {
             search.lane_of_slot[slot] = search.lane_count++;
             continue;
         }
-        const int reg = layout.slot_register[slot];
-        if (static_cast<int>(lane_of_register.size()) <= reg) lane_of_register.resize(reg + 1, -1);
-        if (lane_of_register[reg] < 0) lane_of_register[reg] = search.lane_count++;
-        search.lane_of_slot[slot] = lane_of_register[reg];
+        int& lane = lane_of_register[layout.slot_register[slot]];
+        if (lane < 0) lane = search.lane_count++;
+        search.lane_of_slot[slot] = lane;
     }
-    if (search.lane_count > kMaxLanes) throw std::logic_error("more slot lanes than supported");
 }
 
 // The keys of a block row's lanes other than the moved slot's: `rows[i]` is
@@ -307,10 +316,6 @@ constexpr int kMaxBatches = 64;
 }
 #endif
 
-}  // namespace
-
-namespace {
-
 // Every pixel's nearest visible slot from the lanes' keys: the smallest
 // distance, the lowest slot on ties. Columns that no optimiser slot covers
 // get slot 0 at distance 0. Returns the total distance.
@@ -381,15 +386,8 @@ void anneal_block(const RunContext& ctx, BlockSearch& search, RunResults& result
     search.lane_keys.assign(
         row_keys_size * static_cast<std::size_t>(search.row_count) + kBatchSlack, kNoSlotKey);
     point_other_lanes(search, row_keys_size, lane_stride);
-    // Every optimised slot's columns, at hand.
-    std::vector<int>& run_first = search.run_first;
-    std::vector<int>& run_last = search.run_last;
-    run_first.assign(static_cast<std::size_t>(slots), 0);
-    run_last.assign(static_cast<std::size_t>(slots), -1);
-    for (int slot = layout.first_optimised_slot; slot < slots; ++slot) {
-        run_first[slot] = layout.first_column(slot);
-        run_last[slot] = run_first[slot] + layout.run_length(slot) - 1;
-    }
+    const std::vector<int>& run_first = search.run_first;
+    const std::vector<int>& run_last = search.run_last;
     auto write_slot_keys = [&](int slot, int candidate) {
         const int first = run_first[slot];
         const int last = run_last[slot];
@@ -401,7 +399,7 @@ void anneal_block(const RunContext& ctx, BlockSearch& search, RunResults& result
         }
     };
     for (int slot = layout.first_optimised_slot; slot < slots; ++slot) {
-        if (run_first[slot] >= 1) write_slot_keys(slot, search.working_candidate[slot]);
+        write_slot_keys(slot, search.working_candidate[slot]);
     }
 
     search.total_distance = nearest_from_keys(search, width, row_keys_size);
@@ -562,11 +560,9 @@ void anneal_block(const RunContext& ctx, BlockSearch& search, RunResults& result
             // exp()'s slow underflow path.
             const double excess =
                 static_cast<double>(search.working_total_distance - search.best_total_distance);
-            double acceptance = 0.0;
-            if (!(temperature > 0.0 && excess > 751.0 * temperature)) {
-                const double exponent = -excess / temperature;
-                acceptance = exponent < -750.0 ? 0.0 : std::exp(exponent);
-            }
+            const double acceptance = temperature > 0.0 && excess > 751.0 * temperature
+                                          ? 0.0
+                                          : std::exp(-excess / temperature);
             temperature = temperature * search.cooling_factor;
             if (temperature < settings.minimum_temperature) move_number = search.move_budget + 1;
             const double draw = search.rng.next() * 3.051850947599719e-05;
