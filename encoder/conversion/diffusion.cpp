@@ -28,69 +28,58 @@ RegisterGroups register_groups(const ScreenLayout& layout) {
 }
 
 void fill_group_registers(const RegisterGroups& groups, const RunResults& results, int y,
-                          std::vector<Registers>& registers, std::vector<RegisterPlanes>& planes) {
-    registers.resize(groups.slots.size());
+                          std::vector<RegisterPlanes>& planes) {
     planes.resize(groups.slots.size());
     for (std::size_t g = 0; g < groups.slots.size(); ++g) {
         for (int r = 0; r < 16; ++r) {
             const int k = groups.slots[g][r];
-            auto& reg = registers[g][r];
-            if (k < 0) {
-                reg.fill(0);
-                continue;
+            for (int j = 0; j < 6; ++j) {
+                planes[g].channel[j][r] = k < 0 ? 0 : results.stored(k, y)[j + 1];
             }
-            const SlotColours& saved = results.stored(k, y);
-            for (int j = 0; j < 6; ++j) reg[j] = saved[j + 1];
         }
-        planes[g] = register_planes(registers[g]);
     }
 }
 
 namespace {
 
-// Distance of a colour to each of the 16 registers, as register_distance
-// gives it, in one loop over the registers' channels (vectorised).
-void register_distances(const std::array<int, 6>& c, const RegisterPlanes& planes,
-                        int has_companion, std::array<int, 16>& out) {
+// A colour against one register: the error it leaves (pixel minus register,
+// of the two pictures' colours added when there is no companion picture,
+// else of the first colours) and, with a companion, the second colours' own
+// difference.
+struct RegisterDifference {
+    std::array<int, 3> error;
+    std::array<int, 3> second;
+};
+
+inline RegisterDifference register_difference(const std::array<int, 6>& c,
+                                              const RegisterPlanes& planes, int r,
+                                              int has_companion) {
+    const auto& p = planes.channel;
     if (has_companion == 0) {
-        const int red = c[0] + c[3], green = c[1] + c[4], blue = c[2] + c[5];
-        for (int r = 0; r < 16; ++r) {
-            const int dr = red - (planes.channel[0][r] + planes.channel[3][r]);
-            const int dg = green - (planes.channel[1][r] + planes.channel[4][r]);
-            const int db = blue - (planes.channel[2][r] + planes.channel[5][r]);
-            out[r] = 3 * dr * dr + 6 * dg * dg + db * db;
-        }
-    } else {
-        for (int r = 0; r < 16; ++r) {
-            const int dr = c[0] - planes.channel[0][r], dg = c[1] - planes.channel[1][r],
-                      db = c[2] - planes.channel[2][r];
-            const int second_dr = c[3] - planes.channel[3][r],
-                      second_dg = c[4] - planes.channel[4][r],
-                      second_db = c[5] - planes.channel[5][r];
-            out[r] = 3 * dr * dr + 6 * dg * dg + db * db + 3 * second_dr * second_dr +
-                     6 * second_dg * second_dg + second_db * second_db;
-        }
+        return {{(c[0] + c[3]) - (p[0][r] + p[3][r]), (c[1] + c[4]) - (p[1][r] + p[4][r]),
+                 (c[2] + c[5]) - (p[2][r] + p[5][r])},
+                {0, 0, 0}};
     }
+    return {{c[0] - p[0][r], c[1] - p[1][r], c[2] - p[2][r]},
+            {c[3] - p[3][r], c[4] - p[4][r], c[5] - p[5][r]}};
 }
 
-// The error register_distance gives for one register.
-std::array<int, 3> register_error(const std::array<int, 6>& c, const RegisterPlanes& planes, int r,
-                                  int has_companion) {
-    if (has_companion == 0) {
-        return {(c[0] + c[3]) - (planes.channel[0][r] + planes.channel[3][r]),
-                (c[1] + c[4]) - (planes.channel[1][r] + planes.channel[4][r]),
-                (c[2] + c[5]) - (planes.channel[2][r] + planes.channel[5][r])};
+// Distance of a colour to each of the 16 registers: the weighted distance of
+// the error plus, with a companion, that of the second colours.
+void register_distances(const std::array<int, 6>& c, const RegisterPlanes& planes,
+                        int has_companion, std::array<int, 16>& out) {
+    for (int r = 0; r < 16; ++r) {
+        const RegisterDifference d = register_difference(c, planes, r, has_companion);
+        out[r] = weighted_distance(d.error[0], d.error[1], d.error[2]) +
+                 weighted_distance(d.second[0], d.second[1], d.second[2]);
     }
-    return {c[0] - planes.channel[0][r], c[1] - planes.channel[1][r], c[2] - planes.channel[2][r]};
 }
 
 struct Share {
     int dx;
     int dy;
-    int numerator;
-    int denominator;
-    // numerator / denominator: the denominators are powers of two, so a
-    // product with it equals the division, bit for bit.
+    // The share of the error: a fraction whose denominator is a power of two,
+    // so the product equals the division by the denominator, bit for bit.
     double weight;
 };
 
@@ -103,18 +92,14 @@ struct Kernel {
 
 constexpr std::array<Kernel, 4> kKernels = {{
     {{}, 0},
-    {{{{1, 0, 7, 16, 7.0 / 16},
-       {-1, 1, 3, 16, 3.0 / 16},
-       {0, 1, 5, 16, 5.0 / 16},
-       {1, 1, 1, 16, 1.0 / 16}}},
-     4},
-    {{{{1, 0, 2, 4, 2.0 / 4}, {-1, 1, 1, 4, 1.0 / 4}, {0, 1, 1, 4, 1.0 / 4}}}, 3},
-    {{{{1, 0, 1, 8, 1.0 / 8},
-       {2, 0, 1, 8, 1.0 / 8},
-       {-1, 1, 1, 8, 1.0 / 8},
-       {0, 1, 1, 8, 1.0 / 8},
-       {1, 1, 1, 8, 1.0 / 8},
-       {0, 2, 1, 8, 1.0 / 8}}},
+    {{{{1, 0, 7.0 / 16}, {-1, 1, 3.0 / 16}, {0, 1, 5.0 / 16}, {1, 1, 1.0 / 16}}}, 4},
+    {{{{1, 0, 2.0 / 4}, {-1, 1, 1.0 / 4}, {0, 1, 1.0 / 4}}}, 3},
+    {{{{1, 0, 1.0 / 8},
+       {2, 0, 1.0 / 8},
+       {-1, 1, 1.0 / 8},
+       {0, 1, 1.0 / 8},
+       {1, 1, 1.0 / 8},
+       {0, 2, 1.0 / 8}}},
      6},
 }};
 
@@ -151,13 +136,8 @@ NearestRegister nearest_register(const std::array<int, 6>& colour, const Registe
     nearest.distance = best;
     nearest.error = distances[0] > 99999998 && best_register == 0
                         ? std::array<int, 3>{0, 0, 0}
-                        : register_error(colour, planes, best_register, has_companion);
+                        : register_difference(colour, planes, best_register, has_companion).error;
     return nearest;
-}
-
-NearestRegister nearest_register(const std::array<int, 6>& colour, const Registers& registers,
-                                 int has_companion) {
-    return nearest_register(colour, register_planes(registers), has_companion);
 }
 
 DiffusionStep diffusion_step(const std::array<int, 6>& working,
@@ -184,13 +164,6 @@ DiffusionStep diffusion_step(const std::array<int, 6>& working,
         step.error = {0, 0, 0};
     }
     return step;
-}
-
-DiffusionStep diffusion_step(const std::array<int, 6>& working,
-                             const std::array<int, 6>& undiffused, const Registers& registers,
-                             int has_companion, int threshold) {
-    return diffusion_step(working, undiffused, register_planes(registers), has_companion,
-                          threshold);
 }
 
 namespace {
@@ -248,19 +221,18 @@ void LineDiffusion::diffuse_through(int line) {
     const int H = picture_.height;
     for (; next_line_ <= std::min(line, H); ++next_line_) {
         const int y = next_line_;
-        fill_group_registers(groups_, results_, y, registers_, planes_);
+        fill_group_registers(groups_, results_, y, planes_);
         std::array<int, 6>* working = work_line(y);
         for (int x = 0; x < W; ++x) {
-            const int group = groups_.group_of_column[x];
-            const Registers& here = registers_[group];
-            const DiffusionStep step =
-                diffusion_step(working[x], picture_.source_colours.at(x, y), planes_[group],
-                               picture_.has_companion, threshold_);
-            const auto& reg = here[step.register_index];
+            const RegisterPlanes& here = planes_[groups_.group_of_column[x]];
+            const DiffusionStep step = diffusion_step(working[x], picture_.source_colours.at(x, y),
+                                                      here, picture_.has_companion, threshold_);
+            const int r = step.register_index;
+            const auto& p = here.channel;
             DiffusedPixel& pixel = out_.at(x, y);
-            pixel.first = {reg[0], reg[1], reg[2]};
-            pixel.register_index = step.register_index;
-            pixel.second = {reg[3], reg[4], reg[5]};
+            pixel.first = {p[0][r], p[1][r], p[2][r]};
+            pixel.register_index = r;
+            pixel.second = {p[3][r], p[4][r], p[5][r]};
             spread_error_on([&](int l) { return work_line(l); }, x, y, W, H, step.error,
                             settings_.diffusion_kernel);
         }

@@ -30,10 +30,10 @@ struct RegisterGroups {
 };
 RegisterGroups register_groups(const ScreenLayout& layout);
 
-// The registers of every group on line y, from the slot records of that line,
-// both ways round (the storage of `registers` and `planes` is reused).
+// The registers of every group on line y, from the slot records of that line
+// (the storage of `planes` is reused).
 void fill_group_registers(const RegisterGroups& groups, const RunResults& results, int y,
-                          std::vector<Registers>& registers, std::vector<RegisterPlanes>& planes);
+                          std::vector<RegisterPlanes>& planes);
 
 // A pixel of the diffused picture: the register's first colour, the
 // register, the register's second colour.
@@ -52,8 +52,6 @@ struct NearestRegister {
 };
 NearestRegister nearest_register(const std::array<int, 6>& colour, const RegisterPlanes& planes,
                                  int has_companion);
-NearestRegister nearest_register(const std::array<int, 6>& colour, const Registers& registers,
-                                 int has_companion);
 
 // One pixel of the diffusion: the register it takes and the error it passes
 // on. Errors whose channels sum to -3..3 are dropped; a pixel at least
@@ -65,9 +63,6 @@ struct DiffusionStep {
 };
 DiffusionStep diffusion_step(const std::array<int, 6>& working,
                              const std::array<int, 6>& undiffused, const RegisterPlanes& planes,
-                             int has_companion, int threshold);
-DiffusionStep diffusion_step(const std::array<int, 6>& working,
-                             const std::array<int, 6>& undiffused, const Registers& registers,
                              int has_companion, int threshold);
 
 // Adds the kernel's shares of `error` (truncated toward zero) to the first
@@ -99,7 +94,6 @@ class LineDiffusion {
     RegisterGroups groups_;
     Grid<DiffusedPixel> out_;
     std::vector<std::array<int, 6>> work_;
-    std::vector<Registers> registers_;
     std::vector<RegisterPlanes> planes_;
     int threshold_;
     int next_line_ = 1;

@@ -6,10 +6,10 @@
 
 #include "encoder/colour/colour.h"
 #include "encoder/conversion/diffusion.h"
-#include "encoder/conversion/predither.h"
 #include "encoder/conversion/picture_tables.h"
-#include "encoder/frontend/screen_modes.h"
+#include "encoder/conversion/predither.h"
 #include "encoder/frontend/options.h"
+#include "encoder/frontend/screen_modes.h"
 #include "encoder/optimiser/candidates.h"
 #include "tests/common/fixtures.h"
 
@@ -124,7 +124,8 @@ TEST(SierraPredither, BordersKeepErrorsInsideThePicture) {
     //   (1,1): 12 -> 17, error -5: -1.25 below-left and below, no right.
     //   (0,2): trunc(8 + 2 - 1.25) = 8 -> 0, error 8: +4 right only.
     //   (1,2): trunc(8 - 1.25 + 4) = 10 -> 17.
-    auto picture = make_tables(2, 2, [](int, int) { return grey(8); }, [](int, int) { return grey(0); });
+    auto picture = make_tables(
+        2, 2, [](int, int) { return grey(8); }, [](int, int) { return grey(0); });
     brenvik::predither_sierra(picture, 17.0);
     EXPECT_EQ(picture.target_colours.at(1, 1)[1], 0);
     EXPECT_EQ(picture.target_colours.at(2, 1)[1], 17);
@@ -142,14 +143,15 @@ TEST(DiffusionStep, SmallErrorKeepsRegisterButPassesNothing) {
     const Registers regs = grey_registers();
     // Nearest is register 2 (34): error (2, -1, 1) sums to 2.
     const Colour6 pixel = {36, 33, 35, 0, 0, 0};
-    const auto step = brenvik::diffusion_step(pixel, pixel, regs, 0, 32);
+    const auto step = brenvik::diffusion_step(pixel, pixel, brenvik::register_planes(regs), 0, 32);
     EXPECT_EQ(step.register_index, 2);
     EXPECT_EQ(step.error, (std::array<int, 3>{0, 0, 0}));
     // (6, 0, 0) is passed on: pixel minus register, so a dark register
     // pushes the neighbours brighter.
     const Colour6 brighter = {40, 34, 34, 0, 0, 0};
-    EXPECT_EQ(brenvik::diffusion_step(brighter, brighter, regs, 0, 32).error,
-              (std::array<int, 3>{6, 0, 0}));
+    EXPECT_EQ(
+        brenvik::diffusion_step(brighter, brighter, brenvik::register_planes(regs), 0, 32).error,
+        (std::array<int, 3>{6, 0, 0}));
 }
 
 TEST(DiffusionStep, FarPixelIsMatchedFromItsUndiffusedColour) {
@@ -159,11 +161,13 @@ TEST(DiffusionStep, FarPixelIsMatchedFromItsUndiffusedColour) {
     // The working colour drifted towards blue; the source colour is red.
     const Colour6 working = {0, 0, 160, 0, 0, 0};
     const Colour6 source = {190, 0, 0, 0, 0, 0};
-    const auto guarded = brenvik::diffusion_step(working, source, regs, 0, 32);
+    const auto guarded =
+        brenvik::diffusion_step(working, source, brenvik::register_planes(regs), 0, 32);
     EXPECT_EQ(guarded.register_index, 3);
     EXPECT_EQ(guarded.error, (std::array<int, 3>{0, 0, 0}));
     // With the threshold of the two-palette mode (96) an error of 40 passes.
-    const auto passed = brenvik::diffusion_step(working, source, regs, 0, 96);
+    const auto passed =
+        brenvik::diffusion_step(working, source, brenvik::register_planes(regs), 0, 96);
     EXPECT_EQ(passed.register_index, 5);
     EXPECT_EQ(passed.error, (std::array<int, 3>{0, 0, -40}));
 }
@@ -174,7 +178,8 @@ TEST(DiffusionStep, TiesGoToTheLowerRegister) {
     regs[4] = {100, 100, 100, 0, 0, 0};
     regs[9] = {100, 100, 100, 0, 0, 0};
     const Colour6 pixel = {101, 100, 100, 0, 0, 0};
-    EXPECT_EQ(brenvik::nearest_register(pixel, regs, 0).register_index, 4);
+    EXPECT_EQ(brenvik::nearest_register(pixel, brenvik::register_planes(regs), 0).register_index,
+              4);
 }
 
 TEST(DiffusionStep, SeparateSecondPictureAddsItsDistance) {
@@ -183,11 +188,13 @@ TEST(DiffusionStep, SeparateSecondPictureAddsItsDistance) {
     regs[2] = {90, 90, 90, 100, 100, 100};
     const Colour6 pixel = {100, 100, 100, 100, 100, 100};
     // Sums: register 1 is 100 short on every channel, register 2 only 10.
-    EXPECT_EQ(brenvik::nearest_register(pixel, regs, 0).register_index, 2);
-    EXPECT_EQ(brenvik::nearest_register(pixel, regs, 0).error, (std::array<int, 3>{10, 10, 10}));
+    EXPECT_EQ(brenvik::nearest_register(pixel, brenvik::register_planes(regs), 0).register_index,
+              2);
+    EXPECT_EQ(brenvik::nearest_register(pixel, brenvik::register_planes(regs), 0).error,
+              (std::array<int, 3>{10, 10, 10}));
     // Separate pictures: 100^2 x 10 against 10^2 x 10 as well, but the error
     // is the first picture's alone.
-    const auto nearest = brenvik::nearest_register(pixel, regs, 1);
+    const auto nearest = brenvik::nearest_register(pixel, brenvik::register_planes(regs), 1);
     EXPECT_EQ(nearest.register_index, 2);
     EXPECT_EQ(nearest.error, (std::array<int, 3>{10, 10, 10}));
 }
