@@ -22,8 +22,6 @@ void reset_block(const RunContext& ctx, int centre, BlockSearch& search) {
     // Room for one batch of the search's vector code past the last row.
     search.working_slot.assign(cells + kBatchSlack, 0);
     search.working_distance.assign(cells + kBatchSlack, 0);
-    search.committed_slot.assign(cells + kBatchSlack, 0);
-    search.committed_distance.assign(cells + kBatchSlack, 0);
     search.slot_colours.assign(static_cast<std::size_t>(layout.slot_count()), SlotColours{});
     search.working_candidate.assign(static_cast<std::size_t>(layout.whole_line_slot()), 0);
     search.committed_candidate.assign(static_cast<std::size_t>(layout.whole_line_slot()), 0);

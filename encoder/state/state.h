@@ -238,11 +238,12 @@ struct BlockSearch {
     std::vector<SlotColours> slot_colours;  // [slot]
 
     // Per block row and column (0..width): [row * (width + 1) + column].
-    std::vector<int> nearest_distance;                    // at the random start
-    std::vector<int> working_slot, working_distance;      // working solution
-    std::vector<int> committed_slot, committed_distance;  // committed solution
-    std::vector<int> working_candidate;                   // [slot] working candidate ids
-    std::vector<int> committed_candidate;                 // [slot] committed candidate ids
+    std::vector<int> nearest_distance;                // at the random start
+    std::vector<int> working_slot, working_distance;  // working solution
+    std::vector<int> committed_slot,
+        committed_distance;                // committed solution (set by the annealing)
+    std::vector<int> working_candidate;    // [slot] working candidate ids
+    std::vector<int> committed_candidate;  // [slot] committed candidate ids
 
     // Working structures of the annealing: the lane of every optimised slot
     // (slots whose runs never share a column share one) and, per block row,
