@@ -73,13 +73,7 @@ cmake -S . -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmak
 cmake --build "$dir"
 
 if [ "$run_tests" = 1 ]; then
-  # A Wine prefix of its own, no display needed for console programs.
-  export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-  if [ -z "${WINEPREFIX:-}" ]; then
-    WINEPREFIX=$(mktemp -d /tmp/brenvik-wine-XXXXXX)
-    export WINEPREFIX
-    trap 'wineserver -k >/dev/null 2>&1 || true; rm -rf "$WINEPREFIX"' EXIT
-  fi
-  wineboot -i >/dev/null 2>&1 || true
+  # shellcheck source=tools/wine-prefix.sh
+  . tools/wine-prefix.sh
   ctest --test-dir "$dir" --output-on-failure -j 2
 fi

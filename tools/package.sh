@@ -24,13 +24,8 @@ rm -f build-windows/packages/*.zip
 (cd build-windows && cpack -G ZIP)
 zip=$(ls build-windows/packages/*.zip)
 cp "$zip" dist/
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-if [ -z "${WINEPREFIX:-}" ]; then
-  WINEPREFIX=$(mktemp -d /tmp/brenvik-wine-XXXXXX)
-  export WINEPREFIX
-  trap 'wineserver -k >/dev/null 2>&1 || true; rm -rf "$WINEPREFIX"' EXIT
-fi
-wineboot -i >/dev/null 2>&1 || true
+# shellcheck source=tools/wine-prefix.sh
+. tools/wine-prefix.sh
 bash tests/package/zip_test.sh "dist/$(basename "$zip")" "$sample"
 echo "dist/:"
 ls -l dist
