@@ -79,14 +79,14 @@ class OneColourLists {
     // around every pixel's (same, above, below) that the list lacks, then the
     // pixels' two nearest levels that it lacks. An entry's candidate id is
     // the index of the colour's latest entry in the whole-line list, which is
-    // built first. Slots 0 and 1 (register 0, never optimised) keep empty
-    // lists: nothing draws from them.
+    // built first. The slots before the optimised ones keep empty lists:
+    // nothing draws from them.
     void build() {
         read_columns();
         const bool verbose = ctx_.settings.verbose == 1;
         std::array<int, 3> last_slot_counts{};
         for (int s : slot_order_) {
-            if (s == 0 || s == 1) continue;
+            if (s != whole_line_slot_ && s < layout_.first_optimised_slot) continue;
             const std::array<int, 3> counts = build_list(s);
             if (s == slot_order_.back()) last_slot_counts = counts;
         }
