@@ -246,10 +246,4 @@ const Grid<DiffusedPixel>& LineDiffusion::pixels() {
     return out_;
 }
 
-Grid<DiffusedPixel> error_diffusion(const RunSettings& settings, const ScreenLayout& layout,
-                                    const PictureTables& picture, const RunResults& results) {
-    LineDiffusion diffusion(settings, layout, picture, results);
-    return diffusion.pixels();
-}
-
 }  // namespace brenvik

@@ -99,9 +99,4 @@ class LineDiffusion {
     int next_line_ = 1;
 };
 
-// Runs the diffusion over the whole picture and returns [line][column]
-// (lines 1..H, columns 0..W-1).
-Grid<DiffusedPixel> error_diffusion(const RunSettings& settings, const ScreenLayout& layout,
-                                    const PictureTables& picture, const RunResults& results);
-
 }  // namespace brenvik

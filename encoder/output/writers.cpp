@@ -76,8 +76,8 @@ bool write_outputs(const RunContext& ctx, const SourcePictures& pictures, const 
     const bool two_palettes = settings.palette_mode == kTwoBitmapsTwoPalettes ||
                               settings.palette_mode == kOneBitmapTwoPalettes;
     const bool previews = settings.write_previews == 1;
-    // palette_mode 2 has no error-diffused rendering.
-    const bool diffused = settings.palette_mode != kTwoBitmapsTwoPalettes;
+    // palette_mode 2 has no error-diffused rendering (the driver passes none).
+    const bool diffused = diffused_pixels != nullptr;
     const OutputNames names = output_names(settings.input_name);
     const int record_words = std::max(0, layout.mode.palette_words - layout.mode.excluded_words);
     const int words = std::min(record_words, layout.optimised_slot_count);
@@ -144,11 +144,6 @@ bool write_outputs(const RunContext& ctx, const SourcePictures& pictures, const 
     std::vector<std::uint8_t> diffused_preview(header.begin(), header.end());
     std::vector<std::uint8_t> diffused_second_preview(header.begin(), header.end());
     if (diffused) {
-        Grid<DiffusedPixel> worked_out;
-        if (diffused_pixels == nullptr) {
-            worked_out = error_diffusion(settings, layout, pic, results);
-            diffused_pixels = &worked_out;
-        }
         for (int y = 1; y <= H; ++y) {
             for (int x = 0; x < W; ++x) regs[x] = diffused_pixels->at(x, y).register_index;
             append_bitplanes(diffused_bitmap, regs);

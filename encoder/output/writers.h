@@ -25,8 +25,8 @@ void append_bitplanes(std::vector<std::uint8_t>& out, const std::vector<int>& re
 
 // Writes every output file; returns false when one of them failed (each
 // failure is reported on `err` and the other files are still written).
-// `diffused_pixels` is the error-diffused rendering where the mode has one,
-// or null to have it worked out here.
+// `diffused_pixels` is the error-diffused rendering, null for a mode that
+// has none (two bitmaps, two palettes): then no diffused files are written.
 bool write_outputs(const RunContext& ctx, const SourcePictures& pictures, const RunResults& results,
                    const Grid<DiffusedPixel>* diffused_pixels, std::FILE* out, std::FILE* err);
 

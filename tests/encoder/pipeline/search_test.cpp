@@ -224,7 +224,8 @@ TEST(LineDiffusion, LineByLineEqualsTheWholePicture) {
         Encoding e(c.options, 30);
         e.picture.has_companion = c.has_companion;
         const RunResults results = random_records(e, 11);
-        const Grid<DiffusedPixel> whole = error_diffusion(e.settings, e.layout, e.picture, results);
+        LineDiffusion at_once(e.settings, e.layout, e.picture, results);
+        const Grid<DiffusedPixel>& whole = at_once.pixels();
         LineDiffusion lines(e.settings, e.layout, e.picture, results);
         for (int line : {0, 1, 4, 4, 9, 29}) lines.diffuse_through(line);
         const Grid<DiffusedPixel>& stepped = lines.pixels();
