@@ -25,7 +25,7 @@
 
 #include "encoder/frontend/bmp.h"
 #include "encoder/frontend/run.h"
-#include "encoder/frontend/screen_modes.h"
+#include "format/screen_modes.h"
 #include "fuzz_support.h"
 
 using fuzzing::Bytes;
@@ -132,7 +132,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (companion_kind == 1) fuzzing::write_file(names.companion, second);
     if (companion_kind == 2 && ::mkdir(names.companion, 0700) != 0) std::abort();
 
-    const brenvik::ScreenMode& mode = brenvik::screen_modes[static_cast<std::size_t>(mode_row)];
+    const brenvik::ScreenMode& mode = format::kScreenModes[static_cast<std::size_t>(mode_row)];
     brenvik::RunSettings settings;
     settings.program_name = "brenvik";
     settings.input_name = names.input;

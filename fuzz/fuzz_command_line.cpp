@@ -20,7 +20,8 @@
 #include "encoder/frontend/bmp.h"
 #include "encoder/frontend/options.h"
 #include "encoder/frontend/run.h"
-#include "encoder/frontend/screen_modes.h"
+#include "format/picture_file.h"
+#include "format/screen_modes.h"
 #include "fuzz_support.h"
 
 namespace {
@@ -78,7 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool parsed = brenvik::parse_command_line(args, settings);
     if (parsed) {
         brenvik::derive_settings(settings);
-        FUZZ_CHECK(settings.mode_row >= 0 && settings.mode_row < brenvik::kScreenModeCount,
+        FUZZ_CHECK(settings.mode_row >= 0 && settings.mode_row < format::kScreenModeCount,
                    "mode row");
         FUZZ_CHECK(settings.quality >= 0 && settings.quality <= 9, "quality digit");
         FUZZ_CHECK(settings.dither_mode >= 0 && settings.dither_mode <= 5, "dither");
@@ -128,7 +129,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } else if (exit_status != 0) {
         FUZZ_CHECK(!message.empty() && message.back() == '\n', "failure without a message");
         FUZZ_CHECK(fuzzing::contains(message, settings.input_name) ||
-                       fuzzing::contains(message, brenvik::companion_name(settings.input_name)),
+                       fuzzing::contains(message, format::companion_name(settings.input_name)),
                    "message does not name the file: " + message);
     } else {
         FUZZ_CHECK(may_encode, "exit 0 without a picture to encode: " + settings.input_name);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "container_reader.h"
+#include "format/container.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const zorpa::MemorySource source(data, size);
@@ -23,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!zorpa::extract_frame(source, i, bytes)) {
             break;
         }
-        if (bytes.size() != zorpa::kExtractedPictureBytes) {
+        if (bytes.size() != format::container::kFramePictureBytes) {
             std::abort();
         }
     }

@@ -6,14 +6,15 @@
 #include <cstring>
 #include <system_error>
 
+#include "format/container.h"
+#include "format/wav.h"
 #include "platform_files.h"
 
 namespace zorpa {
 namespace {
 
-constexpr char kMagic[] = "STEAV3";
-constexpr std::size_t kMagicSize = sizeof kMagic - 1;
-constexpr unsigned char kSilence = 0x80;
+namespace container = format::container;
+using container::kSilence;
 
 std::string reason(int error_number) {
     return std::generic_category().message(error_number);
@@ -23,20 +24,6 @@ std::uint32_t load_big_endian(const unsigned char* bytes) {
     return (static_cast<std::uint32_t>(bytes[0]) << 24) |
            (static_cast<std::uint32_t>(bytes[1]) << 16) |
            (static_cast<std::uint32_t>(bytes[2]) << 8) | static_cast<std::uint32_t>(bytes[3]);
-}
-
-void put_le16(std::vector<unsigned char>& out, std::uint32_t value) {
-    out.push_back(static_cast<unsigned char>(value));
-    out.push_back(static_cast<unsigned char>(value >> 8));
-}
-
-void put_le32(std::vector<unsigned char>& out, std::uint32_t value) {
-    put_le16(out, value & 0xFFFFu);
-    put_le16(out, value >> 16);
-}
-
-void put_text(std::vector<unsigned char>& out, const char* text) {
-    out.insert(out.end(), text, text + std::strlen(text));
 }
 
 CheckResult fault(std::uint64_t offset, const std::string& what, std::uint32_t frames) {
@@ -131,34 +118,34 @@ bool FileSource::read_at(std::uint64_t offset, unsigned char* bytes, std::size_t
 
 CheckResult check_container(const ByteSource& source) {
     const std::uint64_t size = source.size();
-    std::array<unsigned char, kContainerHeaderSize> header{};
+    std::array<unsigned char, container::kHeaderBytes> header{};
     const std::size_t header_part =
         static_cast<std::size_t>(std::min<std::uint64_t>(size, header.size()));
     if (!source.read_at(0, header.data(), header_part)) {
         return fault(0, "cannot read the header", 0);
     }
-    for (std::size_t i = 0; i < kMagicSize; ++i) {
+    for (std::size_t i = 0; i < container::kMagicBytes; ++i) {
         if (i >= header_part) {
             return fault(i, "file ends inside the \"STEAV3\" mark", 0);
         }
-        if (header[i] != static_cast<unsigned char>(kMagic[i])) {
+        if (header[i] != static_cast<unsigned char>(container::kMagic[i])) {
             return fault(i, "not a Zorpa container (no \"STEAV3\" mark)", 0);
         }
     }
-    if (header_part < kContainerCountOffset + 4) {
+    if (header_part < container::kCountOffset + 4) {
         return fault(header_part, "file ends inside the frame count", 0);
     }
-    const std::uint32_t frames = load_big_endian(header.data() + kContainerCountOffset);
-    for (std::size_t i = kContainerCountOffset + 4; i < header_part; ++i) {
+    const std::uint32_t frames = load_big_endian(header.data() + container::kCountOffset);
+    for (std::size_t i = container::kCountOffset + 4; i < header_part; ++i) {
         if (header[i] != 0) {
             return fault(i, "header padding is not zero", frames);
         }
     }
-    if (size < kContainerHeaderSize) {
+    if (size < container::kHeaderBytes) {
         return fault(size, "file ends inside the 256-byte header", frames);
     }
-    const std::uint64_t tail_begin = kContainerHeaderSize + kPreRollSoundBytes;
-    const std::uint64_t tail_end = kContainerHeaderSize + kPreRollBytes;
+    const std::uint64_t tail_begin = container::kHeaderBytes + container::kPreRollSoundBytes;
+    const std::uint64_t tail_end = container::kFirstRecordOffset;
     if (size < tail_begin) {
         return fault(size, "file ends inside the sound pre-roll", frames);
     }
@@ -171,17 +158,18 @@ CheckResult check_container(const ByteSource& source) {
     if (size < tail_end) {
         return fault(size, "file ends inside the sound pre-roll", frames);
     }
-    const std::uint64_t expected =
-        frame_record_offset(0) + static_cast<std::uint64_t>(frames) * kFrameRecordBytes;
+    const std::uint64_t expected = container::container_bytes(frames);
     if (size < expected) {
-        const std::uint64_t complete = (size - kFirstRecordOffset) / kFrameRecordBytes;
-        return fault(size,
-                     "truncated: the header announces " + std::to_string(frames) +
-                         " frames, the file ends inside frame record " + std::to_string(complete) +
-                         " (which starts at byte " +
-                         std::to_string(frame_record_offset(static_cast<std::uint32_t>(complete))) +
-                         ")",
-                     frames);
+        const std::uint64_t complete =
+            (size - container::kFirstRecordOffset) / container::kRecordBytes;
+        return fault(
+            size,
+            "truncated: the header announces " + std::to_string(frames) +
+                " frames, the file ends inside frame record " + std::to_string(complete) +
+                " (which starts at byte " +
+                std::to_string(container::record_offset(static_cast<std::uint32_t>(complete))) +
+                ")",
+            frames);
     }
     if (size > expected) {
         return fault(expected,
@@ -197,17 +185,19 @@ CheckResult check_container(const ByteSource& source) {
 
 bool extract_frame(const ByteSource& source, std::uint32_t index,
                    std::vector<unsigned char>& picture) {
-    picture.assign(kExtractedPictureBytes, 0);
-    const std::uint64_t record = frame_record_offset(index);
-    return source.read_at(record, picture.data() + kWindowFirstBegin, kWindowFirstSize) &&
-           source.read_at(record + kWindowFirstSize, picture.data() + kWindowSecondBegin,
-                          kWindowSecondSize);
+    picture.assign(container::kFramePictureBytes, 0);
+    const std::uint64_t record = container::record_offset(index);
+    return source.read_at(record, picture.data() + container::kBitmapWindowBegin,
+                          container::kBitmapWindowBytes) &&
+           source.read_at(record + container::kBitmapWindowBytes,
+                          picture.data() + container::kPaletteWindowBegin,
+                          container::kPaletteWindowBytes);
 }
 
 bool extract_sound(const ByteSource& source, std::uint32_t frames,
                    std::vector<unsigned char>& samples) {
-    samples.assign(kPreRollSoundBytes, 0);
-    if (!source.read_at(kContainerHeaderSize, samples.data(), kPreRollSoundBytes)) {
+    samples.assign(container::kPreRollSoundBytes, 0);
+    if (!source.read_at(container::kHeaderBytes, samples.data(), container::kPreRollSoundBytes)) {
         samples.clear();
         return false;
     }
@@ -219,43 +209,33 @@ bool extract_sound(const ByteSource& source, std::uint32_t frames,
         samples.clear();
         return true;
     }
-    std::array<unsigned char, kSoundChunkBytes> chunk{};
+    std::array<unsigned char, container::kChunkBytes> chunk{};
     for (std::uint32_t k = 0; k < frames; ++k) {
-        const std::uint64_t at = frame_record_offset(k) + kWindowFirstSize + kWindowSecondSize;
+        const std::uint64_t at = container::record_offset(k) + container::kChunkOffset;
         if (!source.read_at(at, chunk.data(), chunk.size())) {
             return false;
         }
         if (generated_silence(chunk.begin(), chunk.end())) break;
-        const bool moved_back =
-            k >= kFirstMoveBackFrame && (k - kFirstMoveBackFrame) % kMoveBackPeriod == 0;
-        samples.insert(samples.end(), chunk.begin() + (moved_back ? kMoveBackBytes : 0),
+        // A chunk that moved back repeats the end of the one before: its new
+        // sound is its tail.
+        samples.insert(samples.end(),
+                       chunk.end() - static_cast<std::ptrdiff_t>(container::new_sound_bytes(k)),
                        chunk.end());
     }
     // Back from signed to unsigned: the top bit flips again.
     for (unsigned char& b : samples) {
-        b = static_cast<unsigned char>(b + 128u);
+        b = container::wav_sample(b);
     }
     return true;
 }
 
 std::vector<unsigned char> wav_file(const std::vector<unsigned char>& samples) {
-    const std::uint32_t data_size = static_cast<std::uint32_t>(samples.size());
-    std::vector<unsigned char> wav;
-    wav.reserve(44 + samples.size());
-    put_text(wav, "RIFF");
-    put_le32(wav, 36 + data_size);
-    put_text(wav, "WAVE");
-    put_text(wav, "fmt ");
-    put_le32(wav, 16);          // format chunk size
-    put_le16(wav, 1);           // PCM
-    put_le16(wav, 1);           // mono
-    put_le32(wav, kSoundRate);  // samples per second
-    put_le32(wav, kSoundRate);  // bytes per second
-    put_le16(wav, 1);           // bytes per sample frame
-    put_le16(wav, 8);           // bits per sample
-    put_text(wav, "data");
-    put_le32(wav, data_size);
-    wav.insert(wav.end(), samples.begin(), samples.end());
+    const auto header =
+        format::wav_header(static_cast<std::uint32_t>(samples.size()), container::kSoundRate);
+    std::vector<unsigned char> wav(header.size() + samples.size());
+    std::copy(header.begin(), header.end(), wav.begin());
+    std::copy(samples.begin(), samples.end(),
+              wav.begin() + static_cast<std::ptrdiff_t>(header.size()));
     return wav;
 }
 

@@ -4,6 +4,7 @@
 //
 // Everything reads through a ByteSource, so the same code serves files on
 // disk (read piece by piece, never whole) and bytes in memory (tests, fuzzing).
+// The layout is format/container.h.
 #pragma once
 
 #include <cstddef>
@@ -12,26 +13,6 @@
 #include <vector>
 
 namespace zorpa {
-
-// Container layout, in bytes from the start of the file.
-inline constexpr std::size_t kContainerHeaderSize = 256;
-inline constexpr std::size_t kContainerCountOffset = 6;
-inline constexpr std::size_t kPreRollBytes = 32512;
-inline constexpr std::size_t kPreRollSoundBytes = 8192;
-inline constexpr std::size_t kFirstRecordOffset = kContainerHeaderSize + kPreRollBytes;
-inline constexpr std::size_t kWindowFirstBegin = 3360;
-inline constexpr std::size_t kWindowFirstSize = 28640 - kWindowFirstBegin;
-inline constexpr std::size_t kWindowSecondBegin = 34016;
-inline constexpr std::size_t kWindowSecondSize = 49184 - kWindowSecondBegin;
-inline constexpr std::size_t kSoundChunkBytes = 2048;
-inline constexpr std::size_t kFrameRecordBytes =
-    kWindowFirstSize + kWindowSecondSize + kSoundChunkBytes;
-inline constexpr std::size_t kExtractedPictureBytes = 51200;
-// Every 25th chunk (the 22nd, 47th, ...) starts 1134 bytes back in the WAV.
-inline constexpr std::size_t kMoveBackBytes = 1134;
-inline constexpr std::uint32_t kFirstMoveBackFrame = 21;
-inline constexpr std::uint32_t kMoveBackPeriod = 25;
-inline constexpr unsigned kSoundRate = 50066;
 
 // Random access to the container's bytes.
 class ByteSource {
@@ -84,11 +65,6 @@ struct CheckResult {
 // Checks the header (magic, zero padding), the pre-roll's zero tail and that
 // the size is exactly header + pre-roll + one record per announced frame.
 CheckResult check_container(const ByteSource& source);
-
-// Offset of frame record `index` (from 0).
-constexpr std::uint64_t frame_record_offset(std::uint32_t index) {
-    return kFirstRecordOffset + static_cast<std::uint64_t>(kFrameRecordBytes) * index;
-}
 
 // Frame `index` as a 51200-byte picture file: the record's two windows at
 // their places, every other byte zero. False when the record is not all there.

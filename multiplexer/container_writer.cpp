@@ -9,39 +9,16 @@
 #include <utility>
 
 #include "atomic_output_file.h"
+#include "format/container.h"
 #include "platform_files.h"
 
 namespace zorpa {
 namespace {
 
-constexpr std::size_t kHeaderSize = 256;
-constexpr char kMagic[] = "STEAV3";
-constexpr std::size_t kCountOffset = 6;
-constexpr std::size_t kPreRollSize = 32512;
-constexpr std::size_t kPreRollSoundSize = 8192;
+namespace container = format::container;
 
-constexpr std::size_t kPictureReadSize = 51200;
-constexpr std::size_t kFirstRangeBegin = 3360;
-constexpr std::size_t kFirstRangeSize = 28640 - kFirstRangeBegin;
-constexpr std::size_t kSecondRangeBegin = 34016;
-constexpr std::size_t kSecondRangeSize = 49184 - kSecondRangeBegin;
-
-constexpr std::size_t kChunkSize = 2048;
-constexpr unsigned char kSilence = 0x80;
-constexpr std::uint32_t kSoundDataStart = 44;
-constexpr std::uint32_t kBytesPerOffsetNumerator = 25033;
-constexpr std::uint32_t kBytesPerOffsetDenominator = 25;
-constexpr std::uint32_t kChunkCounterStart = 8;
-constexpr std::uint32_t kChunkCounterStep = 2;
-constexpr std::uint32_t kChunkCounterLimit = 50;
-constexpr std::uint64_t kMoveBack = 1134;
-constexpr std::uint32_t kSilentTailFrames = 9;  // L + 1 - 9 < f: the last eight frames
-
+// A progress step every this many frames.
 constexpr std::uint32_t kProgressFrames = 80;
-constexpr std::uint32_t kHighestFrame = 99999;
-constexpr std::size_t kNumberAndExtension = 9;  // five digits and ".BVK"
-constexpr std::size_t kExtensionSize = 4;
-constexpr char kFallbackExtension[] = ".bvk";
 
 std::string in_quotes(const std::string& name) {
     return "'" + name + "'";
@@ -51,10 +28,10 @@ std::string reason(int error_number) {
     return std::generic_category().message(error_number);
 }
 
-// Unsigned 8-bit samples become signed ones: the top bit flips.
+// Unsigned 8-bit samples become signed ones.
 void convert_sound(unsigned char* bytes, std::size_t size) {
     for (std::size_t i = 0; i < size; ++i) {
-        bytes[i] = static_cast<unsigned char>(bytes[i] + 128u);
+        bytes[i] = container::signed_sample(bytes[i]);
     }
 }
 
@@ -129,14 +106,6 @@ class InputFile {
     int error_ = 0;
 };
 
-std::string frame_number_text(std::uint32_t frame) {
-    std::string digits = std::to_string(frame);
-    if (digits.size() < 5) {
-        digits.insert(0, 5 - digits.size(), '0');
-    }
-    return digits;
-}
-
 void store_big_endian(unsigned char* bytes, std::uint32_t value) {
     bytes[0] = static_cast<unsigned char>(value >> 24);
     bytes[1] = static_cast<unsigned char>(value >> 16);
@@ -150,212 +119,259 @@ ContainerResult refused(std::string message) {
     return result;
 }
 
+// What can be refused before the container exists, or an empty string.
+std::string request_fault(const ContainerRequest& request) {
+    if (request.picture_name.empty()) {
+        return "no picture file given";
+    }
+    if (request.picture_name.size() < container::kNumberAndExtension) {
+        return "picture name " + in_quotes(request.picture_name) +
+               " is too short: it must end in a five-digit frame number and a "
+               "four-character extension";
+    }
+    if (request.last_frame > container::kHighestFrame) {
+        return "last frame " + std::to_string(request.last_frame) + " is above " +
+               std::to_string(container::kHighestFrame);
+    }
+    if (request.start_frame > request.last_frame + 1) {
+        return "start frame " + std::to_string(request.start_frame) + " is above last frame " +
+               std::to_string(request.last_frame) + " plus one";
+    }
+    if (request.container_name.empty()) {
+        return "no container file given";
+    }
+    return {};
+}
+
+// The container's sound, taken from the WAV as the records are written.
+class SoundSource {
+  public:
+    // False, with error(), when the WAV cannot be opened.
+    bool open(const std::string& name, std::uint32_t offset_fiftieths) {
+        with_sound_ = true;
+        position_ = container::sound_start(offset_fiftieths);
+        return file_.open(name) && file_.size(size_);
+    }
+    int error() const { return file_.error(); }
+
+    // The pre-roll's sound: kPreRollSoundBytes from the read position (what is
+    // missing at the end counts as 0); the position moves on by what was read.
+    bool pre_roll(unsigned char* bytes) {
+        if (!with_sound_) {
+            std::fill(bytes, bytes + container::kPreRollSoundBytes, container::kSilence);
+            return true;
+        }
+        std::fill(bytes, bytes + container::kPreRollSoundBytes, 0);
+        const long long got = file_.read_at(position_, bytes, container::kPreRollSoundBytes);
+        if (got < 0) return false;
+        position_ += static_cast<std::uint64_t>(got);
+        convert_sound(bytes, container::kPreRollSoundBytes);
+        return true;
+    }
+
+    // The chunk of record `record` (from 0), which carries frame `frame` of a
+    // series ending at `last`: silence without sound and in the silent tail;
+    // else, after the move back before every 25th record (not past the
+    // file's start), the next kChunkBytes of the WAV, or silence when fewer
+    // remain (the position then stays).
+    bool chunk(std::uint32_t record, std::uint32_t frame, std::uint32_t last,
+               unsigned char* bytes) {
+        if (!with_sound_ || container::in_silent_tail(frame, last)) {
+            std::fill(bytes, bytes + container::kChunkBytes, container::kSilence);
+            return true;
+        }
+        if (container::moves_back_before(record) && position_ >= container::kMoveBackBytes) {
+            position_ -= container::kMoveBackBytes;
+        }
+        if (position_ + container::kChunkBytes > size_) {
+            std::fill(bytes, bytes + container::kChunkBytes, container::kSilence);
+            return true;
+        }
+        const long long got = file_.read_at(position_, bytes, container::kChunkBytes);
+        if (got < 0) return false;
+        // The file cannot have shrunk under us unnoticed: what is missing is 0.
+        std::fill(bytes + got, bytes + container::kChunkBytes, 0);
+        position_ += static_cast<std::uint64_t>(got);
+        convert_sound(bytes, container::kChunkBytes);
+        return true;
+    }
+
+  private:
+    InputFile file_;
+    bool with_sound_ = false;
+    std::uint64_t size_ = 0;
+    std::uint64_t position_ = 0;
+};
+
+// The frame files of the series the request names.
+class FrameFiles {
+  public:
+    explicit FrameFiles(const std::string& first_name)
+        : stem_(first_name.substr(0, first_name.size() - container::kNumberAndExtension)),
+          extension_(first_name.substr(first_name.size() - container::kExtensionBytes)) {}
+
+    // Opens frame `frame` under its own extension, else as ".bvk". False when
+    // neither opens; message() then says why.
+    bool open(std::uint32_t frame, InputFile& file) {
+        name_ = container::frame_file_name(stem_, frame, extension_);
+        if (file.open(name_)) return true;
+        const int own_error = file.error();
+        message_ = "cannot open frame file " + in_quotes(name_);
+        if (extension_ != container::kFallbackExtension) {
+            const std::string fallback =
+                container::frame_file_name(stem_, frame, container::kFallbackExtension);
+            if (file.open(fallback)) {
+                name_ = fallback;
+                return true;
+            }
+            message_ += " (nor " + in_quotes(fallback) + ")";
+        }
+        message_ += ": " + reason(own_error);
+        return false;
+    }
+    const std::string& name() const { return name_; }
+    const std::string& message() const { return message_; }
+
+  private:
+    std::string stem_;
+    std::string extension_;
+    std::string name_;
+    std::string message_;
+};
+
+// Writes a container under construction, remembering why a step failed.
+class Writer {
+  public:
+    Writer(const ContainerRequest& request, fileout::AtomicOutputFile& file, SoundSource& sound)
+        : request_(request), file_(file), sound_(sound) {}
+
+    bool header(std::uint32_t frame_count) {
+        std::array<unsigned char, container::kHeaderBytes> header{};
+        std::copy(container::kMagic, container::kMagic + container::kMagicBytes, header.begin());
+        store_big_endian(header.data() + container::kCountOffset, frame_count);
+        return write(header.data(), header.size());
+    }
+
+    bool pre_roll() {
+        std::array<unsigned char, container::kPreRollSoundBytes> buffer{};
+        if (!sound_.pre_roll(buffer.data())) return sound_failed();
+        if (!write(buffer.data(), buffer.size())) return false;
+        buffer.fill(0);
+        for (std::size_t done = container::kPreRollSoundBytes; done < container::kPreRollBytes;
+             done += buffer.size()) {
+            if (!write(buffer.data(), std::min(buffer.size(), container::kPreRollBytes - done))) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    // The record of `frame`, read from its open picture file.
+    bool record(std::uint32_t record, std::uint32_t frame, InputFile& picture_file,
+                const std::string& picture_name) {
+        std::array<unsigned char, container::kFramePictureBytes> picture{};
+        const long long got = picture_file.read_at(0, picture.data(), picture.size());
+        if (got < 0) {
+            failure_ = "cannot read frame file " + in_quotes(picture_name) + ": " +
+                       reason(picture_file.error());
+            return false;
+        }
+        picture_file.close();
+        // A picture file shorter than its record needs is zero-filled.
+        std::fill(picture.begin() + got, picture.end(), 0);
+        std::array<unsigned char, container::kChunkBytes> chunk{};
+        if (!sound_.chunk(record, frame, request_.last_frame, chunk.data())) return sound_failed();
+        return write(picture.data() + container::kBitmapWindowBegin,
+                     container::kBitmapWindowBytes) &&
+               write(picture.data() + container::kPaletteWindowBegin,
+                     container::kPaletteWindowBytes) &&
+               write(chunk.data(), chunk.size());
+    }
+
+    // Rewrites the header's count to the records written, and keeps the file.
+    bool keep_shortened(std::uint32_t written) {
+        std::array<unsigned char, 4> count{};
+        store_big_endian(count.data(), written);
+        return file_.write_at(container::kCountOffset, count.data(), count.size()) ? commit()
+                                                                                   : false;
+    }
+
+    bool commit() { return file_.commit() || (failure_ = file_.error(), false); }
+
+    // Why the last step failed; the container is then discarded.
+    ContainerResult failed() {
+        file_.discard();
+        if (failure_.empty()) failure_ = file_.error();
+        return refused(failure_);
+    }
+
+  private:
+    bool write(const unsigned char* bytes, std::size_t size) {
+        return file_.write(bytes, size) || (failure_ = file_.error(), false);
+    }
+    bool sound_failed() {
+        failure_ = "cannot read sound file " + in_quotes(request_.sound_name) + ": " +
+                   reason(sound_.error());
+        return false;
+    }
+
+    const ContainerRequest& request_;
+    fileout::AtomicOutputFile& file_;
+    SoundSource& sound_;
+    std::string failure_;
+};
+
 }  // namespace
 
 ContainerResult write_container(const ContainerRequest& request, const Progress& progress) {
+    // Everything that can be refused is refused before the container exists.
+    if (std::string fault = request_fault(request); !fault.empty()) {
+        return refused(std::move(fault));
+    }
+    SoundSource sound;
+    if (!request.sound_name.empty() && !sound.open(request.sound_name, request.sound_offset)) {
+        return refused("cannot open sound file " + in_quotes(request.sound_name) + ": " +
+                       reason(sound.error()));
+    }
+    fileout::AtomicOutputFile file(request.container_name);
+    if (!file.open()) {
+        return refused(file.error());
+    }
+    Writer writer(request, file, sound);
+
     const std::uint32_t first = request.start_frame;
     const std::uint32_t last = request.last_frame;
-
-    // Everything that can be refused is refused before the container exists.
-    if (request.picture_name.empty()) {
-        return refused("no picture file given");
-    }
-    if (request.picture_name.size() < kNumberAndExtension) {
-        return refused("picture name " + in_quotes(request.picture_name) +
-                       " is too short: it must end in a five-digit frame number and a "
-                       "four-character extension");
-    }
-    if (last > kHighestFrame) {
-        return refused("last frame " + std::to_string(last) + " is above " +
-                       std::to_string(kHighestFrame));
-    }
-    if (first > last + 1) {
-        return refused("start frame " + std::to_string(first) + " is above last frame " +
-                       std::to_string(last) + " plus one");
-    }
-    if (request.container_name.empty()) {
-        return refused("no container file given");
-    }
-
-    const bool with_sound = !request.sound_name.empty();
-    InputFile sound;
-    std::uint64_t sound_size = 0;
-    if (with_sound) {
-        if (!sound.open(request.sound_name) || !sound.size(sound_size)) {
-            return refused("cannot open sound file " + in_quotes(request.sound_name) + ": " +
-                           reason(sound.error()));
-        }
-    }
-
-    fileout::AtomicOutputFile container(request.container_name);
-    if (!container.open()) {
-        return refused(container.error());
-    }
-
-    ContainerResult result;
-    const auto write_failed = [&]() {
-        container.discard();
-        result.ok = false;
-        result.container_kept = false;
-        result.message = container.error();
-        return result;
-    };
-    const auto read_failed = [&](const std::string& what, const std::string& name, int error) {
-        container.discard();
-        result.ok = false;
-        result.container_kept = false;
-        result.message = "cannot read " + what + " " + in_quotes(name) + ": " + reason(error);
-        return result;
-    };
-
     const std::uint32_t frame_count = last + 1 - first;
+    if (!writer.header(frame_count)) return writer.failed();
+    if (progress.set_range) progress.set_range(0, frame_count / kProgressFrames);
+    if (progress.set_position) progress.set_position(0);
+    if (!writer.pre_roll()) return writer.failed();
 
-    std::array<unsigned char, kHeaderSize> header{};
-    for (std::size_t i = 0; i < sizeof kMagic - 1; ++i) {
-        header[i] = static_cast<unsigned char>(kMagic[i]);
-    }
-    store_big_endian(header.data() + kCountOffset, frame_count);
-    if (!container.write(header.data(), header.size())) {
-        return write_failed();
-    }
-
-    if (progress.set_range) {
-        progress.set_range(0, frame_count / kProgressFrames);
-    }
-    if (progress.set_position) {
-        progress.set_position(0);
-    }
-
-    // Pre-roll: the first 8192 sound bytes (missing ones count as 0), then zeros.
-    // The read position moves on by what was read, as a sequential read would.
-    std::uint64_t sound_position =
-        kSoundDataStart +
-        (request.sound_offset * kBytesPerOffsetNumerator) / kBytesPerOffsetDenominator;
-    std::array<unsigned char, kPreRollSoundSize> sound_buffer{};
-    if (with_sound) {
-        const long long got =
-            sound.read_at(sound_position, sound_buffer.data(), sound_buffer.size());
-        if (got < 0) {
-            return read_failed("sound file", request.sound_name, sound.error());
-        }
-        sound_position += static_cast<std::uint64_t>(got);
-        convert_sound(sound_buffer.data(), sound_buffer.size());
-    } else {
-        sound_buffer.fill(kSilence);
-    }
-    if (!container.write(sound_buffer.data(), sound_buffer.size())) {
-        return write_failed();
-    }
-    sound_buffer.fill(0);
-    for (std::size_t done = kPreRollSoundSize; done < kPreRollSize; done += kPreRollSoundSize) {
-        const std::size_t size = std::min(kPreRollSoundSize, kPreRollSize - done);
-        if (!container.write(sound_buffer.data(), size)) {
-            return write_failed();
-        }
-    }
-
-    // Frames.
-    const std::string& picture_name = request.picture_name;
-    const std::string stem = picture_name.substr(0, picture_name.size() - kNumberAndExtension);
-    const std::string own_extension = picture_name.substr(picture_name.size() - kExtensionSize);
-    const std::uint32_t silent_after = last + 1 - kSilentTailFrames;
-
-    std::array<unsigned char, kPictureReadSize> picture{};
-    std::array<unsigned char, kChunkSize> chunk{};
-    std::uint32_t chunk_counter = kChunkCounterStart;
+    FrameFiles frames(request.picture_name);
+    InputFile picture_file;
     std::uint32_t written = 0;
     std::uint32_t threshold = kProgressFrames;
-    InputFile frame_file;
-
     for (std::uint32_t frame = first; frame < last + 1; ++frame) {
-        const std::string numbered = stem + frame_number_text(frame);
-        std::string frame_name = numbered + own_extension;
-        bool opened = frame_file.open(frame_name);
-        int open_error = opened ? 0 : frame_file.error();
-        if (!opened && own_extension != kFallbackExtension) {
-            const std::string fallback_name = numbered + kFallbackExtension;
-            opened = frame_file.open(fallback_name);
-            if (opened) {
-                frame_name = fallback_name;
-            }
-        }
-        if (!opened) {
-            std::fputs("File open error!\n", stdout);
-            std::fputs(std::to_string(frame).c_str(), stdout);
-            std::fflush(stdout);
-
-            // The header must announce only the records that are there.
-            std::array<unsigned char, 4> count{};
-            store_big_endian(count.data(), written);
-            if (!container.write_at(kCountOffset, count.data(), count.size()) ||
-                !container.commit()) {
-                return write_failed();
-            }
-            result.ok = false;
+        if (!frames.open(frame, picture_file)) {
+            // The container is kept with the records before the missing frame.
+            if (!writer.keep_shortened(written)) return writer.failed();
+            ContainerResult result;
             result.container_kept = true;
             result.frames_written = written;
-            result.message = "cannot open frame file " + in_quotes(frame_name);
-            if (own_extension != kFallbackExtension) {
-                result.message += " (nor " + in_quotes(numbered + kFallbackExtension) + ")";
-            }
-            result.message += ": " + reason(open_error) + "; container " +
-                              in_quotes(request.container_name) + " kept with the " +
-                              std::to_string(written) + " frames before it";
+            result.missing_frame = frame;
+            result.message = frames.message() + "; container " + in_quotes(request.container_name) +
+                             " kept with the " + std::to_string(written) + " frames before it";
             return result;
         }
-
-        const long long got = frame_file.read_at(0, picture.data(), picture.size());
-        if (got < 0) {
-            return read_failed("frame file", frame_name, frame_file.error());
-        }
-        frame_file.close();
-        // A picture file shorter than its record needs is zero-filled.
-        std::fill(picture.begin() + got, picture.end(), 0);
-        if (!container.write(picture.data() + kFirstRangeBegin, kFirstRangeSize) ||
-            !container.write(picture.data() + kSecondRangeBegin, kSecondRangeSize)) {
-            return write_failed();
-        }
-
-        if (!with_sound || silent_after < frame) {
-            chunk.fill(kSilence);
-        } else {
-            if (chunk_counter == kChunkCounterLimit) {
-                // A move before the file's start fails and leaves the position alone.
-                if (sound_position >= kMoveBack) {
-                    sound_position -= kMoveBack;
-                }
-                chunk_counter = 0;
-            }
-            if (sound_position + kChunkSize > sound_size) {
-                chunk.fill(kSilence);
-            } else {
-                const long long read = sound.read_at(sound_position, chunk.data(), chunk.size());
-                if (read < 0) {
-                    return read_failed("sound file", request.sound_name, sound.error());
-                }
-                // The file cannot have shrunk under us unnoticed: what is missing is 0.
-                std::fill(chunk.begin() + read, chunk.end(), 0);
-                sound_position += static_cast<std::uint64_t>(read);
-                convert_sound(chunk.data(), chunk.size());
-            }
-        }
-        if (!container.write(chunk.data(), chunk.size())) {
-            return write_failed();
-        }
-        chunk_counter += kChunkCounterStep;
-
+        if (!writer.record(written, frame, picture_file, frames.name())) return writer.failed();
         if (written > threshold) {
-            if (progress.step) {
-                progress.step();
-            }
+            if (progress.step) progress.step();
             threshold += kProgressFrames;
         }
         ++written;
     }
-
-    if (!container.commit()) {
-        return write_failed();
-    }
+    if (!writer.commit()) return writer.failed();
+    ContainerResult result;
     result.ok = true;
     result.container_kept = true;
     result.frames_written = written;

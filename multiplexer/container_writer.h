@@ -2,11 +2,14 @@
 // and an optional 8-bit WAV into one ".ZRP" container for STE playback.
 //
 // Shared by the command-line front end (zorpamux-cli) and the Qt dialog
-// (zorpamux). Touches nothing but files and the progress callbacks.
+// (zorpamux). Touches nothing but files and the progress callbacks, and
+// prints nothing: the result says what happened. The layout it writes is
+// format/container.h.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace zorpa {
@@ -21,19 +24,22 @@ struct Progress {
 };
 
 struct ContainerRequest {
-    std::string picture_name;    // first picture file of the series, e.g. films/ANIM00000.BVK
-    std::string sound_name;      // WAV file; empty = no sound
+    std::string picture_name;        // first picture file of the series, e.g. films/ANIM00000.BVK
+    std::string sound_name;          // WAV file; empty = no sound
     std::uint32_t start_frame = 0;   // S
     std::uint32_t last_frame = 0;    // L
     std::uint32_t sound_offset = 0;  // V, in fiftieths of a second
-    std::string container_name;  // output file
+    std::string container_name;      // output file
 };
 
 struct ContainerResult {
     bool ok = false;
-    std::string message;              // human-readable reason when !ok (empty on success)
-    std::uint32_t frames_written = 0; // frame records in the container
-    bool container_kept = false;      // a (possibly shortened) container was left on disk
+    std::string message;               // human-readable reason when !ok (empty on success)
+    std::uint32_t frames_written = 0;  // frame records in the container
+    bool container_kept = false;       // a (possibly shortened) container was left on disk
+    // The frame whose file could not be opened, when that ended the series
+    // (the container is then kept with the frames before it).
+    std::optional<std::uint32_t> missing_frame;
 };
 
 ContainerResult write_container(const ContainerRequest& request, const Progress& progress = {});

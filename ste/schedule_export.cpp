@@ -9,20 +9,21 @@
 #include <cstdio>
 #include <vector>
 
-#include "encoder/frontend/screen_modes.h"
+#include "format/screen_modes.h"
+#include "format/ste_palette.h"
 
 namespace {
 
-void export_mode(const brenvik::ScreenMode& mode, std::FILE* out) {
-    const brenvik::ScreenLayout layout = brenvik::build_screen_layout(mode, 0);
+void export_mode(const format::ScreenMode& mode, std::FILE* out) {
     std::fprintf(out, "| mode %d: %d palette words per record\n", mode.layout_id,
                  mode.palette_words);
     std::fprintf(out, "        .equ S%d_WORDS, %d\n", mode.layout_id, mode.palette_words);
-    for (int reg = 0; reg < 16; ++reg) {
+    const std::vector<format::SlotRun> runs = format::slot_runs(mode.layout_id, 0);
+    for (int reg = 0; reg < format::kRegisterCount; ++reg) {
         std::vector<int> starts;
-        for (int slot = layout.first_optimised_slot; slot <= layout.last_optimised_slot(); ++slot) {
-            if (layout.slot_register[slot] != reg || layout.first_column(slot) < 0) continue;
-            starts.push_back(layout.first_column(slot));
+        for (const format::SlotRun& run : runs) {
+            if (run.colour_register != reg || run.first_column > run.last_column) continue;
+            starts.push_back(run.first_column);
         }
         std::sort(starts.begin(), starts.end());
         for (std::size_t k = 0; k < starts.size(); ++k) {
@@ -45,7 +46,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::fprintf(out, "| Generated from the encoder's screen-mode tables; do not edit.\n");
-    for (int row = 0; row < 3; ++row) export_mode(brenvik::screen_modes[row], out);
+    for (int row = 0; row < 3; ++row) export_mode(format::kScreenModes[row], out);
     if (std::fclose(out) != 0) {
         std::perror(argv[1]);
         return 1;

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Checks that the encoder's folders include one another in one direction
 # only: each folder may include the folders listed for it below and nothing
-# above or beside it. Prints every include that breaks the order.
+# above or beside it; and that format/, the ground every program stands on,
+# includes no project header but its own. Prints every include that breaks
+# the order.
 #   tools/check-layers.sh [ROOT]   (ROOT: the repository, default this one)
 # Exit status 0 when every include is allowed, 1 otherwise.
 set -euo pipefail
@@ -40,4 +42,10 @@ for dir in "$root"/encoder/*/; do
     fi
   done < <(grep -rnE '^[[:space:]]*#[[:space:]]*include[[:space:]]*"encoder/' "$dir" || true)
 done
+# format/ is the ground: only the standard library and its own headers.
+while IFS= read -r match; do
+  echo "${match%%:*}:$(cut -d: -f2 <<<"$match"): format/ may include only format/ headers"
+  status=1
+done < <(grep -rnE '^[[:space:]]*#[[:space:]]*include[[:space:]]*"' "$root"/format |
+         grep -vE 'include[[:space:]]*"format/' || true)
 exit $status

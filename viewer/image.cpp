@@ -8,17 +8,13 @@
 #include <cstdlib>
 #include <limits>
 
+#include "format/bmp.h"
+
 namespace brenvik::viewer {
 namespace {
 
-std::uint32_t le32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-
-std::uint16_t le16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | p[1] << 8);
-}
+using format::bmp::read_le16;
+using format::bmp::read_le32;
 
 struct PngSink {
     std::vector<std::uint8_t>* bytes;
@@ -131,17 +127,19 @@ bool decode_bmp(const std::vector<std::uint8_t>& bytes, Image& image, std::strin
         error = "not a BMP file";
         return false;
     }
-    if (bytes.size() < 54) {
+    if (bytes.size() < format::bmp::kHeaderBytes) {
         error = "BMP header is truncated";
         return false;
     }
     const std::uint8_t* h = bytes.data();
-    if (le16(h + 28) != 24 || le32(h + 30) != 0) {
+    if (read_le16(h + format::bmp::kBitsPerPixelOffset) != 24 ||
+        read_le32(h + format::bmp::kCompressionOffset) != 0) {
         error = "BMP must be uncompressed 24-bit";
         return false;
     }
-    const auto width = static_cast<std::int32_t>(le32(h + 18));
-    const auto declared_height = static_cast<std::int32_t>(le32(h + 22));
+    const auto width = static_cast<std::int32_t>(read_le32(h + format::bmp::kWidthOffset));
+    const auto declared_height =
+        static_cast<std::int32_t>(read_le32(h + format::bmp::kHeightOffset));
     const long long height = std::llabs(static_cast<long long>(declared_height));
     if (width <= 0 || height == 0 || width > 65535 || height > 65535) {
         error = "BMP size " + std::to_string(width) + "x" + std::to_string(declared_height) +
@@ -149,7 +147,7 @@ bool decode_bmp(const std::vector<std::uint8_t>& bytes, Image& image, std::strin
         return false;
     }
     const std::size_t row = (static_cast<std::size_t>(width) * 3 + 3) / 4 * 4;
-    const std::size_t offset = le32(h + 10);
+    const std::size_t offset = read_le32(h + format::bmp::kPixelOffsetOffset);
     if (offset > bytes.size() || (bytes.size() - offset) / row < static_cast<std::size_t>(height)) {
         error = "BMP pixel data is truncated";
         return false;

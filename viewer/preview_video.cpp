@@ -15,6 +15,7 @@
 #include <optional>
 
 #include "atomic_output_file.h"
+#include "format/container.h"
 #include "viewer/picture_file.h"
 
 extern char** environ;
@@ -209,7 +210,8 @@ std::vector<unsigned char> preview_sound(const zorpa::ByteSource& source, std::u
     std::vector<unsigned char> samples;
     if (!zorpa::extract_sound(source, frames, samples)) samples.clear();
     // No sound: a short silent track, padded to the frames' length by ffmpeg.
-    if (samples.empty()) samples.assign(zorpa::kPreRollSoundBytes, 0x80);
+    if (samples.empty())
+        samples.assign(format::container::kPreRollSoundBytes, format::container::kSilence);
     return samples;
 }
 

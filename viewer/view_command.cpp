@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "atomic_output_file.h"
-#include "encoder/state/file_names.h"
+#include "format/picture_file.h"
 #include "platform_files.h"
 #include "viewer/image.h"
 #include "viewer/picture_file.h"
@@ -162,14 +162,14 @@ bool parse(const std::vector<std::string>& args, ViewOptions& options, std::stri
         error = "--strip needs --compare=SOURCE.bmp";
         return false;
     }
-    if (!have_output) options.output = replace_extension(options.picture, ".png");
+    if (!have_output) options.output = format::replace_extension(options.picture, ".png");
     return true;
 }
 
 // OUT.png -> OUT_1.png (or OUT_1 appended when there is no extension).
 std::string numbered_name(const std::string& name, int number) {
     const std::string suffix = "_" + std::to_string(number);
-    const std::size_t start = last_component_start(name);
+    const std::size_t start = format::last_component_start(name);
     const std::size_t dot = name.rfind('.');
     if (dot == std::string::npos || dot < start) return name + suffix;
     return name.substr(0, dot) + suffix + name.substr(dot);

@@ -23,9 +23,9 @@ int level_of_component(int component, int level_step) {
 }
 
 std::uint16_t palette_word(int red, int green, int blue, int level_step) {
-    return palette_word_of_levels(level_of_component(red, level_step),
-                                  level_of_component(green, level_step),
-                                  level_of_component(blue, level_step));
+    return format::palette_word(level_of_component(red, level_step),
+                                level_of_component(green, level_step),
+                                level_of_component(blue, level_step));
 }
 
 namespace {

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "encoder/state/state.h"
+#include "format/ste_palette.h"
 
 namespace brenvik {
 
@@ -22,22 +23,10 @@ std::array<int, 2> two_nearest_levels(int value, double step);
 // Level of an optimiser component (level x step): integer division, clamped to 15.
 int level_of_component(int component, int level_step);
 
-// 12-bit colour index of three levels.
-inline int colour_id(int red, int green, int blue) {
-    return (red << 8) | (green << 4) | blue;
-}
-
-// STE register nibble of a level: the three high bits in nibble bits 2..0,
-// the lowest bit in nibble bit 3.
-inline int ste_nibble(int level) {
-    return ((level >> 1) & 7) | ((level & 1) << 3);
-}
-
-// Palette word of three levels.
-inline std::uint16_t palette_word_of_levels(int red, int green, int blue) {
-    return static_cast<std::uint16_t>((ste_nibble(red) << 8) | (ste_nibble(green) << 4) |
-                                      ste_nibble(blue));
-}
+// 12-bit colour index of three levels, and the STE palette word of three
+// levels (format/ste_palette.h).
+using format::colour_id;
+using format::palette_word;
 
 // Palette word of an optimiser colour (components on the 0..255 scale).
 std::uint16_t palette_word(int red, int green, int blue, int level_step);

@@ -6,7 +6,8 @@
 #include <cstring>
 #include <memory>
 
-#include "encoder/state/file_names.h"
+#include "format/bmp.h"
+#include "format/picture_file.h"
 #include "platform_files.h"
 
 namespace brenvik {
@@ -18,13 +19,8 @@ struct FileCloser {
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
-std::uint32_t read_le32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-std::uint16_t read_le16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | p[1] << 8);
-}
+using format::bmp::read_le16;
+using format::bmp::read_le32;
 
 void system_error(std::FILE* err, const std::string& name, int error) {
     std::fprintf(err, "%s: %s\n", name.c_str(), std::strerror(error));
@@ -37,15 +33,15 @@ void file_error(std::FILE* err, const std::string& prog, const std::string& name
 
 // Reads one picture of W x H pixels into `pixels` (bottom row first).
 bool read_bmp(const std::string& prog, const std::string& name, const ScreenMode& mode,
-              std::vector<std::uint8_t>& pixels, std::array<std::uint8_t, 54>* header_copy,
-              std::FILE* err) {
+              std::vector<std::uint8_t>& pixels,
+              std::array<std::uint8_t, format::bmp::kHeaderBytes>* header_copy, std::FILE* err) {
     errno = 0;
     File file(platform::open_stdio_file(name, "rb"));
     if (!file) {
         system_error(err, name, errno);
         return false;
     }
-    std::array<std::uint8_t, 54> header{};
+    std::array<std::uint8_t, format::bmp::kHeaderBytes> header{};
     errno = 0;
     const std::size_t header_bytes_read = std::fread(header.data(), 1, header.size(), file.get());
     if (std::ferror(file.get())) {
@@ -56,16 +52,19 @@ bool read_bmp(const std::string& prog, const std::string& name, const ScreenMode
         file_error(err, prog, name, "must be in BMP format");
         return false;
     }
-    if (header_bytes_read < 34) {
+    if (header_bytes_read < format::bmp::kRequiredHeaderBytes) {
         file_error(err, prog, name, "BMP header is truncated");
         return false;
     }
-    if (read_le32(&header[30]) != 0 || read_le16(&header[28]) != 24) {
+    if (read_le32(&header[format::bmp::kCompressionOffset]) != 0 ||
+        read_le16(&header[format::bmp::kBitsPerPixelOffset]) != 24) {
         file_error(err, prog, name, "BMP format must be uncompressed 24-bit");
         return false;
     }
-    const auto declared_width = static_cast<std::int32_t>(read_le32(&header[18]));
-    const auto declared_height = static_cast<std::int32_t>(read_le32(&header[22]));
+    const auto declared_width =
+        static_cast<std::int32_t>(read_le32(&header[format::bmp::kWidthOffset]));
+    const auto declared_height =
+        static_cast<std::int32_t>(read_le32(&header[format::bmp::kHeightOffset]));
     const long long abs_height = std::llabs(static_cast<long long>(declared_height));
     if (declared_width != mode.width || abs_height != mode.height) {
         file_error(err, prog, name,
@@ -76,7 +75,7 @@ bool read_bmp(const std::string& prog, const std::string& name, const ScreenMode
     const std::size_t row_bytes = static_cast<std::size_t>(mode.width) * 3;
     const std::size_t size = row_bytes * static_cast<std::size_t>(mode.height);
     pixels.assign(size, 0);
-    const std::uint32_t offset = read_le32(&header[10]);
+    const std::uint32_t offset = read_le32(&header[format::bmp::kPixelOffsetOffset]);
     if (std::fseek(file.get(), static_cast<long>(offset), SEEK_SET) != 0) {
         file_error(err, prog, name, "BMP pixel data is truncated");
         return false;
@@ -105,17 +104,13 @@ bool read_bmp(const std::string& prog, const std::string& name, const ScreenMode
 
 }  // namespace
 
-std::string companion_name(const std::string& name) {
-    return replace_extension(name, "_bis.bmp");
-}
-
 bool load_pictures(const RunSettings& settings, const ScreenMode& mode, SourcePictures& pictures,
                    TextSink& out, std::FILE* err) {
     if (!read_bmp(settings.program_name, settings.input_name, mode, pictures.first_pixels,
                   &pictures.header, err)) {
         return false;
     }
-    const std::string companion = companion_name(settings.input_name);
+    const std::string companion = format::companion_name(settings.input_name);
     pictures.has_companion = 0;
     if (settings.verbose == 1) out.printf("outfilename_bis=%s \n", companion.c_str());
 

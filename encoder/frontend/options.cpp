@@ -4,7 +4,7 @@
 #include <climits>
 #include <cstring>
 
-#include "encoder/frontend/screen_modes.h"
+#include "format/screen_modes.h"
 
 namespace brenvik {
 
@@ -99,7 +99,7 @@ bool parse_command_line(const std::vector<std::string>& args, RunSettings& setti
         };
         if (starts_with(argument, "--mode=")) {
             const int v = value_after("--mode=");
-            if (!in_range(v, 0, static_cast<unsigned>(kScreenModeCount - 1))) return false;
+            if (!in_range(v, 0, static_cast<unsigned>(format::kScreenModeCount - 1))) return false;
             settings.mode_row = v;
         } else if (starts_with(argument, "--verbose")) {
             settings.verbose = 1;

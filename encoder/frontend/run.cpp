@@ -6,7 +6,7 @@
 #include "encoder/driver/convert.h"
 #include "encoder/frontend/bmp.h"
 #include "encoder/frontend/options.h"
-#include "encoder/frontend/screen_modes.h"
+#include "encoder/state/screen_layout.h"
 #include "encoder/state/state.h"
 
 namespace brenvik {
@@ -34,7 +34,7 @@ int run_brenvik(const std::vector<std::string>& args, std::FILE* out, std::FILE*
             settings.cooling_factor, settings.temperature_divisor);
     }
 
-    const ScreenMode& mode = screen_modes[static_cast<std::size_t>(settings.mode_row)];
+    const ScreenMode& mode = format::kScreenModes[static_cast<std::size_t>(settings.mode_row)];
     SourcePictures pictures;
     const bool loaded = load_pictures(settings, mode, pictures, text, err);
     text.flush_to(out);

@@ -5,20 +5,14 @@
 #include "encoder/colour/colour.h"
 #include "encoder/conversion/diffusion.h"
 #include "encoder/output/output_file.h"
-#include "encoder/state/file_names.h"
 #include "encoder/state/geometry.h"
+#include "format/bmp.h"
+#include "format/picture_file.h"
 
 namespace brenvik {
 
 namespace {
 
-void put_le32(std::uint8_t* p, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-void put_le16(std::uint8_t* p, std::uint16_t v) {
-    p[0] = static_cast<std::uint8_t>(v);
-    p[1] = static_cast<std::uint8_t>(v >> 8);
-}
 void put_be16(std::vector<std::uint8_t>& out, std::uint16_t v) {
     out.push_back(static_cast<std::uint8_t>(v >> 8));
     out.push_back(static_cast<std::uint8_t>(v));
@@ -31,20 +25,7 @@ std::uint8_t clamp_byte(int v) {
 
 std::array<std::uint8_t, 54> preview_header(const std::array<std::uint8_t, 54>& input, int width,
                                             int height) {
-    std::array<std::uint8_t, 54> h = input;
-    const std::uint32_t data = static_cast<std::uint32_t>(width) * height * 3;
-    h[0] = 'B';
-    h[1] = 'M';
-    put_le32(&h[2], 54 + data);
-    put_le32(&h[10], 54);
-    put_le32(&h[14], 40);
-    put_le32(&h[18], static_cast<std::uint32_t>(width));
-    put_le32(&h[22], static_cast<std::uint32_t>(height));
-    put_le16(&h[26], 1);
-    put_le16(&h[28], 24);
-    put_le32(&h[30], 0);
-    put_le32(&h[34], data);
-    return h;
+    return format::bmp::header_24bit(input, width, height);
 }
 
 void append_bitplanes(std::vector<std::uint8_t>& out, const std::vector<int>& registers) {
@@ -78,8 +59,8 @@ bool write_outputs(const RunContext& ctx, const SourcePictures& pictures, const 
     const bool previews = settings.write_previews == 1;
     // palette_mode 2 has no error-diffused rendering (the driver passes none).
     const bool diffused = diffused_pixels != nullptr;
-    const OutputNames names = output_names(settings.input_name);
-    const int record_words = std::max(0, layout.mode.palette_words - layout.mode.excluded_words);
+    const format::OutputNames names = format::output_names(settings.input_name);
+    const int record_words = format::record_words(layout.mode);
     const int words = std::min(record_words, layout.optimised_slot_count);
     auto trace_line = [&](const char* text) {
         if (verbose) std::fprintf(out, "%s\n", text);

@@ -20,28 +20,19 @@
 #include "encoder/state/pair_index.h"
 #include "encoder/state/rng.h"
 #include "encoder/state/text_sink.h"
+#include "format/block_geometry.h"
+#include "format/screen_modes.h"
 
 namespace brenvik {
 
-// One row of the screen-mode table.
-struct ScreenMode {
-    int layout_id = 0;       // which slot layout the mode uses (0..3)
-    int palette_words = 0;   // palette words per palette record
-    int excluded_words = 0;  // subtracted from palette_words when records are sized
-    int width = 0;
-    int height = 0;
-};
+// One row of the screen-mode table (format/screen_modes.h).
+using format::ScreenMode;
 
-// Block-of-lines geometry: a block with centre line c covers the lines
-// c + first_row_offset .. c + last_row_offset; the first block is centred on
-// first_centre_line and the next ones follow every block_height lines.
-struct BlockGeometry {
-    int block_height = 1;
-    int first_row_offset = 0;
-    int last_row_offset = 0;
-    int first_centre_line = 1;
-    int row_count() const { return last_row_offset - first_row_offset + 1; }
-};
+// Block-of-lines geometry (format/block_geometry.h): a block with centre
+// line c covers the lines c + first_row_offset .. c + last_row_offset; the
+// first block is centred on first_centre_line and the next ones follow
+// every block_height lines.
+using format::BlockGeometry;
 
 struct RunSettings {
     // From the command line.

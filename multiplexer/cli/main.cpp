@@ -13,6 +13,7 @@
 #include "atomic_output_file.h"
 #include "container_reader.h"
 #include "container_writer.h"
+#include "format/container.h"
 #include "platform_files.h"
 
 namespace {
@@ -188,7 +189,7 @@ int run_subcommand(const std::string& command, const std::vector<std::string>& a
                     static_cast<unsigned long long>(source.size()));
         for (std::uint32_t i = 0; i < check.frames; ++i) {
             std::printf("frame=%u offset=%llu\n", i,
-                        static_cast<unsigned long long>(zorpa::frame_record_offset(i)));
+                        static_cast<unsigned long long>(format::container::record_offset(i)));
         }
         return 0;
     }
@@ -315,9 +316,8 @@ int main(int argc, char** argv) {
     }
     bar.finish();
     if (!result.ok) {
-        if (result.container_kept) {
-            // End the writer's "File open error!" line that stops at the frame number.
-            std::fputc('\n', stdout);
+        if (result.missing_frame) {
+            std::printf("File open error!\n%u\n", *result.missing_frame);
             std::fflush(stdout);
         }
         std::fprintf(stderr, "%s: %s\n", kProgram, result.message.c_str());

@@ -3,7 +3,9 @@
 #include <charconv>
 #include <cstdio>
 
-#include "encoder/frontend/options.h"
+#include "format/picture_file.h"
+#include "format/screen_modes.h"
+#include "format/ste_palette.h"
 
 namespace ste {
 
@@ -71,16 +73,8 @@ std::string rgb_text(const std::uint8_t* p) {
 }  // namespace
 
 int words_per_record(int mode) {
-    switch (mode) {
-        case 0:
-            return 54;
-        case 1:
-            return 80;
-        case 2:
-            return 48;
-        default:
-            return 0;
-    }
+    if (mode < 0 || mode > 2) return 0;
+    return format::record_words(format::kScreenModes[static_cast<std::size_t>(mode)]);
 }
 
 bool shift_supported(int mode, int shift) {
@@ -101,19 +95,8 @@ std::size_t picture_file_size(const PictureFormat& format) {
     const int words = words_per_record(format.mode);
     if (words == 0 || format.block_lines < 1 || format.block_lines > 6) return 0;
     if (format.palette_sets != 1 && format.palette_sets != 2) return 0;
-    const std::size_t record = 2 * static_cast<std::size_t>(words);
-    // Blocks follow the encoder's geometry: centre lines from first_centre_line,
-    // one every block_height lines, while below height + block_height
-    // (so two-line blocks give 101 records for 200 lines).
-    const brenvik::BlockGeometry geometry = brenvik::block_geometry(format.block_lines);
-    std::size_t blocks = 0;
-    for (int h = geometry.first_centre_line; h < kPictureHeight + geometry.block_height;
-         h += geometry.block_height) {
-        ++blocks;
-    }
-    std::size_t size = kBitmapBytes + blocks * record;
-    if (format.palette_sets == 2) size += kPictureHeight * record;
-    return size;
+    return format::picture_file_bytes(format::kScreenModes[static_cast<std::size_t>(format.mode)],
+                                      format.block_lines, format.palette_sets == 2);
 }
 
 std::string embed_picture(std::vector<std::uint8_t>& rom, const std::vector<std::uint8_t>& picture,
@@ -221,23 +204,11 @@ bool parse_ppm(const std::vector<std::uint8_t>& bytes, Image& image, std::string
 }
 
 std::uint16_t palette_word(int colour12) {
-    std::uint16_t word = 0;
-    for (int shift = 8; shift >= 0; shift -= 4) {
-        const int level = (colour12 >> shift) & 15;
-        const int nibble = ((level >> 1) & 7) | ((level & 1) << 3);
-        word = static_cast<std::uint16_t>(word | nibble << shift);
-    }
-    return word;
+    return format::word_of_colour(colour12);
 }
 
 int colour_of_word(std::uint16_t word) {
-    int colour = 0;
-    for (int shift = 8; shift >= 0; shift -= 4) {
-        const int nibble = (word >> shift) & 15;
-        const int level = ((nibble & 7) << 1) | (nibble >> 3);
-        colour |= level << shift;
-    }
-    return colour;
+    return format::colour_of_word(word);
 }
 
 std::string format_colour_table(const ColourTable& table) {

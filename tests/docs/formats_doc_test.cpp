@@ -18,8 +18,9 @@
 
 #include "container_writer.h"
 #include "encoder/frontend/options.h"
-#include "encoder/frontend/screen_modes.h"
 #include "encoder/state/geometry.h"
+#include "encoder/state/screen_layout.h"
+#include "format/screen_modes.h"
 #include "tests/common/files.h"
 #include "tests/common/fixtures.h"
 
@@ -229,13 +230,13 @@ class FormatsPage : public testing::Test {
 
 TEST_F(FormatsPage, ModeTableMatchesTheEncodersModes) {
     const Table& t = find_table(tables, "--mode=");
-    ASSERT_EQ(t.rows.size(), brenvik::screen_modes.size());
+    ASSERT_EQ(t.rows.size(), format::kScreenModes.size());
     for (const auto& row : t.rows) {
         const int m = leading_int(row[0]);
         SCOPED_TRACE("mode " + std::to_string(m));
         ASSERT_GE(m, 0);
-        ASSERT_LT(m, brenvik::kScreenModeCount);
-        const brenvik::ScreenMode& mode = brenvik::screen_modes[static_cast<std::size_t>(m)];
+        ASSERT_LT(m, format::kScreenModeCount);
+        const brenvik::ScreenMode& mode = format::kScreenModes[static_cast<std::size_t>(m)];
         EXPECT_EQ(leading_int(row[1]), mode.width);
         EXPECT_EQ(leading_int(row[2]), mode.height);
         EXPECT_EQ(leading_int(row[3]), mode.palette_words - mode.excluded_words);
@@ -254,7 +255,7 @@ TEST_F(FormatsPage, ScheduleTablesMatchTheEncodersLayout) {
                          Case{2, "### Mode 2"}, Case{3, "### Mode 3"}}) {
         const Table& t = find_table(tables, "slot", c.heading);
         const brenvik::ScreenMode& mode =
-            brenvik::screen_modes[static_cast<std::size_t>(c.mode_row)];
+            format::kScreenModes[static_cast<std::size_t>(c.mode_row)];
         const bool shifted = mode.layout_id != 0;
         for (int option = 0; option <= 9; ++option) {
             const int s = option - 5;

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "format/container.h"
+#include "format/wav.h"
 #include "tests/common/files.h"
 
 namespace zorpa_test {
@@ -17,15 +19,15 @@ namespace zorpa_test {
 namespace fs = std::filesystem;
 using Bytes = std::vector<unsigned char>;
 
-constexpr std::size_t kHeaderSize = 256;
-constexpr std::size_t kPreRollSize = 32512;
-constexpr std::size_t kRecordSize = 42496;
-constexpr std::size_t kChunkSize = 2048;
-constexpr std::size_t kPictureSize = 51200;
-constexpr std::size_t kWavHeaderSize = 44;
+constexpr std::size_t kHeaderSize = format::container::kHeaderBytes;
+constexpr std::size_t kPreRollSize = format::container::kPreRollBytes;
+constexpr std::size_t kRecordSize = format::container::kRecordBytes;
+constexpr std::size_t kChunkSize = format::container::kChunkBytes;
+constexpr std::size_t kPictureSize = format::container::kFramePictureBytes;
+constexpr std::size_t kWavHeaderSize = format::kWavHeaderBytes;
 
-constexpr std::uint64_t container_size(std::uint64_t frames) {
-    return kHeaderSize + kPreRollSize + kRecordSize * frames;
+constexpr std::uint64_t container_size(std::uint32_t frames) {
+    return format::container::container_bytes(frames);
 }
 
 using testsupport::read_file;

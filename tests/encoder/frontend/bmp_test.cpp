@@ -8,7 +8,8 @@
 #include <ostream>
 #include <string>
 
-#include "encoder/frontend/screen_modes.h"
+#include "format/picture_file.h"
+#include "format/screen_modes.h"
 #include "frontend_support.h"
 
 namespace {
@@ -18,7 +19,7 @@ using frontend_test::Bytes;
 using frontend_test::Capture;
 using frontend_test::TempDir;
 
-const brenvik::ScreenMode& kMode4 = brenvik::screen_modes[4];  // 320 x 20
+const brenvik::ScreenMode& kMode4 = format::kScreenModes[4];  // 320 x 20
 constexpr int W = 320;
 constexpr int H = 20;
 
@@ -188,11 +189,11 @@ TEST(BmpInput, SizeMessageNamesTheModesSize) {
     const std::string name = dir.file("small.bmp");
     frontend_test::write_pattern_bmp(name, W, H, 0);
     for (int row : {0, 1, 2}) {
-        const Loaded r = load(name, 1, 0, brenvik::screen_modes[static_cast<std::size_t>(row)]);
+        const Loaded r = load(name, 1, 0, format::kScreenModes[static_cast<std::size_t>(row)]);
         EXPECT_FALSE(r.ok);
         EXPECT_EQ(r.err, "brenvik: " + name + ": BMP picture must be 320x200 pixels\n");
     }
-    const Loaded r = load(name, 1, 0, brenvik::screen_modes[3]);
+    const Loaded r = load(name, 1, 0, format::kScreenModes[3]);
     EXPECT_EQ(r.err, "brenvik: " + name + ": BMP picture must be 416x229 pixels\n");
 }
 
@@ -218,7 +219,7 @@ void PrintTo(const CompanionNameCase& c, std::ostream* os) {
 class CompanionName : public testing::TestWithParam<CompanionNameCase> {};
 
 TEST_P(CompanionName, ReplacesTheLastComponentsExtension) {
-    EXPECT_EQ(brenvik::companion_name(GetParam().input), GetParam().companion);
+    EXPECT_EQ(format::companion_name(GetParam().input), GetParam().companion);
 }
 
 INSTANTIATE_TEST_SUITE_P(

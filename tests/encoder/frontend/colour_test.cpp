@@ -96,8 +96,8 @@ TEST(SteNibble, LowestLevelBitGoesToTheNibblesTopBit) {
     const int expected[16] = {0x0, 0x8, 0x1, 0x9, 0x2, 0xA, 0x3, 0xB,
                               0x4, 0xC, 0x5, 0xD, 0x6, 0xE, 0x7, 0xF};
     for (int level = 0; level < 16; ++level) {
-        EXPECT_EQ(brenvik::ste_nibble(level), expected[level]) << "level " << level;
-        EXPECT_EQ(brenvik::ste_nibble(level) & 7, level / 2) << "ST view of level " << level;
+        EXPECT_EQ(format::ste_nibble(level), expected[level]) << "level " << level;
+        EXPECT_EQ(format::ste_nibble(level) & 7, level / 2) << "ST view of level " << level;
     }
 }
 
@@ -117,7 +117,7 @@ class PaletteWord : public testing::TestWithParam<WordCase> {};
 
 TEST_P(PaletteWord, PacksRedGreenBlueNibbles) {
     const WordCase& c = GetParam();
-    const unsigned word = c.step == 0 ? brenvik::palette_word_of_levels(c.r, c.v, c.b)
+    const unsigned word = c.step == 0 ? format::palette_word(c.r, c.v, c.b)
                                       : brenvik::palette_word(c.r, c.v, c.b, c.step);
     EXPECT_EQ(word, c.word) << c.r << "," << c.v << "," << c.b << " step " << c.step;
     EXPECT_EQ(word & 0xF000u, 0u);

@@ -1,7 +1,7 @@
 // Screen modes: the table of modes, and for each layout the register and
 // visible columns of the palette slots, the first column and run length
 // rows, the per-column lists of optimiser slots and the rescan ranges.
-#include "encoder/frontend/screen_modes.h"
+#include "format/screen_modes.h"
 
 #include <gtest/gtest.h>
 
@@ -12,13 +12,14 @@
 #include <tuple>
 #include <vector>
 
+#include "encoder/state/screen_layout.h"
+
 namespace {
 
 using brenvik::ScreenLayout;
 
 ScreenLayout layout(int row, int shift) {
-    return brenvik::build_screen_layout(brenvik::screen_modes[static_cast<std::size_t>(row)],
-                                        shift);
+    return brenvik::build_screen_layout(format::kScreenModes[static_cast<std::size_t>(row)], shift);
 }
 
 struct ModeRow {
@@ -39,7 +40,7 @@ class ScreenModes : public testing::TestWithParam<ModeRow> {};
 
 TEST_P(ScreenModes, RecordAndLayoutSizes) {
     const ModeRow& m = GetParam();
-    const brenvik::ScreenMode& mode = brenvik::screen_modes[static_cast<std::size_t>(m.row)];
+    const brenvik::ScreenMode& mode = format::kScreenModes[static_cast<std::size_t>(m.row)];
     EXPECT_EQ(mode.layout_id, m.layout_id);
     EXPECT_EQ(mode.palette_words, m.palette_words);
     EXPECT_EQ(mode.excluded_words, 0);

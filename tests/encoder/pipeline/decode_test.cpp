@@ -9,7 +9,8 @@
 #include <vector>
 
 #include "encoder/frontend/options.h"
-#include "encoder/frontend/screen_modes.h"
+#include "encoder/state/screen_layout.h"
+#include "format/screen_modes.h"
 #include "tests/common/fixtures.h"
 
 namespace {
@@ -72,7 +73,7 @@ void expect_matches_preview(const brenvik::ScreenLayout& layout,
 
 TEST_P(DecodeTest, EveryPixelShowsThePreviewColour) {
     const DecodeCase& c = GetParam();
-    const brenvik::ScreenMode& mode = brenvik::screen_modes[c.mode_row];
+    const brenvik::ScreenMode& mode = format::kScreenModes[c.mode_row];
     TempDir dir;
     auto bmp = testsupport::synthetic_picture(mode.width, mode.height, 40 + c.mode_row);
     if (c.on_16_step_grid) {

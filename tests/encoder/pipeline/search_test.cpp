@@ -14,10 +14,11 @@
 #include "encoder/driver/block_loop.h"
 #include "encoder/driver/convert.h"
 #include "encoder/frontend/options.h"
-#include "encoder/frontend/screen_modes.h"
 #include "encoder/optimiser/optimise_block.h"
 #include "encoder/search/slot_keys.h"
 #include "encoder/state/geometry.h"
+#include "encoder/state/screen_layout.h"
+#include "format/screen_modes.h"
 #include "tests/common/fixtures.h"
 
 namespace {
@@ -38,7 +39,7 @@ struct Encoding {
         EXPECT_TRUE(parse_command_line(args, settings));
         derive_settings(settings);
         settings.threads = 1;
-        const ScreenMode& mode = screen_modes[static_cast<std::size_t>(settings.mode_row)];
+        const ScreenMode& mode = format::kScreenModes[static_cast<std::size_t>(settings.mode_row)];
         layout = build_screen_layout(mode, settings.schedule_shift);
         const auto bmp = testsupport::synthetic_picture(mode.width, height, seed);
         SourcePictures pictures;
@@ -187,7 +188,7 @@ RunResults random_records(const Encoding& e, unsigned seed) {
 TEST(RegisterGroups, HoldTheLastVisibleSlotOfEveryRegister) {
     for (int mode = 0; mode <= 3; ++mode) {
         for (int shift : {-5, 0, 4}) {
-            const ScreenLayout layout = build_screen_layout(screen_modes[mode], shift);
+            const ScreenLayout layout = build_screen_layout(format::kScreenModes[mode], shift);
             Encoding e({"--mode=" + std::to_string(mode)}, 3);
             const RunResults results = random_records(e, 7);
             const RegisterGroups groups = register_groups(layout);

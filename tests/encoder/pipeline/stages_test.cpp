@@ -9,8 +9,9 @@
 #include "encoder/conversion/picture_tables.h"
 #include "encoder/conversion/predither.h"
 #include "encoder/frontend/options.h"
-#include "encoder/frontend/screen_modes.h"
 #include "encoder/optimiser/candidates.h"
+#include "encoder/state/screen_layout.h"
+#include "format/screen_modes.h"
 #include "tests/common/fixtures.h"
 
 namespace {
@@ -256,7 +257,7 @@ TEST(SpreadError, BordersOfEveryKernel) {
 // Candidate lists of the first block of a mode-0 picture.
 struct ListsFixture {
     brenvik::RunSettings settings;
-    brenvik::ScreenLayout layout = brenvik::build_screen_layout(brenvik::screen_modes[0], 0);
+    brenvik::ScreenLayout layout = brenvik::build_screen_layout(format::kScreenModes[0], 0);
     brenvik::PictureTables picture;
     brenvik::BlockSearch search;
 
