@@ -12,7 +12,8 @@ root=${1:-$(cd "$(dirname "$0")/.." && pwd)}
 # Folder -> the encoder folders it may include (besides itself). Keep in step
 # with docs/architecture.md.
 declare -A allowed=(
-  [frontend]="driver output conversion optimiser search colour state"
+  [frontend]="api driver output conversion optimiser search colour state"
+  [api]="driver output conversion optimiser search colour state"
   [driver]="output conversion optimiser search colour state"
   [output]="conversion colour state"
   [conversion]="colour state"

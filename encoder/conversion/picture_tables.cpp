@@ -21,13 +21,13 @@ void load_picture_tables(const SourcePictures& pictures, const ScreenMode& mode,
 
     const bool verbose = settings.verbose == 1;
     for (int y = 1; y <= height; ++y) {
-        const std::size_t row = static_cast<std::size_t>(height - y) * width * 3;
+        const std::size_t row = static_cast<std::size_t>(y - 1) * width * 3;
         for (int x = 0; x < width; ++x) {
             const std::size_t i = row + static_cast<std::size_t>(x) * 3;
             auto& source = picture.source_colours.at(x, y);
-            source = {pictures.first_pixels[i + 2],  pictures.first_pixels[i + 1],
-                      pictures.first_pixels[i],      pictures.second_pixels[i + 2],
-                      pictures.second_pixels[i + 1], pictures.second_pixels[i]};
+            source = {pictures.first_pixels[i],      pictures.first_pixels[i + 1],
+                      pictures.first_pixels[i + 2],  pictures.second_pixels[i],
+                      pictures.second_pixels[i + 1], pictures.second_pixels[i + 2]};
             picture.undithered_source.at(x, y) = {static_cast<std::uint16_t>(source[0]),
                                                   static_cast<std::uint16_t>(source[1]),
                                                   static_cast<std::uint16_t>(source[2])};

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <exception>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 #include "encoder/optimiser/optimise_block.h"
@@ -12,6 +14,9 @@ namespace brenvik {
 
 namespace {
 
+// Every block's generator starts from this seed.
+constexpr std::uint32_t kBlockSeed = 2394;
+
 struct BlockOutcome {
     bool done = false;
     std::string trace;
@@ -20,80 +25,142 @@ struct BlockOutcome {
     int annealing_outcome = 0;
 };
 
+// The state the threads of one block loop share.
+class BlockLoop {
+  public:
+    BlockLoop(const RunContext& ctx, RunResults& results, const TraceWriter& out,
+              const std::function<void(int)>& lines_done, const BlockJob& job)
+        : ctx_(ctx),
+          results_(results),
+          out_(out),
+          lines_done_(lines_done),
+          job_(job),
+          centres_(block_centre_lines(ctx.settings)),
+          blocks_(static_cast<int>(centres_.size())),
+          outcomes_(centres_.size()) {}
+
+    // Takes blocks in order until none is left or a thread failed; the
+    // merging thread also writes the finished outcomes in block order
+    // between its blocks, so nobody waits to be woken.
+    void work(bool merging) {
+        try {
+            BlockSearch search;
+            for (int block = next_block_.fetch_add(1); block < blocks_ && !failed_.load();
+                 block = next_block_.fetch_add(1)) {
+                run_block(block, search);
+                if (merging) merge_finished();
+            }
+        } catch (...) {
+            note_failure(std::current_exception());
+        }
+    }
+
+    // After every thread has finished: merges the rest, or throws the first
+    // failure.
+    void finish() {
+        if (failure_) std::rethrow_exception(failure_);
+        merge_finished();
+    }
+
+  private:
+    void run_block(int block, BlockSearch& search) {
+        search.trace.clear();
+        search.counters = SearchCounters{};
+        search.rng.reseed(kBlockSeed);
+        job_(ctx_, centres_[static_cast<std::size_t>(block)], search, results_);
+        BlockOutcome outcome;
+        outcome.trace = search.trace.text();
+        outcome.counters = search.counters;
+        outcome.best_total_distance = search.best_total_distance;
+        outcome.annealing_outcome = search.annealing_outcome;
+        outcome.done = true;
+        std::lock_guard<std::mutex> lock(mutex_);
+        outcomes_[static_cast<std::size_t>(block)] = std::move(outcome);
+    }
+
+    void merge_finished() {
+        while (next_to_merge_ < blocks_) {
+            BlockOutcome outcome;
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                BlockOutcome& waiting = outcomes_[static_cast<std::size_t>(next_to_merge_)];
+                if (!waiting.done) return;
+                outcome = std::move(waiting);
+                waiting.trace.clear();
+            }
+            merge(outcome);
+            ++next_to_merge_;
+            if (lines_done_) {
+                // Later blocks only write lines from their own first line on.
+                const int next_first_line =
+                    next_to_merge_ < blocks_
+                        ? centres_[static_cast<std::size_t>(next_to_merge_)] +
+                              ctx_.settings.block_geometry.first_row_offset
+                        : ctx_.picture.height + 1;
+                lines_done_(std::min(next_first_line - 1, ctx_.picture.height));
+            }
+        }
+    }
+
+    void merge(const BlockOutcome& outcome) {
+        if (out_) out_(outcome.trace);
+        results_.best_total_distance_sum += static_cast<double>(outcome.best_total_distance);
+        results_.annealing_outcome = outcome.annealing_outcome;
+        results_.counters.add(outcome.counters);
+        if (ctx_.settings.verbose == 1) {
+            TextSink line;
+            line.printf("fin calc %2.3f seconds\n", seconds_since(ctx_.settings.start_clock));
+            line.flush_to(out_);
+        }
+    }
+
+    void note_failure(std::exception_ptr failure) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!failure_) failure_ = failure;
+        failed_.store(true);
+    }
+
+    const RunContext& ctx_;
+    RunResults& results_;
+    const TraceWriter& out_;
+    const std::function<void(int)>& lines_done_;
+    const BlockJob& job_;
+    const std::vector<int> centres_;
+    const int blocks_;
+
+    std::mutex mutex_;
+    std::vector<BlockOutcome> outcomes_;  // guarded by mutex_
+    std::exception_ptr failure_;          // guarded by mutex_
+    std::atomic<bool> failed_{false};
+    std::atomic<int> next_block_{0};
+    int next_to_merge_ = 0;  // the merging thread's alone
+};
+
 }  // namespace
 
-void run_block_loop(const RunContext& ctx, RunResults& results, std::FILE* out,
-                    const std::function<void(int)>& lines_done) {
-    const std::vector<int> centres = block_centre_lines(ctx.settings);
-    const int blocks = static_cast<int>(centres.size());
-    std::vector<BlockOutcome> outcomes(centres.size());
+void optimise_block_job(const RunContext& ctx, int centre_line, BlockSearch& search,
+                        RunResults& results) {
+    optimise_block(ctx, centre_line, search, results);
+}
 
+void run_block_loop(const RunContext& ctx, RunResults& results, const TraceWriter& out,
+                    const std::function<void(int)>& lines_done, const BlockJob& job) {
+    BlockLoop loop(ctx, results, out, lines_done, job);
+    const int blocks = static_cast<int>(block_centre_lines(ctx.settings).size());
     unsigned threads = ctx.settings.threads;
     if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
     threads = std::min<unsigned>(threads, static_cast<unsigned>(std::max(blocks, 1)));
 
-    // Workers take blocks in order and leave each outcome in its place; the
-    // calling thread works too and, between its blocks, writes the finished
-    // outcomes in block order, so nobody waits to be woken.
-    std::mutex mutex;
-    std::atomic<int> next_block{0};
-    int next_to_merge = 0;
-
-    auto merge_finished = [&] {
-        while (next_to_merge < blocks) {
-            BlockOutcome outcome;
-            {
-                std::lock_guard<std::mutex> lock(mutex);
-                if (!outcomes[next_to_merge].done) return;
-                outcome = std::move(outcomes[next_to_merge]);
-                outcomes[next_to_merge].trace.clear();
-            }
-            std::fwrite(outcome.trace.data(), 1, outcome.trace.size(), out);
-            results.best_total_distance_sum += static_cast<double>(outcome.best_total_distance);
-            results.annealing_outcome = outcome.annealing_outcome;
-            results.counters.add(outcome.counters);
-            if (ctx.settings.verbose == 1) {
-                std::fprintf(out, "fin calc %2.3f seconds\n",
-                             seconds_since(ctx.settings.start_clock));
-            }
-            ++next_to_merge;
-            if (lines_done) {
-                // Later blocks only write lines from their own first line on.
-                const int next_first_line =
-                    next_to_merge < blocks
-                        ? centres[next_to_merge] + ctx.settings.block_geometry.first_row_offset
-                        : ctx.picture.height + 1;
-                lines_done(std::min(next_first_line - 1, ctx.picture.height));
-            }
-        }
-    };
-
-    auto work = [&](bool merging) {
-        BlockSearch search;
-        for (int block = next_block.fetch_add(1); block < blocks; block = next_block.fetch_add(1)) {
-            search.trace.clear();
-            search.counters = SearchCounters{};
-            search.rng.reseed(2394);
-            optimise_block(ctx, centres[block], search, results);
-            BlockOutcome outcome;
-            outcome.trace = search.trace.text();
-            outcome.counters = search.counters;
-            outcome.best_total_distance = search.best_total_distance;
-            outcome.annealing_outcome = search.annealing_outcome;
-            outcome.done = true;
-            {
-                std::lock_guard<std::mutex> lock(mutex);
-                outcomes[block] = std::move(outcome);
-            }
-            if (merging) merge_finished();
-        }
-    };
-
     std::vector<std::thread> pool;
-    for (unsigned t = 1; t < threads; ++t) pool.emplace_back(work, false);
-    work(true);
+    try {
+        for (unsigned t = 1; t < threads; ++t) pool.emplace_back([&loop] { loop.work(false); });
+    } catch (const std::system_error&) {
+        // No more threads to be had: the ones started and this one do the
+        // work (the bytes do not depend on how many there are).
+    }
+    loop.work(true);
     for (auto& t : pool) t.join();
-    merge_finished();  // every block is done now
+    loop.finish();  // every block is done now
 }
 
 }  // namespace brenvik

@@ -4,7 +4,6 @@
 // order, which keeps the output identical for any thread count.
 #pragma once
 
-#include <cstdio>
 #include <functional>
 #include <vector>
 
@@ -12,12 +11,24 @@
 
 namespace brenvik {
 
-// Optimises every block, filling `results`; prints each block's trace lines
-// (and, in verbose mode, its "fin calc" line) on `out` in block order. After
+// One block's work: fills `search` for the block centred on `centre_line`
+// and writes the block's lines of `results`.
+using BlockJob = std::function<void(const RunContext& ctx, int centre_line, BlockSearch& search,
+                                    RunResults& results)>;
+
+// The palette optimiser's job (optimise_block).
+void optimise_block_job(const RunContext& ctx, int centre_line, BlockSearch& search,
+                        RunResults& results);
+
+// Optimises every block, filling `results`; hands each block's trace lines
+// (and, in verbose mode, its "fin calc" line) to `out` in block order. After
 // each block is merged, `lines_done` (when given) is called on the calling
 // thread with the last line whose records are final; every line above it is
-// final too.
-void run_block_loop(const RunContext& ctx, RunResults& results, std::FILE* out,
-                    const std::function<void(int)>& lines_done = {});
+// final too. An exception in any block or in `lines_done` stops the workers
+// (no new block is started), and is thrown again once every thread has
+// finished.
+void run_block_loop(const RunContext& ctx, RunResults& results, const TraceWriter& out,
+                    const std::function<void(int)>& lines_done = {},
+                    const BlockJob& job = optimise_block_job);
 
 }  // namespace brenvik

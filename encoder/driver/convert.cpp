@@ -13,32 +13,56 @@ namespace brenvik {
 
 namespace {
 
-void print_summary(const RunContext& ctx, const RunResults& results, std::FILE* out) {
+// timer1..timer11 as printed: timers 4 and 5 are kept in milliseconds.
+void print_summary(const RunContext& ctx, const RunResults& results, TextSink& out) {
     const RunSettings& settings = ctx.settings;
     std::array<double, 12> timer = results.counters.stage_seconds;
     timer[4] /= 1000;
     timer[5] /= 1000;
-    for (int i = 1; i <= 11; ++i) std::fprintf(out, "timer%d %2.8f seconds \n", i, timer[i]);
-    std::fprintf(out,
-                 "mode=%d quality=%d dither=%d nb_loop_fast_init=%d power_quality=%8.8f "
-                 "power_temperature=%d bis_method=%d \n",
-                 ctx.layout.mode.layout_id, settings.quality, settings.dither_mode,
-                 settings.initial_move_budget, settings.cooling_factor,
-                 settings.temperature_divisor, ctx.picture.has_companion);
-    std::fprintf(out, "bestdistancemoyenneall=%8.8f in %2.3f sec nbiteration_moindrescarres=%d \n",
-                 results.best_total_distance_sum / ctx.picture.height,
-                 seconds_since(settings.start_clock), results.annealing_outcome);
+    for (int i = 1; i <= 11; ++i) out.printf("timer%d %2.8f seconds \n", i, timer[i]);
+    out.printf(
+        "mode=%d quality=%d dither=%d nb_loop_fast_init=%d power_quality=%8.8f "
+        "power_temperature=%d bis_method=%d \n",
+        ctx.layout.mode.layout_id, settings.quality, settings.dither_mode,
+        settings.initial_move_budget, settings.cooling_factor, settings.temperature_divisor,
+        ctx.picture.has_companion);
+    out.printf("bestdistancemoyenneall=%8.8f in %2.3f sec nbiteration_moindrescarres=%d \n",
+               results.best_total_distance_sum / ctx.picture.height,
+               seconds_since(settings.start_clock), results.annealing_outcome);
     const SearchCounters& counters = results.counters;
-    std::fprintf(out,
-                 "saved_nbOK=%lld saved_nb0OK=%lld saved_nb1OK=%lld saved_nb2_9OK=%lld "
-                 "saved_nb10OK=%lld \n",
-                 counters.improvements, counters.improvements_after_0_worse,
-                 counters.improvements_after_1_worse, counters.improvements_after_2_to_9_worse,
-                 counters.improvements_after_10_or_more_worse);
-    std::fprintf(out,
-                 "saved_nbfailed=%d saved_nb0ffailed=%d saved_nb1failed=%d "
-                 "saved_nb2_9failed=%d saved_nb10failed=%d \n",
-                 0, 0, 0, 0, 0);
+    out.printf(
+        "saved_nbOK=%lld saved_nb0OK=%lld saved_nb1OK=%lld saved_nb2_9OK=%lld "
+        "saved_nb10OK=%lld \n",
+        counters.improvements, counters.improvements_after_0_worse,
+        counters.improvements_after_1_worse, counters.improvements_after_2_to_9_worse,
+        counters.improvements_after_10_or_more_worse);
+    out.printf(
+        "saved_nbfailed=%d saved_nb0ffailed=%d saved_nb1failed=%d "
+        "saved_nb2_9failed=%d saved_nb10failed=%d \n",
+        0, 0, 0, 0, 0);
+}
+
+// The per-pixel tables, pre-dithered as asked, with their level step and
+// colour statistics.
+void prepare_tables(const SourcePictures& pictures, const ScreenMode& mode,
+                    const RunSettings& settings, Random& rng, PictureTables& picture,
+                    const TraceWriter& out) {
+    TextSink trace;
+    if (settings.verbose == 1) trace.puts("b ");
+    picture.has_companion = pictures.has_companion;
+    load_picture_tables(pictures, mode, settings, picture, trace);
+    if (settings.dither_mode == 1) {
+        predither_checkerboard(picture);
+    } else if (settings.dither_mode == 4) {
+        predither_sierra(picture, 17.0);
+    } else if (settings.dither_mode == 5) {
+        predither_sierra(picture, 8.5);
+    }
+    trace.flush_to(out);
+    if (settings.verbose == 1) trace.puts("a ");
+    detect_level_step(picture, rng, trace);
+    colour_statistics(picture);
+    trace.flush_to(out);
 }
 
 }  // namespace
@@ -53,28 +77,10 @@ RunResults empty_results(const ScreenLayout& layout, const PictureTables& pictur
     return results;
 }
 
-int run_conversion(const SourcePictures& pictures, const ScreenLayout& layout,
-                   const RunSettings& settings, Random& rng, std::FILE* out, std::FILE* err) {
-    TextSink trace;
-    if (settings.verbose == 1) trace.puts("b ");
-
+Conversion run_conversion(const SourcePictures& pictures, const ScreenLayout& layout,
+                          const RunSettings& settings, Random& rng, const TraceWriter& out) {
     PictureTables picture;
-    picture.has_companion = pictures.has_companion;
-    load_picture_tables(pictures, layout.mode, settings, picture, trace);
-    if (settings.dither_mode == 1) {
-        predither_checkerboard(picture);
-    } else if (settings.dither_mode == 4) {
-        predither_sierra(picture, 17.0);
-    } else if (settings.dither_mode == 5) {
-        predither_sierra(picture, 8.5);
-    }
-    trace.flush_to(out);
-    std::fflush(out);
-    if (settings.verbose == 1) trace.puts("a ");
-    detect_level_step(picture, rng, trace);
-    colour_statistics(picture);
-    trace.flush_to(out);
-    std::fflush(out);
+    prepare_tables(pictures, layout.mode, settings, rng, picture, out);
 
     const RunContext ctx{settings, layout, picture};
     RunResults results = empty_results(layout, picture);
@@ -88,11 +94,15 @@ int run_conversion(const SourcePictures& pictures, const ScreenLayout& layout,
         if (diffusion) diffusion->diffuse_through(line);
     });
 
-    print_summary(ctx, results, out);
-    const bool written =
-        write_outputs(ctx, pictures, results, diffusion ? &diffusion->pixels() : nullptr, out, err);
-    std::fflush(out);
-    return written ? 0 : 1;
+    TextSink summary;
+    print_summary(ctx, results, summary);
+    summary.flush_to(out);
+    Conversion conversion;
+    conversion.files =
+        serialise(ctx, pictures, results, diffusion ? &diffusion->pixels() : nullptr, out);
+    conversion.mean_best_distance = results.best_total_distance_sum / picture.height;
+    conversion.level_step = picture.level_step;
+    return conversion;
 }
 
 }  // namespace brenvik

@@ -22,6 +22,25 @@ using File = std::unique_ptr<std::FILE, FileCloser>;
 using format::bmp::read_le16;
 using format::bmp::read_le32;
 
+// A BMP's unpadded B, G, R rows (bottom row first unless `top_down`) as an
+// RGB picture, rows from the top.
+RgbPicture rgb_rows_from_top(const std::vector<std::uint8_t>& bgr, int width, int height,
+                             bool top_down) {
+    RgbPicture picture{width, height, std::vector<std::uint8_t>(bgr.size())};
+    const std::size_t row_bytes = static_cast<std::size_t>(width) * 3;
+    for (int y = 0; y < height; ++y) {
+        const std::size_t stored = static_cast<std::size_t>(top_down ? y : height - 1 - y);
+        const std::uint8_t* from = bgr.data() + stored * row_bytes;
+        std::uint8_t* to = picture.rgb.data() + static_cast<std::size_t>(y) * row_bytes;
+        for (std::size_t i = 0; i < row_bytes; i += 3) {
+            to[i] = from[i + 2];
+            to[i + 1] = from[i + 1];
+            to[i + 2] = from[i];
+        }
+    }
+    return picture;
+}
+
 void system_error(std::FILE* err, const std::string& name, int error) {
     std::fprintf(err, "%s: %s\n", name.c_str(), std::strerror(error));
 }
@@ -31,9 +50,9 @@ void file_error(std::FILE* err, const std::string& prog, const std::string& name
     std::fprintf(err, "%s: %s: %s\n", prog.c_str(), name.c_str(), message.c_str());
 }
 
-// Reads one picture of W x H pixels into `pixels` (bottom row first).
+// Reads one picture of W x H pixels.
 bool read_bmp(const std::string& prog, const std::string& name, const ScreenMode& mode,
-              std::vector<std::uint8_t>& pixels,
+              RgbPicture& picture,
               std::array<std::uint8_t, format::bmp::kHeaderBytes>* header_copy, std::FILE* err) {
     errno = 0;
     File file(platform::open_stdio_file(name, "rb"));
@@ -74,7 +93,7 @@ bool read_bmp(const std::string& prog, const std::string& name, const ScreenMode
     }
     const std::size_t row_bytes = static_cast<std::size_t>(mode.width) * 3;
     const std::size_t size = row_bytes * static_cast<std::size_t>(mode.height);
-    pixels.assign(size, 0);
+    std::vector<std::uint8_t> pixels(size, 0);
     const std::uint32_t offset = read_le32(&header[format::bmp::kPixelOffsetOffset]);
     if (std::fseek(file.get(), static_cast<long>(offset), SEEK_SET) != 0) {
         file_error(err, prog, name, "BMP pixel data is truncated");
@@ -90,39 +109,27 @@ bool read_bmp(const std::string& prog, const std::string& name, const ScreenMode
         file_error(err, prog, name, "BMP pixel data is truncated");
         return false;
     }
-    if (declared_height < 0) {
-        // Top-down picture: turn it into the usual bottom-up row order.
-        for (int top = 0, bottom = mode.height - 1; top < bottom; ++top, --bottom) {
-            std::swap_ranges(pixels.begin() + static_cast<std::ptrdiff_t>(top * row_bytes),
-                             pixels.begin() + static_cast<std::ptrdiff_t>((top + 1) * row_bytes),
-                             pixels.begin() + static_cast<std::ptrdiff_t>(bottom * row_bytes));
-        }
-    }
+    picture = rgb_rows_from_top(pixels, mode.width, mode.height, declared_height < 0);
     if (header_copy != nullptr) *header_copy = header;
     return true;
 }
 
 }  // namespace
 
-bool load_pictures(const RunSettings& settings, const ScreenMode& mode, SourcePictures& pictures,
+bool load_pictures(const RunSettings& settings, const ScreenMode& mode, InputPictures& pictures,
                    TextSink& out, std::FILE* err) {
-    if (!read_bmp(settings.program_name, settings.input_name, mode, pictures.first_pixels,
+    if (!read_bmp(settings.program_name, settings.input_name, mode, pictures.picture,
                   &pictures.header, err)) {
         return false;
     }
     const std::string companion = format::companion_name(settings.input_name);
-    pictures.has_companion = 0;
+    pictures.companion.reset();
     if (settings.verbose == 1) out.printf("outfilename_bis=%s \n", companion.c_str());
-
     if (File probe{platform::open_stdio_file(companion, "rb")}) {
         probe.reset();
-        if (!read_bmp(settings.program_name, companion, mode, pictures.second_pixels, nullptr, err))
-            return false;
-        pictures.has_companion = 1;
-    } else if (settings.palette_mode == kOnePalette) {
-        pictures.second_pixels.assign(pictures.first_pixels.size(), 0);
-    } else {
-        pictures.second_pixels = pictures.first_pixels;
+        RgbPicture second;
+        if (!read_bmp(settings.program_name, companion, mode, second, nullptr, err)) return false;
+        pictures.companion = std::move(second);
     }
     return true;
 }

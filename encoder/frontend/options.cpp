@@ -141,35 +141,4 @@ bool parse_command_line(const std::vector<std::string>& args, RunSettings& setti
     return true;
 }
 
-void derive_settings(RunSettings& settings) {
-    const int quality = settings.quality;
-    settings.initial_move_budget = 100 * quality + 50;
-    settings.temperature_divisor = 1000000;
-    settings.minimum_temperature = 0.0001;
-    double cooling_step = 0.1;
-    for (int i = 0; i < quality; ++i) {
-        settings.temperature_divisor = static_cast<int>(settings.temperature_divisor / 1.5);
-        settings.minimum_temperature /= 3.0;
-        cooling_step *= 0.3;
-    }
-    settings.cooling_factor = 1.0 - cooling_step;
-    switch (settings.dither_mode) {
-        case 2:
-            settings.phase_per_line = 1;
-            settings.phase_per_column = 0;
-            break;
-        case 3:
-        case 5:
-            settings.phase_per_line = 1;
-            settings.phase_per_column = 1;
-            break;
-        default:
-            settings.phase_per_line = 0;
-            settings.phase_per_column = 0;
-            break;
-    }
-    settings.new_colour_distance = 0;
-    settings.block_geometry = block_geometry(settings.block_lines_option);
-}
-
 }  // namespace brenvik

@@ -1,12 +1,11 @@
-// The encoder's command line: options, help text and the settings derived
-// from the quality digit.
+// The encoder's command line: options and help text.
 #pragma once
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#include "encoder/state/geometry.h"
+#include "encoder/api/request.h"
 #include "encoder/state/state.h"
 
 namespace brenvik {
@@ -22,8 +21,5 @@ int atoi_saturating(const char* text);
 // Reads the options and the file name from args (args[0] is the invocation
 // name). Returns false when the help text must be printed.
 bool parse_command_line(const std::vector<std::string>& args, RunSettings& settings);
-
-// Search settings that follow from the quality digit and the dithering mode.
-void derive_settings(RunSettings& settings);
 
 }  // namespace brenvik

@@ -3,21 +3,48 @@
 #include <ctime>
 #include <string>
 
-#include "encoder/driver/convert.h"
+#include "brenvik/encode.h"
+#include "encoder/api/request.h"
 #include "encoder/frontend/bmp.h"
 #include "encoder/frontend/options.h"
-#include "encoder/state/screen_layout.h"
+#include "encoder/output/output_file.h"
 #include "encoder/state/state.h"
 
 namespace brenvik {
 
-int run_brenvik(const std::vector<std::string>& args, std::FILE* out, std::FILE* err,
-                const RunOptions& options) {
-    RunSettings settings;
-    settings.start_clock = std::clock();
-    settings.threads = options.threads;
-    settings.portable_search = options.portable_search;
+namespace {
 
+// The figures of the run are the program's processor time, as they always were.
+RunClock processor_clock() {
+    const std::clock_t start = std::clock();
+    return [start] { return static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC; };
+}
+
+TraceSink printer(std::FILE* out) {
+    return [out](std::string_view text) { std::fwrite(text.data(), 1, text.size(), out); };
+}
+
+EncodeOptions encode_options(const RunSettings& settings) {
+    EncodeOptions options;
+    options.quality = settings.quality;
+    options.mode = settings.mode_row;
+    options.dither = settings.dither_mode;
+    options.diffusion = settings.diffusion_kernel;
+    options.pixpal = settings.palette_mode;
+    options.previews = settings.write_previews == 1;
+    options.shiftpixels = settings.schedule_shift + format::kShiftOption;
+    options.blockoflines = settings.block_lines_option;
+    options.seed = settings.seed;
+    options.verbose = settings.verbose == 1;
+    return options;
+}
+
+}  // namespace
+
+int run_brenvik(const std::vector<std::string>& args, std::FILE* out, std::FILE* err,
+                const RunOptions& run_options) {
+    const RunClock clock = processor_clock();
+    RunSettings settings;
     if (!parse_command_line(args, settings)) {
         const std::string help = usage_text(settings.program_name);
         std::fwrite(help.data(), 1, help.size(), err);
@@ -33,30 +60,33 @@ int run_brenvik(const std::vector<std::string>& args, std::FILE* out, std::FILE*
             settings.quality, settings.dither_mode, settings.initial_move_budget,
             settings.cooling_factor, settings.temperature_divisor);
     }
-
     const ScreenMode& mode = format::kScreenModes[static_cast<std::size_t>(settings.mode_row)];
-    SourcePictures pictures;
+    InputPictures pictures;
     const bool loaded = load_pictures(settings, mode, pictures, text, err);
-    text.flush_to(out);
+    const TraceSink print = printer(out);
+    text.flush_to(print);
     if (!loaded) return 1;
 
-    // The run seed governs the draws made before the block loop reseeds.
-    Random rng;
-    rng.reseed(static_cast<std::uint32_t>(settings.seed));
-
-    const ScreenLayout layout = build_screen_layout(mode, settings.schedule_shift);
-    text.printf("limit=%d mode=%d \n", layout.optimised_slot_count, mode.layout_id);
-    text.append(std::string(static_cast<std::size_t>(layout.width), '\n'));
-    text.flush_to(out);
+    EncodeRequest request;
+    request.picture = std::move(pictures.picture);
+    request.companion = std::move(pictures.companion);
+    request.options = encode_options(settings);
+    request.input_name = settings.input_name;
+    request.preview_header_base = pictures.header;
+    request.threads = run_options.threads;
+    request.portable_search = run_options.portable_search;
+    request.trace = print;
+    request.clock = clock;
+    const EncodeResult result = encode(request);
     std::fflush(out);
-
-    text.printf("ligneX3=%d hhh_minus=%d hhh_maxus=%d hauteursegment=%d \n",
-                settings.block_lines_option, settings.block_geometry.first_row_offset,
-                settings.block_geometry.last_row_offset, settings.block_geometry.block_height);
-    text.flush_to(out);
-
-    settings.picture_height = mode.height;
-    return run_conversion(pictures, layout, settings, rng, out, err);
+    if (!result.ok) {
+        std::fprintf(err, "%s: %s\n", settings.program_name.c_str(), result.message.c_str());
+        return 1;
+    }
+    const bool written = write_files(result.files, err);
+    if (settings.verbose == 1) std::fprintf(out, "files %2.3f seconds\n", clock());
+    std::fflush(out);
+    return written ? 0 : 1;
 }
 
 }  // namespace brenvik

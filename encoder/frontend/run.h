@@ -1,5 +1,6 @@
-// The encoder's run: command line, pictures, screen mode, block geometry,
-// then the conversion. The brenvik executable is a thin shell over this.
+// The brenvik program: command line, pictures read from disk, the encoding
+// through the public API (brenvik/encode.h), the files written. The brenvik
+// executable is a thin shell over this.
 #pragma once
 
 #include <cstdio>

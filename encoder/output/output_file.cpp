@@ -14,4 +14,10 @@ bool write_file_atomically(const std::string& name, const std::vector<std::uint8
     return false;
 }
 
+bool write_files(const std::vector<EncodedFile>& files, std::FILE* err) {
+    bool ok = true;
+    for (const EncodedFile& file : files) ok &= write_file_atomically(file.name, file.bytes, err);
+    return ok;
+}
+
 }  // namespace brenvik

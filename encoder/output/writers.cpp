@@ -4,7 +4,6 @@
 
 #include "encoder/colour/colour.h"
 #include "encoder/conversion/diffusion.h"
-#include "encoder/output/output_file.h"
 #include "encoder/state/geometry.h"
 #include "format/bmp.h"
 #include "format/picture_file.h"
@@ -19,6 +18,97 @@ void put_be16(std::vector<std::uint8_t>& out, std::uint16_t v) {
 }
 std::uint8_t clamp_byte(int v) {
     return static_cast<std::uint8_t>(std::clamp(v, 0, 255));
+}
+void append_bgr(std::vector<std::uint8_t>& out, int red, int green, int blue) {
+    out.insert(out.end(), {clamp_byte(blue), clamp_byte(green), clamp_byte(red)});
+}
+
+bool has_two_palettes(const RunSettings& settings) {
+    return settings.palette_mode == kTwoBitmapsTwoPalettes ||
+           settings.palette_mode == kOneBitmapTwoPalettes;
+}
+
+// Palette records of the given lines: the mode's words each, word k - 2 the
+// colour of slot k (its first colour from int 1, its second from int 4).
+std::vector<std::uint8_t> palette_records(const RunContext& ctx, const RunResults& results,
+                                          const std::vector<int>& lines,
+                                          std::size_t first_or_second) {
+    const ScreenLayout& layout = ctx.layout;
+    const int record_words = format::record_words(layout.mode);
+    const int words = std::min(record_words, layout.optimised_slot_count);
+    std::vector<std::uint8_t> bytes;
+    std::vector<std::uint16_t> record(static_cast<std::size_t>(record_words));
+    for (int y : lines) {
+        std::fill(record.begin(), record.end(), 0);
+        for (int k = layout.first_optimised_slot; k < layout.first_optimised_slot + words; ++k) {
+            const SlotColours& r = results.stored(k, y);
+            record[static_cast<std::size_t>(k - layout.first_optimised_slot)] =
+                palette_word(r[first_or_second], r[first_or_second + 1], r[first_or_second + 2],
+                             ctx.picture.level_step);
+        }
+        for (std::uint16_t w : record) put_be16(bytes, w);
+    }
+    return bytes;
+}
+
+// A bitmap and its previews (first and, with two palettes, second colours).
+struct Rendering {
+    std::vector<std::uint8_t> bitmap;
+    std::vector<std::uint8_t> preview;
+    std::vector<std::uint8_t> second_preview;
+};
+
+// The optimised bitmap: every pixel the register of its slot; its previews
+// show the slot's colours.
+Rendering optimised_rendering(const RunContext& ctx, const RunResults& results,
+                              const std::array<std::uint8_t, 54>& header, bool previews) {
+    const int W = ctx.picture.width;
+    const int H = ctx.picture.height;
+    const bool two_palettes = has_two_palettes(ctx.settings);
+    Rendering r{{}, {header.begin(), header.end()}, {header.begin(), header.end()}};
+    std::vector<int> regs(static_cast<std::size_t>(W));
+    for (int y = 1; y <= H; ++y) {
+        for (int x = 1; x <= W; ++x)
+            regs[x - 1] = ctx.layout.slot_register[results.pixel_choice.at(x, y).first];
+        append_bitplanes(r.bitmap, regs);
+        if (!previews) continue;
+        const int line = H + 1 - y;  // previews are bottom-up
+        for (int x = 1; x <= W; ++x) {
+            const SlotColours& c = results.stored(results.pixel_choice.at(x, line).first, line);
+            append_bgr(r.preview, c[1], c[2], c[3]);
+            if (two_palettes) append_bgr(r.second_preview, c[4], c[5], c[6]);
+        }
+    }
+    return r;
+}
+
+// The error-diffused bitmap: every pixel the register the diffusion chose;
+// its previews show that register's colours.
+Rendering diffused_rendering(const RunContext& ctx, const Grid<DiffusedPixel>& pixels,
+                             const std::array<std::uint8_t, 54>& header, bool previews) {
+    const int W = ctx.picture.width;
+    const int H = ctx.picture.height;
+    const bool two_palettes = has_two_palettes(ctx.settings);
+    Rendering r{{}, {header.begin(), header.end()}, {header.begin(), header.end()}};
+    std::vector<int> regs(static_cast<std::size_t>(W));
+    for (int y = 1; y <= H; ++y) {
+        for (int x = 0; x < W; ++x) regs[x] = pixels.at(x, y).register_index;
+        append_bitplanes(r.bitmap, regs);
+        if (!previews) continue;
+        const int line = H + 1 - y;
+        for (int x = 0; x < W; ++x) {
+            const DiffusedPixel& px = pixels.at(x, line);
+            append_bgr(r.preview, px.first[0], px.first[1], px.first[2]);
+            if (two_palettes) append_bgr(r.second_preview, px.second[0], px.second[1], px.second[2]);
+        }
+    }
+    return r;
+}
+
+std::vector<std::uint8_t> joined(std::vector<std::uint8_t> bytes,
+                                  const std::vector<std::uint8_t>& more) {
+    bytes.insert(bytes.end(), more.begin(), more.end());
+    return bytes;
 }
 
 }  // namespace
@@ -46,136 +136,68 @@ void append_bitplanes(std::vector<std::uint8_t>& out, const std::vector<int>& re
     }
 }
 
-bool write_outputs(const RunContext& ctx, const SourcePictures& pictures, const RunResults& results,
-                   const Grid<DiffusedPixel>* diffused_pixels, std::FILE* out, std::FILE* err) {
+std::vector<EncodedFile> serialise(const RunContext& ctx, const SourcePictures& pictures,
+                                   const RunResults& results,
+                                   const Grid<DiffusedPixel>* diffused_pixels,
+                                   const TraceWriter& out) {
     const RunSettings& settings = ctx.settings;
-    const ScreenLayout& layout = ctx.layout;
-    const PictureTables& pic = ctx.picture;
-    const int W = pic.width;
-    const int H = pic.height;
-    const bool verbose = settings.verbose == 1;
-    const bool two_palettes = settings.palette_mode == kTwoBitmapsTwoPalettes ||
-                              settings.palette_mode == kOneBitmapTwoPalettes;
+    const int H = ctx.picture.height;
+    const bool two_palettes = has_two_palettes(settings);
     const bool previews = settings.write_previews == 1;
-    // palette_mode 2 has no error-diffused rendering (the driver passes none).
-    const bool diffused = diffused_pixels != nullptr;
-    const format::OutputNames names = format::output_names(settings.input_name);
-    const int record_words = format::record_words(layout.mode);
-    const int words = std::min(record_words, layout.optimised_slot_count);
-    auto trace_line = [&](const char* text) {
-        if (verbose) std::fprintf(out, "%s\n", text);
+    TextSink trace;
+    const auto trace_line = [&](const char* text) {
+        if (settings.verbose == 1) trace.printf("%s\n", text);
     };
-
-    const auto header = preview_header(pictures.header, W, H);
+    const auto header = preview_header(pictures.header, ctx.picture.width, H);
     trace_line("Pal ");
-
-    // Palette records of the given lines: record_words words each, word k - 2 the colour
-    // of slot k (its first colour from int 1, its second from int 4).
-    auto palette_records = [&](const std::vector<int>& lines, int first_or_second) {
-        std::vector<std::uint8_t> bytes;
-        for (int y : lines) {
-            std::vector<std::uint16_t> record(static_cast<std::size_t>(record_words), 0);
-            for (int k = layout.first_optimised_slot; k < layout.first_optimised_slot + words;
-                 ++k) {
-                const SlotColours& r = results.stored(k, y);
-                record[k - 2] = palette_word(r[first_or_second], r[first_or_second + 1],
-                                             r[first_or_second + 2], pic.level_step);
-            }
-            for (std::uint16_t w : record) put_be16(bytes, w);
-        }
-        return bytes;
-    };
-    // First palette set: one record per block, from the block's centre line.
-    const std::vector<std::uint8_t> palettes =
-        palette_records(block_centre_lines(settings), kFirstColour);
-    // Second palette set: one record per line.
-    std::vector<int> every_line(static_cast<std::size_t>(H));
-    for (int y = 1; y <= H; ++y) every_line[y - 1] = y;
-    const std::vector<std::uint8_t> second_palettes =
-        two_palettes ? palette_records(every_line, kSecondColour) : std::vector<std::uint8_t>{};
-
-    // Optimised bitmap and previews.
-    std::vector<std::uint8_t> bitmap;
-    std::vector<std::uint8_t> preview(header.begin(), header.end());
-    std::vector<std::uint8_t> second_preview(header.begin(), header.end());
-    std::vector<int> regs(static_cast<std::size_t>(W));
-    for (int y = 1; y <= H; ++y) {
-        for (int x = 1; x <= W; ++x)
-            regs[x - 1] = layout.slot_register[results.pixel_choice.at(x, y).first];
-        append_bitplanes(bitmap, regs);
-        if (!previews) continue;
-        const int line = H + 1 - y;
-        for (int x = 1; x <= W; ++x) {
-            const SlotColours& r = results.stored(results.pixel_choice.at(x, line).first, line);
-            preview.insert(preview.end(), {clamp_byte(r[3]), clamp_byte(r[2]), clamp_byte(r[1])});
-            if (two_palettes)
-                second_preview.insert(second_preview.end(),
-                                      {clamp_byte(r[6]), clamp_byte(r[5]), clamp_byte(r[4])});
-        }
+    // First palette set: one record per block, from the block's centre line;
+    // second set: one record per line.
+    std::vector<std::uint8_t> palettes =
+        palette_records(ctx, results, block_centre_lines(settings), kFirstColour);
+    if (two_palettes) {
+        std::vector<int> every_line(static_cast<std::size_t>(H));
+        for (int y = 1; y <= H; ++y) every_line[static_cast<std::size_t>(y - 1)] = y;
+        palettes = joined(std::move(palettes),
+                          palette_records(ctx, results, every_line, kSecondColour));
     }
-
-    bool ok = true;
-    std::vector<std::uint8_t> picture = bitmap;
+    const Rendering optimised = optimised_rendering(ctx, results, header, previews);
     trace_line("Write bitmap ");
     trace_line("Write pal ");
     trace_line("Floyd ");
-
-    // Error-diffused rendering.
-    std::vector<std::uint8_t> diffused_bitmap;
-    std::vector<std::uint8_t> diffused_preview(header.begin(), header.end());
-    std::vector<std::uint8_t> diffused_second_preview(header.begin(), header.end());
-    if (diffused) {
-        for (int y = 1; y <= H; ++y) {
-            for (int x = 0; x < W; ++x) regs[x] = diffused_pixels->at(x, y).register_index;
-            append_bitplanes(diffused_bitmap, regs);
-            if (!previews) continue;
-            const int line = H + 1 - y;
-            for (int x = 0; x < W; ++x) {
-                const DiffusedPixel& px = diffused_pixels->at(x, line);
-                diffused_preview.insert(
-                    diffused_preview.end(),
-                    {clamp_byte(px.first[2]), clamp_byte(px.first[1]), clamp_byte(px.first[0])});
-                if (two_palettes) {
-                    diffused_second_preview.insert(
-                        diffused_second_preview.end(),
-                        {clamp_byte(px.second[2]), clamp_byte(px.second[1]),
-                         clamp_byte(px.second[0])});
-                }
-            }
-        }
-        if (verbose)
-            std::fprintf(out, "floyd %2.3f seconds\n", seconds_since(settings.start_clock));
+    Rendering diffused;
+    if (diffused_pixels != nullptr) {
+        diffused = diffused_rendering(ctx, *diffused_pixels, header, previews);
+        if (settings.verbose == 1)
+            trace.printf("floyd %2.3f seconds\n", seconds_since(settings.start_clock));
     }
-
-    picture.insert(picture.end(), palettes.begin(), palettes.end());
-    std::vector<std::uint8_t> diffused_picture = diffused_bitmap;
-    diffused_picture.insert(diffused_picture.end(), palettes.begin(), palettes.end());
-    if (verbose) std::fprintf(out, "Write pal %d %d \n", 2 * record_words, H);
+    const int record_bytes = static_cast<int>(format::record_bytes(ctx.layout.mode));
+    if (settings.verbose == 1) trace.printf("Write pal %d %d \n", record_bytes, H);
     if (two_palettes) {
         trace_line("Pa2 ");
-        picture.insert(picture.end(), second_palettes.begin(), second_palettes.end());
-        diffused_picture.insert(diffused_picture.end(), second_palettes.begin(),
-                                second_palettes.end());
-        if (verbose) std::fprintf(out, "Write pa2 %d %d \n", 2 * record_words, H);
+        if (settings.verbose == 1) trace.printf("Write pa2 %d %d \n", record_bytes, H);
     }
+    trace.flush_to(out);
 
-    std::fflush(out);
-    ok &= write_file_atomically(names.picture, picture, err);
-    if (previews) ok &= write_file_atomically(names.preview, preview, err);
-    if (previews && two_palettes)
-        ok &= write_file_atomically(names.second_preview, second_preview, err);
-    if (diffused) {
-        ok &= write_file_atomically(names.diffused, diffused_picture, err);
-        if (previews) ok &= write_file_atomically(names.diffused_preview, diffused_preview, err);
-        if (two_palettes) {
-            ok &= write_file_atomically(names.diffused_bitmap, diffused_bitmap, err);
-            if (previews)
-                ok &= write_file_atomically(names.diffused_second_preview, diffused_second_preview,
-                                            err);
+    const format::OutputNames names = format::output_names(settings.input_name);
+    std::vector<EncodedFile> files;
+    files.push_back({FileRole::picture, names.picture, joined(optimised.bitmap, palettes)});
+    if (previews) files.push_back({FileRole::preview, names.preview, optimised.preview});
+    if (previews && two_palettes) {
+        files.push_back({FileRole::second_preview, names.second_preview, optimised.second_preview});
+    }
+    if (diffused_pixels == nullptr) return files;
+    files.push_back({FileRole::diffused, names.diffused, joined(diffused.bitmap, palettes)});
+    if (previews) {
+        files.push_back({FileRole::diffused_preview, names.diffused_preview, diffused.preview});
+    }
+    if (two_palettes) {
+        files.push_back({FileRole::diffused_bitmap, names.diffused_bitmap, diffused.bitmap});
+        if (previews) {
+            files.push_back({FileRole::diffused_second_preview, names.diffused_second_preview,
+                             diffused.second_preview});
         }
     }
-    if (verbose) std::fprintf(out, "files %2.3f seconds\n", seconds_since(settings.start_clock));
-    return ok;
+    return files;
 }
 
 }  // namespace brenvik

@@ -9,13 +9,14 @@
 namespace brenvik {
 
 struct SourcePictures {
-    // W x H pixels of 3 bytes (B, G, R), bottom row first, no padding.
+    // W x H pixels of 3 bytes (R, G, B), top row first, no padding: the
+    // picture, and the second target colours.
     std::vector<std::uint8_t> first_pixels;
     std::vector<std::uint8_t> second_pixels;
     // 1 when the second picture came from the companion file.
     int has_companion = 0;
-    // The input file's first 54 bytes (zero-filled if shorter), the base of
-    // the preview headers.
+    // The base of the preview headers: the input file's first 54 bytes
+    // (zero-filled if shorter).
     std::array<std::uint8_t, 54> header{};
 };
 

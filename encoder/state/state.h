@@ -11,7 +11,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
-#include <ctime>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -33,6 +33,9 @@ using format::ScreenMode;
 // first block is centred on first_centre_line and the next ones follow
 // every block_height lines.
 using format::BlockGeometry;
+
+// Seconds since a run started.
+using RunClock = std::function<double()>;
 
 struct RunSettings {
     // From the command line.
@@ -69,7 +72,9 @@ struct RunSettings {
     // Search with the portable code even where AVX2 is available (same output).
     bool portable_search = false;
 
-    std::clock_t start_clock = 0;  // processor time at program start
+    // Seconds since the run started, for the printed figures: the program's
+    // processor time for brenvik, by default a steady clock for the library.
+    RunClock start_clock;
 };
 
 // Values of RunSettings::palette_mode.
@@ -301,9 +306,9 @@ inline double seconds_between(StageClock::time_point from, StageClock::time_poin
     return std::chrono::duration<double>(to - from).count();
 }
 
-// Seconds of processor time since `start`.
-inline double seconds_since(std::clock_t start) {
-    return static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
+// Seconds since the run started, by the run's clock.
+inline double seconds_since(const RunClock& clock) {
+    return clock ? clock() : 0.0;
 }
 
 }  // namespace brenvik

@@ -1,5 +1,6 @@
 #include "encoder/state/text_sink.h"
 
+#include <cstdio>
 #include <vector>
 
 namespace brenvik {
@@ -26,9 +27,9 @@ void TextSink::printf(const char* format, ...) {
     va_end(copy);
 }
 
-void TextSink::flush_to(std::FILE* out) {
+void TextSink::flush_to(const TraceWriter& out) {
     if (!text_.empty()) {
-        std::fwrite(text_.data(), 1, text_.size(), out);
+        if (out) out(text_);
         text_.clear();
     }
 }

@@ -1,13 +1,18 @@
 // Printf-style text collected in memory, so that a block of lines optimised
-// on a worker thread can hand its trace lines to the driver, which prints
-// them in block order.
+// on a worker thread can hand its trace lines to the driver, which passes
+// them on in block order.
 #pragma once
 
 #include <cstdarg>
-#include <cstdio>
+#include <functional>
 #include <string>
+#include <string_view>
 
 namespace brenvik {
+
+// Where a run's text goes, piece by piece and in order (standard output for
+// the brenvik program, the caller's sink for the library).
+using TraceWriter = std::function<void(std::string_view)>;
 
 class TextSink {
   public:
@@ -21,8 +26,8 @@ class TextSink {
 
     const std::string& text() const { return text_; }
     void clear() { text_.clear(); }
-    // Writes the collected text to `out` and empties the sink.
-    void flush_to(std::FILE* out);
+    // Hands the collected text to `out` (when set) and empties the sink.
+    void flush_to(const TraceWriter& out);
 
   private:
     std::string text_;

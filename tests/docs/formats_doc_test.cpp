@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "format/block_geometry.h"
 #include "container_writer.h"
 #include "encoder/frontend/options.h"
 #include "encoder/state/geometry.h"
@@ -302,7 +303,7 @@ TEST_F(FormatsPage, BlockTableMatchesTheBlockLoop) {
         EXPECT_EQ(leading_int(row[1]), n);
         for (const auto& [height, column] : {std::pair{200, 2}, std::pair{229, 3}}) {
             brenvik::RunSettings settings;
-            settings.block_geometry = brenvik::block_geometry(n);
+            settings.block_geometry = format::block_geometry(n);
             settings.picture_height = height;
             const std::vector<int> centres = brenvik::block_centre_lines(settings);
             EXPECT_EQ(static_cast<int>(centres.size()), leading_int(row[column]));

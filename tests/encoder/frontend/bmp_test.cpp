@@ -8,6 +8,7 @@
 #include <ostream>
 #include <string>
 
+#include "encoder/api/request.h"
 #include "format/picture_file.h"
 #include "format/screen_modes.h"
 #include "frontend_support.h"
@@ -25,10 +26,29 @@ constexpr int H = 20;
 
 struct Loaded {
     bool ok = false;
-    brenvik::SourcePictures pictures;
+    brenvik::InputPictures pictures;
     std::string out;
     std::string err;
+
+    const Bytes& first() const { return pictures.picture.rgb; }
 };
+
+// BMP pixel data (B, G, R, bottom row first) as the reader hands pictures
+// on: R, G, B, top row first.
+Bytes rgb_rows_from_top(const Bytes& bmp_pixels, int width, int height) {
+    Bytes rgb(bmp_pixels.size());
+    const std::size_t row = static_cast<std::size_t>(width) * 3;
+    for (int y = 0; y < height; ++y) {
+        const std::uint8_t* from = &bmp_pixels[static_cast<std::size_t>(height - 1 - y) * row];
+        std::uint8_t* to = &rgb[static_cast<std::size_t>(y) * row];
+        for (std::size_t i = 0; i < row; i += 3) {
+            to[i] = from[i + 2];
+            to[i + 1] = from[i + 1];
+            to[i + 2] = from[i];
+        }
+    }
+    return rgb;
+}
 
 Loaded load(const std::string& name, int palette_mode = 1, int verbose = 0,
             const brenvik::ScreenMode& mode = kMode4) {
@@ -48,17 +68,23 @@ Loaded load(const std::string& name, int palette_mode = 1, int verbose = 0,
 
 // --- Valid pictures -------------------------------------------------------
 
-TEST(BmpInput, ReadsThePixelDataBottomRowFirst) {
+TEST(BmpInput, ReadsTheBottomUpPixelDataIntoRowsFromTheTop) {
     TempDir dir;
     const Bytes pixels = frontend_test::pattern_pixels(W, H, 5);
     frontend_test::write_file(dir.file("p.bmp"), frontend_test::make_bmp({W, H}, pixels));
     const Loaded r = load(dir.file("p.bmp"));
     ASSERT_TRUE(r.ok) << r.err;
-    EXPECT_EQ(r.pictures.first_pixels, pixels);
+    EXPECT_EQ(r.pictures.picture.width, W);
+    EXPECT_EQ(r.pictures.picture.height, H);
+    EXPECT_EQ(r.first(), rgb_rows_from_top(pixels, W, H));
     EXPECT_EQ(r.err, "");
-    // The first three bytes are B, V, R of the bottom line's first pixel.
-    EXPECT_EQ(r.pictures.first_pixels[0], frontend_test::pattern_byte(0, H, 0, 5));
-    EXPECT_EQ(r.pictures.first_pixels[2], frontend_test::pattern_byte(0, H, 2, 5));
+    // The first three bytes are R, G, B of the top line's first pixel, the
+    // last three those of the bottom line's last pixel.
+    EXPECT_EQ(r.first()[0], frontend_test::pattern_byte(0, 1, 2, 5));
+    EXPECT_EQ(r.first()[2], frontend_test::pattern_byte(0, 1, 0, 5));
+    EXPECT_EQ(r.first().back(), frontend_test::pattern_byte(W - 1, H, 0, 5));
+    EXPECT_FALSE(r.pictures.companion);
+    EXPECT_EQ(r.pictures.header[0], 'B');
 }
 
 TEST(BmpInput, PixelOffsetLocatesThePixelsWhateverTheHeaderSize) {
@@ -69,7 +95,7 @@ TEST(BmpInput, PixelOffsetLocatesThePixelsWhateverTheHeaderSize) {
                                   frontend_test::make_bmp({.pixel_offset = offset}, pixels));
         const Loaded r = load(dir.file("p.bmp"));
         ASSERT_TRUE(r.ok) << "offset " << offset << ": " << r.err;
-        EXPECT_EQ(r.pictures.first_pixels, pixels) << "offset " << offset;
+        EXPECT_EQ(r.first(), rgb_rows_from_top(pixels, W, H)) << "offset " << offset;
     }
 }
 
@@ -80,12 +106,12 @@ TEST(BmpInput, TopDownPictureIsReadWithLine1AtTheTop) {
         frontend_test::make_bmp({W, -H}, frontend_test::pattern_pixels(W, H, 2, true)));
     const Loaded r = load(dir.file("up.bmp"));
     ASSERT_TRUE(r.ok) << r.err;
-    // The buffer is in the usual order: bottom line first, top line last.
-    EXPECT_EQ(r.pictures.first_pixels, frontend_test::pattern_pixels(W, H, 2, false));
+    // The same picture as stored bottom-up.
+    EXPECT_EQ(r.first(), rgb_rows_from_top(frontend_test::pattern_pixels(W, H, 2, false), W, H));
     const std::size_t last_row = static_cast<std::size_t>(H - 1) * W * 3;
-    EXPECT_EQ(r.pictures.first_pixels[0], frontend_test::pattern_byte(0, H, 0, 2));
-    EXPECT_EQ(r.pictures.first_pixels[last_row], frontend_test::pattern_byte(0, 1, 0, 2));
-    EXPECT_EQ(r.pictures.first_pixels[W * 3], frontend_test::pattern_byte(0, H - 1, 0, 2));
+    EXPECT_EQ(r.first()[2], frontend_test::pattern_byte(0, 1, 0, 2));
+    EXPECT_EQ(r.first()[last_row + 2], frontend_test::pattern_byte(0, H, 0, 2));
+    EXPECT_EQ(r.first()[W * 3 + 2], frontend_test::pattern_byte(0, 2, 0, 2));
 }
 
 TEST(BmpInput, ExtraBytesAfterThePixelsAreIgnored) {
@@ -96,7 +122,7 @@ TEST(BmpInput, ExtraBytesAfterThePixelsAreIgnored) {
     frontend_test::write_file(dir.file("p.bmp"), file);
     const Loaded r = load(dir.file("p.bmp"));
     ASSERT_TRUE(r.ok) << r.err;
-    EXPECT_EQ(r.pictures.first_pixels, pixels);
+    EXPECT_EQ(r.first(), rgb_rows_from_top(pixels, W, H));
 }
 
 // --- Pictures that cannot be used -----------------------------------------
@@ -239,25 +265,38 @@ INSTANTIATE_TEST_SUITE_P(
                     CompanionNameCase{"../pics/photo", "../pics/photo_bis.bmp"},
                     CompanionNameCase{"dir/.bmp", "dir/_bis.bmp"}));
 
-TEST(SecondPicture, WithoutCompanionIsBlackForOnePaletteAndUnmarked) {
+// Without a companion file the encoder makes up the second picture (black
+// or a copy, by palette setting).
+TEST(SecondPicture, WithoutCompanionFileThereIsNone) {
     TempDir dir;
     frontend_test::write_pattern_bmp(dir.file("p.bmp"), W, H, 7);
-    const Loaded r = load(dir.file("p.bmp"), 1);
-    ASSERT_TRUE(r.ok) << r.err;
-    EXPECT_EQ(r.pictures.second_pixels, Bytes(static_cast<std::size_t>(W) * H * 3, 0));
-    EXPECT_EQ(r.pictures.has_companion, 0);
-    EXPECT_EQ(r.err, "");
-}
-
-TEST(SecondPicture, WithoutCompanionCopiesTheFirstForTwoPalettes) {
-    TempDir dir;
-    frontend_test::write_pattern_bmp(dir.file("p.bmp"), W, H, 7);
-    for (int palette_mode : {2, 3}) {
+    for (int palette_mode : {1, 2, 3}) {
         const Loaded r = load(dir.file("p.bmp"), palette_mode);
         ASSERT_TRUE(r.ok) << r.err;
-        EXPECT_EQ(r.pictures.second_pixels, frontend_test::pattern_pixels(W, H, 7))
+        EXPECT_FALSE(r.pictures.companion) << "pixpal " << palette_mode;
+        EXPECT_EQ(r.err, "");
+    }
+}
+
+TEST(SecondPicture, SourcePicturesMakeUpTheMissingCompanion) {
+    brenvik::EncodeRequest request;
+    request.picture = {W, H, rgb_rows_from_top(frontend_test::pattern_pixels(W, H, 7), W, H)};
+    for (int palette_mode : {1, 2, 3}) {
+        request.options.pixpal = palette_mode;
+        const brenvik::SourcePictures p = brenvik::source_pictures(request);
+        EXPECT_EQ(p.first_pixels, request.picture.rgb);
+        EXPECT_EQ(p.second_pixels, palette_mode == 1
+                                       ? Bytes(static_cast<std::size_t>(W) * H * 3, 0)
+                                       : request.picture.rgb)
             << "pixpal " << palette_mode;
-        EXPECT_EQ(r.pictures.has_companion, 0) << "pixpal " << palette_mode;
+        EXPECT_EQ(p.has_companion, 0) << "pixpal " << palette_mode;
+    }
+    request.companion = brenvik::RgbPicture{W, H, Bytes(static_cast<std::size_t>(W) * H * 3, 9)};
+    for (int palette_mode : {1, 2, 3}) {
+        request.options.pixpal = palette_mode;
+        const brenvik::SourcePictures p = brenvik::source_pictures(request);
+        EXPECT_EQ(p.second_pixels, request.companion->rgb) << "pixpal " << palette_mode;
+        EXPECT_EQ(p.has_companion, 1) << "pixpal " << palette_mode;
     }
 }
 
@@ -272,10 +311,11 @@ TEST(SecondPicture, CompanionIsReadForEveryPaletteModeAndMarked) {
     for (int palette_mode : {1, 2, 3}) {
         const Loaded r = load(dir.file("p.bmp"), palette_mode);
         ASSERT_TRUE(r.ok) << r.err;
-        EXPECT_EQ(r.pictures.first_pixels, frontend_test::pattern_pixels(W, H, 7));
-        EXPECT_EQ(r.pictures.second_pixels, frontend_test::pattern_pixels(W, H, 11))
+        EXPECT_EQ(r.first(), rgb_rows_from_top(frontend_test::pattern_pixels(W, H, 7), W, H));
+        ASSERT_TRUE(r.pictures.companion) << "pixpal " << palette_mode;
+        EXPECT_EQ(r.pictures.companion->rgb,
+                  rgb_rows_from_top(frontend_test::pattern_pixels(W, H, 11), W, H))
             << "pixpal " << palette_mode;
-        EXPECT_EQ(r.pictures.has_companion, 1) << "pixpal " << palette_mode;
     }
 }
 
@@ -290,8 +330,9 @@ TEST(SecondPicture, CompanionOfANameWithoutExtensionInADottedFolder) {
     frontend_test::write_pattern_bmp(dir.file("old_bis.bmp"), W, H, 3);
     const Loaded r = load(input, 1, 1);
     ASSERT_TRUE(r.ok) << r.err;
-    EXPECT_EQ(r.pictures.has_companion, 1);
-    EXPECT_EQ(r.pictures.second_pixels, frontend_test::pattern_pixels(W, H, 2));
+    ASSERT_TRUE(r.pictures.companion);
+    EXPECT_EQ(r.pictures.companion->rgb,
+              rgb_rows_from_top(frontend_test::pattern_pixels(W, H, 2), W, H));
     EXPECT_EQ(r.out, "outfilename_bis=" + dir.file("old.dir/photo_bis.bmp") + " \n");
 }
 

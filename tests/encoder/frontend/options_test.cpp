@@ -390,7 +390,7 @@ class BlockGeometry : public testing::TestWithParam<GeometryRow> {};
 
 TEST_P(BlockGeometry, FollowsTheTableAndStartsTheFirstBlockOnLine1) {
     const GeometryRow& row = GetParam();
-    const brenvik::BlockGeometry g = brenvik::block_geometry(row.block_lines_option);
+    const brenvik::BlockGeometry g = format::block_geometry(row.block_lines_option);
     EXPECT_EQ(g.block_height, row.block_height);
     EXPECT_EQ(g.first_row_offset, row.first_row_offset);
     EXPECT_EQ(g.last_row_offset, row.last_row_offset);

@@ -1,6 +1,7 @@
 // Reads written picture files back as the hardware would (bitplanes, palette
 // records, the mode's slot schedule) and checks that every pixel shows the
 // colour its preview shows.
+#include "format/block_geometry.h"
 #include "tests/encoder/pipeline/decode.h"
 
 #include <gtest/gtest.h>
@@ -98,7 +99,7 @@ TEST_P(DecodeTest, EveryPixelShowsThePreviewColour) {
     }
     const int W = mode.width;
     const int H = mode.height;
-    const brenvik::BlockGeometry g = brenvik::block_geometry(c.blocks);
+    const brenvik::BlockGeometry g = format::block_geometry(c.blocks);
     const std::size_t bitmap_size = static_cast<std::size_t>(W) * H / 2;
     const std::size_t record_size = 2 * static_cast<std::size_t>(mode.palette_words);
     int block_count = 0;

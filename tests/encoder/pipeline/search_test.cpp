@@ -3,6 +3,9 @@
 // diffusion and the order in which the block loop hands lines over.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <stdexcept>
+
 #include <cstdio>
 #include <random>
 #include <string>
@@ -61,9 +64,7 @@ struct Encoding {
     RunResults block_loop(const ScreenLayout& with_layout) const {
         RunResults results = empty_results();
         const RunContext ctx{settings, with_layout, picture};
-        std::FILE* sink = std::tmpfile();
-        run_block_loop(ctx, results, sink);
-        std::fclose(sink);
+        run_block_loop(ctx, results, {});
         return results;
     }
 };
@@ -253,8 +254,7 @@ TEST(BlockLoop, ReportedLinesAreFinalAndInOrder) {
             const RunContext ctx{e.settings, e.layout, e.picture};
             std::vector<std::vector<SlotColours>> seen(e.picture.height + 1);
             int last = 0;
-            std::FILE* sink = std::tmpfile();
-            run_block_loop(ctx, results, sink, [&](int line) {
+            run_block_loop(ctx, results, {}, [&](int line) {
                 EXPECT_GE(line, last) << lines << " " << threads;
                 for (int y = last + 1; y <= line; ++y) {
                     for (int k = 0; k < results.slot_count; ++k) {
@@ -263,7 +263,6 @@ TEST(BlockLoop, ReportedLinesAreFinalAndInOrder) {
                 }
                 last = line;
             });
-            std::fclose(sink);
             EXPECT_EQ(last, e.picture.height) << lines << " " << threads;
             for (int y = 1; y <= e.picture.height; ++y) {
                 ASSERT_EQ(seen[y].size(), static_cast<std::size_t>(results.slot_count));
@@ -273,6 +272,44 @@ TEST(BlockLoop, ReportedLinesAreFinalAndInOrder) {
             }
         }
     }
+}
+
+// A block that throws (out of memory, say) stops the loop: the exception
+// comes back to the caller once every worker has ended, instead of ending
+// the process, and no block starts after it.
+TEST(BlockLoop, AFailingBlockComesBackToTheCaller) {
+    for (unsigned threads : {1u, 2u, 5u}) {
+        Encoding e({"-0"}, 40);
+        e.settings.threads = threads;
+        RunResults results = e.empty_results();
+        const RunContext ctx{e.settings, e.layout, e.picture};
+        std::atomic<int> started{0};
+        const BlockJob failing = [&](const RunContext& c, int centre, BlockSearch& search,
+                                     RunResults& r) {
+            ++started;
+            if (centre == 7) throw std::runtime_error("block 7 failed");
+            optimise_block_job(c, centre, search, r);
+        };
+        try {
+            run_block_loop(ctx, results, {}, {}, failing);
+            ADD_FAILURE() << "no exception, " << threads << " threads";
+        } catch (const std::runtime_error& error) {
+            EXPECT_STREQ(error.what(), "block 7 failed");
+        }
+        // Each worker finishes the block it holds at most.
+        EXPECT_LE(started.load(), 7 + static_cast<int>(threads)) << threads << " threads";
+    }
+}
+
+TEST(BlockLoop, AFailureWhileMergingComesBackAfterTheWorkersEnd) {
+    Encoding e({"-0"}, 40);
+    e.settings.threads = 3;
+    RunResults results = e.empty_results();
+    const RunContext ctx{e.settings, e.layout, e.picture};
+    const auto failing_merge = [](int line) {
+        if (line >= 10) throw std::runtime_error("diffusion failed");
+    };
+    EXPECT_THROW(run_block_loop(ctx, results, {}, failing_merge), std::runtime_error);
 }
 
 }  // namespace
