@@ -1,10 +1,11 @@
 // The encoder's public entry: checks the request, lays out the screen mode,
 // runs the conversion and hands back the files' bytes.
+#include "brenvik/encode.h"
+
 #include <chrono>
 #include <exception>
 #include <new>
 
-#include "brenvik/encode.h"
 #include "encoder/api/request.h"
 #include "encoder/driver/convert.h"
 #include "encoder/state/pictures.h"
@@ -47,8 +48,7 @@ RunClock steady_clock_from_now() {
 
 // The lines a run prints before the pictures' tables: the layout and the
 // block geometry.
-void trace_layout(const ScreenLayout& layout, const RunSettings& settings,
-                  const TraceWriter& out) {
+void trace_layout(const ScreenLayout& layout, const RunSettings& settings, const TraceWriter& out) {
     TextSink text;
     text.printf("limit=%d mode=%d \n", layout.optimised_slot_count, layout.mode.layout_id);
     text.append(std::string(static_cast<std::size_t>(layout.width), '\n'));

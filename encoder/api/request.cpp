@@ -1,7 +1,7 @@
 #include "encoder/api/request.h"
 
-#include "option_ranges.h"
 #include "encoder/state/geometry.h"
+#include "option_ranges.h"
 
 namespace brenvik {
 

@@ -93,10 +93,9 @@ class BlockLoop {
             if (lines_done_) {
                 // Later blocks only write lines from their own first line on.
                 const int next_first_line =
-                    next_to_merge_ < blocks_
-                        ? centres_[static_cast<std::size_t>(next_to_merge_)] +
-                              ctx_.settings.block_geometry.first_row_offset
-                        : ctx_.picture.height + 1;
+                    next_to_merge_ < blocks_ ? centres_[static_cast<std::size_t>(next_to_merge_)] +
+                                                   ctx_.settings.block_geometry.first_row_offset
+                                             : ctx_.picture.height + 1;
                 lines_done_(std::min(next_first_line - 1, ctx_.picture.height));
             }
         }

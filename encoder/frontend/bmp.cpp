@@ -52,8 +52,8 @@ void file_error(std::FILE* err, const std::string& prog, const std::string& name
 
 // Reads one picture of W x H pixels.
 bool read_bmp(const std::string& prog, const std::string& name, const ScreenMode& mode,
-              RgbPicture& picture,
-              std::array<std::uint8_t, format::bmp::kHeaderBytes>* header_copy, std::FILE* err) {
+              RgbPicture& picture, std::array<std::uint8_t, format::bmp::kHeaderBytes>* header_copy,
+              std::FILE* err) {
     errno = 0;
     File file(platform::open_stdio_file(name, "rb"));
     if (!file) {

@@ -99,14 +99,15 @@ Rendering diffused_rendering(const RunContext& ctx, const Grid<DiffusedPixel>& p
         for (int x = 0; x < W; ++x) {
             const DiffusedPixel& px = pixels.at(x, line);
             append_bgr(r.preview, px.first[0], px.first[1], px.first[2]);
-            if (two_palettes) append_bgr(r.second_preview, px.second[0], px.second[1], px.second[2]);
+            if (two_palettes)
+                append_bgr(r.second_preview, px.second[0], px.second[1], px.second[2]);
         }
     }
     return r;
 }
 
 std::vector<std::uint8_t> joined(std::vector<std::uint8_t> bytes,
-                                  const std::vector<std::uint8_t>& more) {
+                                 const std::vector<std::uint8_t>& more) {
     bytes.insert(bytes.end(), more.begin(), more.end());
     return bytes;
 }
@@ -157,8 +158,8 @@ std::vector<EncodedFile> serialise(const RunContext& ctx, const SourcePictures& 
     if (two_palettes) {
         std::vector<int> every_line(static_cast<std::size_t>(H));
         for (int y = 1; y <= H; ++y) every_line[static_cast<std::size_t>(y - 1)] = y;
-        palettes = joined(std::move(palettes),
-                          palette_records(ctx, results, every_line, kSecondColour));
+        palettes =
+            joined(std::move(palettes), palette_records(ctx, results, every_line, kSecondColour));
     }
     const Rendering optimised = optimised_rendering(ctx, results, header, previews);
     trace_line("Write bitmap ");

@@ -285,9 +285,8 @@ TEST(SecondPicture, SourcePicturesMakeUpTheMissingCompanion) {
         request.options.pixpal = palette_mode;
         const brenvik::SourcePictures p = brenvik::source_pictures(request);
         EXPECT_EQ(p.first_pixels, request.picture.rgb);
-        EXPECT_EQ(p.second_pixels, palette_mode == 1
-                                       ? Bytes(static_cast<std::size_t>(W) * H * 3, 0)
-                                       : request.picture.rgb)
+        EXPECT_EQ(p.second_pixels, palette_mode == 1 ? Bytes(static_cast<std::size_t>(W) * H * 3, 0)
+                                                     : request.picture.rgb)
             << "pixpal " << palette_mode;
         EXPECT_EQ(p.has_companion, 0) << "pixpal " << palette_mode;
     }

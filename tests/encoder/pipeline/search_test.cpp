@@ -4,10 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <stdexcept>
-
 #include <cstdio>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
