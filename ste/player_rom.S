@@ -47,7 +47,7 @@ reset:
 3:      lea     microwire(pc),a0        | sound: full volume, flat, YM mixed in
         moveq   #MICROWIRE_COMMANDS-1,d1
 4:      move.w  (a0)+,d0
-        bsr.s   microwire_send
+        bsr     microwire_send
         dbra    d1,4b
         lea     WORK,a2
         lea     done(pc),a3

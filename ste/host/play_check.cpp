@@ -4,6 +4,7 @@
 #include <cmath>
 #include <complex>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <numbers>
@@ -176,13 +177,16 @@ Showing follow_pictures(const std::vector<std::vector<int>>& candidates, int pic
 
 double SoundAlignment::recording_position(double s) const {
     if (offsets.empty() || window <= 0) return s;
+    s *= stretch;
     long w = static_cast<long>(std::floor(s / window));
     w = std::clamp(w, 0L, static_cast<long>(offsets.size()) - 1);
     return static_cast<double>(offsets[static_cast<std::size_t>(w)]) + (s - double(w) * window);
 }
 
-SoundAlignment align_sound(const std::vector<float>& stream, const std::vector<float>& recording,
-                           long expected, long range, int window, int search) {
+namespace {
+
+SoundAlignment align_windows(const std::vector<float>& stream, const std::vector<float>& recording,
+                             long expected, long range, int window, int search) {
     SoundAlignment result;
     result.window = window;
     if (stream.empty() || recording.size() < stream.size() / 2) return result;
@@ -217,6 +221,9 @@ SoundAlignment align_sound(const std::vector<float>& stream, const std::vector<f
         if (best_value == -1e300) break;  // the recording ends before this window
         previous = best;
         result.offsets.push_back(begin + best);
+        double energy = 0;
+        for (long s = begin; s < end; ++s) energy += double(stream[s]) * stream[s];
+        result.energies.push_back(energy);
         for (long s = begin; s < end; ++s) {
             const double x = stream[s];
             const double y = recording[s + best];
@@ -236,6 +243,45 @@ SoundAlignment align_sound(const std::vector<float>& stream, const std::vector<f
     result.found = true;
     result.correlation = (var_x > 0 && var_y > 0) ? sign * cov / std::sqrt(var_x * var_y) : 0;
     return result;
+}
+
+}  // namespace
+
+SoundAlignment align_sound(const std::vector<float>& stream, const std::vector<float>& recording,
+                           long expected, long range, int window, int search) {
+    const SoundAlignment first = align_windows(stream, recording, expected, range, window, search);
+    if (!first.found || first.offsets.size() < 4) return first;
+    // The ratio of the clocks: the windows' places against their starts
+    // (least squares over the windows that carry sound), then the stream
+    // stretched by it and placed again, for windows free of a slow slide.
+    double mean_energy = 0;
+    for (const double e : first.energies) mean_energy += e;
+    mean_energy /= static_cast<double>(first.energies.size());
+    double n = 0, sx = 0, sy = 0, sxx = 0, sxy = 0;
+    for (std::size_t w = 0; w < first.offsets.size(); ++w) {
+        if (first.energies[w] < 0.1 * mean_energy) continue;
+        const double x = static_cast<double>(w) * window;
+        const double y = static_cast<double>(first.offsets[w]);
+        n += 1;
+        sx += x;
+        sy += y;
+        sxx += x * x;
+        sxy += x * y;
+    }
+    if (n < 4 || n * sxx - sx * sx <= 0) return first;
+    const double ratio = (n * sxy - sx * sy) / (n * sxx - sx * sx);
+    if (std::fabs(ratio - 1) < 1e-6 || std::fabs(ratio - 1) > 0.01) return first;
+    std::vector<float> stretched;
+    stretched.reserve(static_cast<std::size_t>(double(stream.size()) * ratio) + 1);
+    for (double t = 0; t < double(stream.size() - 1); t += 1 / ratio) {
+        const std::size_t i = static_cast<std::size_t>(t);
+        const double f = t - double(i);
+        stretched.push_back(static_cast<float>(stream[i] * (1 - f) + stream[i + 1] * f));
+    }
+    SoundAlignment second = align_windows(stretched, recording, expected, range, window, search);
+    if (!second.found) return first;
+    second.stretch = ratio;
+    return second;
 }
 
 int play_check(const PlayCheckOptions& options) {
@@ -374,6 +420,8 @@ int play_check(const PlayCheckOptions& options) {
     const SoundAlignment sound = align_sound(stream, recording, expected, options.sound_rate / 2);
     double worst_sync = 0;
     double sum_sync = 0;
+    double first_sync = 0;
+    double last_sync = 0;
     int synced = 0;
     for (int p = 0; p < pictures && sound.found; ++p) {
         const int k = showing.first_frame[p];
@@ -386,15 +434,19 @@ int play_check(const PlayCheckOptions& options) {
         const double sound_at = sound.recording_position(s * rate_ratio);
         const double ms = (picture_at - sound_at) * 1000.0 / options.sound_rate;
         sum_sync += ms;
-        ++synced;
+        if (synced++ == 0) first_sync = ms;
+        last_sync = ms;
+        if (std::getenv("PLAY_CHECK_TRACE")) std::printf("sync %d %.2f\n", p, ms);
         if (std::fabs(ms) > std::fabs(worst_sync)) worst_sync = ms;
     }
     if (!sound.found) {
         std::printf("no sound to compare (the container's stream is empty over these frames)\n");
     } else {
-        std::printf("sound: %zu stream samples%s, %d pictures timed, mean sync %.1f ms\n",
-                    stream.size(), sound.inverted ? " (recorded with the opposite sign)" : "",
-                    synced, synced ? sum_sync / synced : 0.0);
+        std::printf(
+            "sound: %zu stream samples%s, %d pictures timed, sync %.1f ms at the first, %.1f ms at "
+            "the last, %.1f ms on average\n",
+            stream.size(), sound.inverted ? " (recorded with the opposite sign)" : "", synced,
+            first_sync, last_sync, synced ? sum_sync / synced : 0.0);
     }
     std::printf("frames=%d shown=%d dropped=%d repeated=%d sound_corr=%.4f sync_ms=%.1f\n",
                 pictures, showing.shown, showing.dropped, showing.repeated, sound.correlation,

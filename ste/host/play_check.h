@@ -40,14 +40,17 @@ Showing follow_pictures(const std::vector<std::vector<int>>& candidates, int pic
 // placed where it
 // matches best within `search` samples of the window before (the two clocks
 // may differ a little, and the player corrects the difference in steps of
-// two samples). A recording of the opposite sign (an inverting output
+// two samples). The windows' places give the ratio of the clocks; the
+// stream stretched by it is placed again. A recording of the opposite sign (an inverting output
 // stage) counts as the same sound.
 struct SoundAlignment {
     bool found = false;
-    bool inverted = false;      // the recording is the stream with the opposite sign
-    double correlation = 0;     // Pearson, all windows at their places (sign undone)
-    int window = 0;             // stream samples per window
-    std::vector<long> offsets;  // per window: recording sample of its first stream sample
+    bool inverted = false;         // the recording is the stream with the opposite sign
+    double correlation = 0;        // Pearson, all windows at their places (sign undone)
+    int window = 0;                // stream samples per window
+    double stretch = 1;            // recording samples per stream sample
+    std::vector<long> offsets;     // per window (of the stretched stream): its recording sample
+    std::vector<double> energies;  // per window: the sum of its squared samples
     // Recording sample at which stream sample `s` plays.
     double recording_position(double s) const;
 };
