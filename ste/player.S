@@ -418,8 +418,8 @@ append_chunk:
         move.l  d1,d4
         move.l  a0,a2
         add.l   #CHUNK,a2
-        move.l  a2,a0                   | generated silence?
-        move.w  #CHUNK_BYTES/4-1,d2
+        move.l  a2,a0                   | generated silence? (a chunk of sound
+        move.w  #CHUNK_BYTES/4-1,d2     | rarely starts with four bytes 80)
 1:      cmp.l   #0x80808080,(a0)+
         dbne    d2,1b
         sne     d3                      | d3 = 0 for silence
@@ -455,7 +455,7 @@ append_chunk:
 | Writes d0.l bytes (even) from a0 (or zeros when a0 = 0) at the ring's
 | write offset, wrapping at its end.
 ring_write:
-        movem.l d1-d3/a1,-(sp)
+        movem.l d1-d7/a1-a4,-(sp)
         move.l  V_WRITE(a5),d1
 1:      tst.l   d0
         beq.s   9f
@@ -469,18 +469,27 @@ ring_write:
         add.l   d1,a1
         add.l   d2,d1
         and.l   #RING_BYTES-1,d1
-        lsr.l   #1,d2                   | words
-        subq.w  #1,d2
         cmp.w   #0,a0
-        beq.s   4f
-3:      move.w  (a0)+,(a1)+
-        dbra    d2,3b
+        beq.s   6f
+3:      cmp.l   #32,d2                  | 32 bytes at a time, then words
+        blo.s   4f
+        movem.l (a0)+,d3-d7/a2-a4
+        movem.l d3-d7/a2-a4,(a1)
+        lea     32(a1),a1
+        sub.l   #32,d2
+        bra.s   3b
+4:      lsr.w   #1,d2
+        bra.s   5f
+7:      move.w  (a0)+,(a1)+
+5:      dbra    d2,7b
         bra.s   1b
-4:      clr.w   (a1)+
-        dbra    d2,4b
+6:      lsr.w   #1,d2
+        bra.s   10f
+8:      clr.w   (a1)+
+10:     dbra    d2,8b
         bra.s   1b
 9:      move.l  d1,V_WRITE(a5)
-        movem.l (sp)+,d1-d3/a1
+        movem.l (sp)+,d1-d7/a1-a4
         rts
 
 | Compares the samples played with the pictures shown and queues a

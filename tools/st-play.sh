@@ -113,7 +113,7 @@ HOME=$home SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy \
         --acsi 0="$work/disk.img" --sound 50066 --ym-mixing table --fast-forward true \
         --frameskips 0 --zoom 1 --max-width 320 --max-height 200 --borders false \
         --statusbar false --drive-led false --confirm-quit false --log-level error --alert-level fatal \
-        --avirecord --avi-vcodec png --avi-file "$avi" --run-vbls "$vbls" \
+        --avirecord --avi-vcodec png --png-level 1 --avi-file "$avi" --run-vbls "$vbls" \
         </dev/null >"$work/hatari.log" 2>&1 || true
 if [ ! -s "$avi" ]; then
     echo "st-play: Hatari recorded nothing; its output:" >&2

@@ -443,10 +443,11 @@ int play_check(const PlayCheckOptions& options) {
         std::printf("no sound to compare (the container's stream is empty over these frames)\n");
     } else {
         std::printf(
-            "sound: %zu stream samples%s, %d pictures timed, sync %.1f ms at the first, %.1f ms at "
-            "the last, %.1f ms on average\n",
-            stream.size(), sound.inverted ? " (recorded with the opposite sign)" : "", synced,
-            first_sync, last_sync, synced ? sum_sync / synced : 0.0);
+            "sound: %zu stream samples%s, played %+.3f %% fast against the recording's rate, %d "
+            "pictures timed, sync %.1f ms at the first, %.1f ms at the last, %.1f ms on average\n",
+            stream.size(), sound.inverted ? " (recorded with the opposite sign)" : "",
+            (1 / sound.stretch - 1) * 100, synced, first_sync, last_sync,
+            synced ? sum_sync / synced : 0.0);
     }
     std::printf("frames=%d shown=%d dropped=%d repeated=%d sound_corr=%.4f sync_ms=%.1f\n",
                 pictures, showing.shown, showing.dropped, showing.repeated, sound.correlation,
