@@ -102,7 +102,7 @@ else
 fi
 # Start-up (reading the header and the sound before the first frame), two
 # frames per picture, a few after the end.
-vbls=$((startup + first / 25 + 2 * (last - first + 1) + 8))
+vbls=$((startup + first / 200 + 2 * (last - first + 1) + 8))
 
 avi=$work/recording.avi
 home=$work/hatari-home

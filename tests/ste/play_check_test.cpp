@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,10 @@ struct FollowCase {
     int shown, dropped, repeated, once, wrong;
     bool good;
 };
+
+void PrintTo(const FollowCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class FollowPictures : public ::testing::TestWithParam<FollowCase> {};
 
