@@ -88,8 +88,14 @@ gemdos: move.w  6(sp),d0
         bsr     acsi_read
         tst.l   d0
         bne.s   3f
-        move.l  HEADER+6.w,d0           | 32768 + 42496 x frames
-        mulu    #42496/256,d0
+        move.l  HEADER+6.w,d0           | 32768 + 42496 x frames (166 x 256)
+        move.l  d0,d1
+        swap    d1
+        mulu    #42496/256,d1           | high word of the count
+        swap    d1
+        clr.w   d1
+        mulu    #42496/256,d0           | low word
+        add.l   d1,d0
         lsl.l   #8,d0
         add.l   #32768,d0
         move.l  d0,FILE_SIZE.w
