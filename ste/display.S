@@ -28,6 +28,7 @@
 | The routine never returns otherwise.
 
         .include "schedule.inc"
+        .include "line_code.inc"
 
 | Work area layout.
         .equ V_PAL0, 0          | palette records of the next frame
@@ -49,38 +50,6 @@
         .equ FRAME_LINES, 313
         .equ FRAME_CYCLES, LINE_CYCLES * FRAME_LINES
         .equ LINES, 200
-
-| Waits exactly \n cycles (a multiple of 4, at least 28) using d7.
-        .macro DELAY n
-        .if (\n) % 4
-        .error "delay not a multiple of 4 cycles"
-        .endif
-        .if (\n) < 28
-        .rept (\n) / 4
-        nop
-        .endr
-        .else
-        move.w  #(((\n) - 24) / 12),d7
-0:      dbra    d7,0b
-        .rept (((\n) - 24) % 12) / 4
-        nop
-        .endr
-        .endif
-        .endm
-
-        .macro NOPS n
-        .rept (\n) / 4
-        nop
-        .endr
-        .endm
-
-| Stops the assembly when a palette write would not land on the column the
-| screen-mode schedule gives.
-        .macro EXPECT_COLUMN got, want
-        .if (\got) - (\want)
-        .error "palette write lands off the screen-mode schedule"
-        .endif
-        .endm
 
 | Locks to the beam on the first displayed line of the next frame: waits
 | until the video counter is back at the screen base (vertical blank or top
@@ -150,31 +119,6 @@
         .equ M0_FIRST_WRITE_3, 64+60+4
         .equ M0_FIRST_WRITE_4, 64+60+64+4
         .equ M0_FIRST_WRITE_1, M0_HEAD_CYCLES+68+4-LINE_CYCLES
-
-| ---------------------------------------------------------------------------
-| Mode 2: 48 colours. Registers 0..15 are loaded before the line, reloaded
-| in two halves from column 58 (0..7) and 102 (8..15), and from 218 (0..7)
-| and 258 (8..15). a0 points at register 0, a1 at register 8.
-        .equ M2_HEAD_CYCLES, 40+44+76+40+40
-        .macro M2_HEAD
-        movem.l d0-d3,(a0)              | 8+32: registers 0..7, 2nd slots
-        movem.l d4-d7,16(a0)            | 12+32: registers 8..15
-        movem.l (a6)+,d0-d7             | 12+64: 3rd slots
-        movem.l d0-d3,(a0)              | 8+32: registers 0..7, 3rd slots
-        movem.l d4-d7,(a1)              | 8+32: registers 8..15
-        .endm
-        .equ M2_TAIL_CYCLES, 76+72+76
-        .macro M2_TAIL
-        movem.l (a6)+,d0-d7             | 12+64: next line's 1st slots
-        movem.l d0-d7,(a0)              | 8+64: written in the border
-        movem.l (a6)+,d0-d7             | 12+64: next line's 2nd slots
-        .endm
-        .equ M2_FILL, LINE_CYCLES - M2_HEAD_CYCLES - M2_TAIL_CYCLES
-        .equ M2_FIRST_WRITE_2, 4
-        .equ M2_FIRST_WRITE_2B, 40+8
-        .equ M2_FIRST_WRITE_3, 40+44+76+4
-        .equ M2_FIRST_WRITE_3B, 40+44+76+40+4
-        .equ M2_FIRST_WRITE_1, M2_HEAD_CYCLES+76+4-LINE_CYCLES
 
 | ---------------------------------------------------------------------------
 | Mode 1: 80 colours, five slots per register; only the first two are shown.
@@ -264,17 +208,6 @@ leave_\mode:
         .equ IDLE_0, (FRAME_LINES - LINES + 1) * LINE_CYCLES - M0_HEAD_CYCLES
         .equ IDLE_2, (FRAME_LINES - LINES + 1) * LINE_CYCLES - M2_HEAD_CYCLES
         .equ IDLE_1, (FRAME_LINES - LINES + 1) * LINE_CYCLES - M1_HEAD_CYCLES
-
-| Beam calibration, measured in Hatari (see tools/st-calibrate.sh):
-| COLUMN_CYCLE is the line cycle at which a palette write must start to show
-| from column 1 (the first pixel) of the 320-pixel picture; LOCK_EXIT the line cycle, on
-| the locked line, of the first instruction after BEAM_LOCK.
-        .ifndef COLUMN_CYCLE
-        .equ COLUMN_CYCLE, 79
-        .endif
-        .ifndef LOCK_EXIT
-        .equ LOCK_EXIT, 124
-        .endif
 
 | ---------------------------------------------------------------------------
 | Set-up: copies the bitmap(s) into the screen(s), expands the palette

@@ -5,6 +5,9 @@
 //   ste-host measure FRAME1.ppm FRAME2.ppm -o COLOURS.csv
 //   ste-host compare REFERENCE.ppm CAPTURE.ppm --colours=COLOURS.csv [--scale=N]
 //                    [--columns=A-B]
+//   ste-host play-check CONTAINER.ZRP --colours=COLOURS.csv --video=FRAMES.rgb|-
+//                       --frame-starts=FILE --sound=SOUND.s16 [--sound-rate=N]
+//                       [--frames=A-B]
 // Exit status 0 on success (compare: every pixel equal), 1 when compare finds
 // differences or anything fails.
 #include <cstdio>
@@ -15,6 +18,7 @@
 #include <vector>
 
 #include "atomic_output_file.h"
+#include "ste/host/play_check.h"
 #include "ste/host/ste_host.h"
 
 namespace {
@@ -26,7 +30,10 @@ int usage() {
         "       ste-host chart -o CHART.bVK\n"
         "       ste-host measure FRAME1.ppm FRAME2.ppm -o COLOURS.csv\n"
         "       ste-host compare REFERENCE.ppm CAPTURE.ppm --colours=COLOURS.csv [--scale=N]\n"
-        "                        [--columns=A-B]\n",
+        "                        [--columns=A-B]\n"
+        "       ste-host play-check CONTAINER.ZRP --colours=COLOURS.csv --video=FRAMES.rgb|-\n"
+        "                           --frame-starts=FILE --sound=SOUND.s16 [--sound-rate=N]\n"
+        "                           [--frames=A-B]\n",
         stderr);
     return 1;
 }
@@ -216,6 +223,51 @@ int compare(const std::vector<std::string>& args) {
     return 1;
 }
 
+// Whole decimal number, or -1.
+long whole_number(const std::string& text) {
+    if (text.empty() || text.size() > 9 ||
+        text.find_first_not_of("0123456789") != std::string::npos) {
+        return -1;
+    }
+    return std::stol(text);
+}
+
+int play_check(const std::vector<std::string>& args) {
+    ste::PlayCheckOptions options;
+    bool bad = false;
+    for (const std::string& a : args) {
+        const std::size_t eq = a.find('=');
+        const std::string name = a.substr(0, eq);
+        const std::string value = eq == std::string::npos ? "" : a.substr(eq + 1);
+        if (name == "--colours") {
+            options.colours = value;
+        } else if (name == "--video") {
+            options.video = value;
+        } else if (name == "--frame-starts") {
+            options.frame_starts = value;
+        } else if (name == "--sound") {
+            options.sound = value;
+        } else if (name == "--sound-rate") {
+            options.sound_rate = static_cast<int>(whole_number(value));
+            bad = bad || options.sound_rate <= 0;
+        } else if (name == "--frames") {
+            const std::size_t dash = value.find('-');
+            options.first = whole_number(value.substr(0, dash));
+            options.last = dash == std::string::npos ? -2 : whole_number(value.substr(dash + 1));
+            bad = bad || options.first < 0 || options.last < 0 || options.last < options.first;
+        } else if (!a.empty() && a[0] != '-' && options.container.empty()) {
+            options.container = a;
+        } else {
+            bad = true;
+        }
+    }
+    if (bad || options.container.empty() || options.colours.empty() || options.video.empty() ||
+        options.frame_starts.empty() || options.sound.empty()) {
+        return usage();
+    }
+    return ste::play_check(options);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -226,5 +278,6 @@ int main(int argc, char** argv) {
     if (command == "chart") return chart(args);
     if (command == "measure") return measure(args);
     if (command == "compare") return compare(args);
+    if (command == "play-check") return play_check(args);
     return usage();
 }
