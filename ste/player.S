@@ -52,23 +52,19 @@
         .equ PLAYER_READ_ERROR, 2       | the read routine failed
         .equ PLAYER_NOT_CONTAINER, 3    | no "STEAV3" header, or no frame to show
 
-| Container layout.
+| Container layout (generated from format/container.h): PREROLL,
+| PREROLL_SOUND, RECORD_BYTES, PALETTES (the palette records in a record),
+| CHUNK (the sound chunk in a record), CHUNK_BYTES, MOVE_BACK (repeated bytes
+| at a move back), FIRST_MOVE_BACK, MOVE_BACK_PERIOD, WINDOW_TOP (first
+| bitmap row a record carries), WINDOW_LINES, ROW_BYTES, MAGIC_LONG.
+        .include "container.inc"
         .equ SECTOR, 512
-        .equ HEADER_SECTORS, 64         | header and pre-roll: 32768 bytes
-        .equ PREROLL, 256
-        .equ PREROLL_SOUND, 8192
-        .equ RECORD_BYTES, 42496
+        .equ HEADER_SECTORS, FIRST_RECORD / SECTOR | header and pre-roll
         .equ RECORD_SECTORS, RECORD_BYTES / SECTOR
         .equ FIRST_PART_SECTORS, 42
-        .equ PALETTES, 25280            | the palette records in a record
-        .equ CHUNK, 40448               | the sound chunk in a record
-        .equ CHUNK_BYTES, 2048
-        .equ MOVE_BACK, 1134            | repeated bytes at a move back
-        .equ FIRST_MOVE_BACK, 21
-        .equ MOVE_BACK_PERIOD, 25
-        .equ WINDOW_TOP, 21             | first bitmap row a record carries
-        .equ WINDOW_LINES, 158
-        .equ ROW_BYTES, 160
+        .if FIRST_RECORD % SECTOR + RECORD_BYTES % SECTOR
+        .error "container records do not start on sectors"
+        .endif
 
 | Work area layout.
         .equ V_SP, 0                    | stack pointer at entry
@@ -140,7 +136,7 @@ player_start:
         move.w  #HEADER_SECTORS,d1
         bsr     read_sectors
         WORK_ADDRESS BUFFER1, a0
-        cmp.l   #0x53544541,(a0)        | "STEA"
+        cmp.l   #MAGIC_LONG,(a0)        | "STEA"
         bne     not_container
         cmp.w   #0x5633,4(a0)           | "V3"
         bne     not_container

@@ -29,6 +29,7 @@ tail:   .byte   6                       | 0x80 length, then up to 125 characters
         .ascii  " D.ZRP"
         .org    0x100
 
+        .include "container.inc"
         .equ BASEPAGE, 0x3ff00
         .equ TPA, 0x40000
         .equ HEADER, 0x1000             | the disk's first sector, read by Fopen
@@ -88,16 +89,16 @@ gemdos: move.w  6(sp),d0
         bsr     acsi_read
         tst.l   d0
         bne.s   3f
-        move.l  HEADER+6.w,d0           | 32768 + 42496 x frames (166 x 256)
-        move.l  d0,d1
+        move.l  HEADER+COUNT_OFFSET.w,d0 | FIRST_RECORD + RECORD_BYTES x frames
+        move.l  d0,d1                   | (RECORD_BYTES = 166 x 256)
         swap    d1
-        mulu    #42496/256,d1           | high word of the count
+        mulu    #RECORD_BYTES/256,d1    | high word of the count
         swap    d1
         clr.w   d1
-        mulu    #42496/256,d0           | low word
+        mulu    #RECORD_BYTES/256,d0    | low word
         add.l   d1,d0
         lsl.l   #8,d0
-        add.l   #32768,d0
+        add.l   #FIRST_RECORD,d0
         move.l  d0,FILE_SIZE.w
         moveq   #6,d0
         movem.l (sp)+,d1-d2/a0-a2

@@ -1,5 +1,8 @@
-// Writes the screen-mode palette schedules as assembler constants, so the
-// STE display routine is checked against the same tables the encoder uses.
+// Writes the screen-mode palette schedules and the container's layout as
+// assembler constants, so the STE programs use the facts the encoder, the
+// container writer and the reader use (format/).
+//
+//   ste-schedule-export SCHEDULE.inc CONTAINER.inc
 //
 // For every mode id 0..2 (shift 0) and every register r that a palette slot
 // uses, S<id>_R<r>_<k> is the first column of the k-th slot of register r in
@@ -9,6 +12,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "format/container.h"
+#include "format/picture_file.h"
 #include "format/screen_modes.h"
 #include "format/ste_palette.h"
 
@@ -33,23 +38,68 @@ void export_mode(const format::ScreenMode& mode, std::FILE* out) {
     }
 }
 
+// The container's layout and its move-back rule, under the names the
+// player uses.
+void export_container(std::FILE* out) {
+    namespace container = format::container;
+    const format::ScreenMode& frame = format::kScreenModes[container::kFrameMode];
+    const struct {
+        const char* name;
+        std::size_t value;
+    } constants[] = {
+        {"HEADER_BYTES", container::kHeaderBytes},
+        {"COUNT_OFFSET", container::kCountOffset},
+        {"FIRST_RECORD", container::kFirstRecordOffset},
+        {"PREROLL", container::kHeaderBytes},
+        {"PREROLL_SOUND", container::kPreRollSoundBytes},
+        {"RECORD_BYTES", container::kRecordBytes},
+        {"PALETTES", container::kBitmapWindowBytes},
+        {"CHUNK", container::kChunkOffset},
+        {"CHUNK_BYTES", container::kChunkBytes},
+        {"MOVE_BACK", container::kMoveBackBytes},
+        {"FIRST_MOVE_BACK", container::kFirstMoveBackRecord},
+        {"MOVE_BACK_PERIOD", container::kMoveBackPeriod},
+        {"WINDOW_TOP", static_cast<std::size_t>(container::kFirstWindowLine - 1)},
+        {"WINDOW_LINES", static_cast<std::size_t>(container::kWindowLines)},
+        {"ROW_BYTES", format::line_bytes(frame)},
+        {"SOUND_RATE", container::kSoundRate},
+        {"FRAMES_PER_SECOND", container::kFramesPerSecond},
+    };
+    std::fprintf(out, "| The Zorpa container (format/container.h); generated, do not edit.\n");
+    for (const auto& c : constants) {
+        std::fprintf(out, "        .equ %s, %zu\n", c.name, c.value);
+    }
+    // The mark, as the first long and the following word.
+    const unsigned char* m = reinterpret_cast<const unsigned char*>(container::kMagic);
+    std::fprintf(out, "        .equ MAGIC_LONG, 0x%02x%02x%02x%02x\n", m[0], m[1], m[2], m[3]);
+    std::fprintf(out, "        .equ MAGIC_WORD, 0x%02x%02x\n", m[4], m[5]);
+}
+
+bool write_file(const char* name, void (*write)(std::FILE*)) {
+    std::FILE* out = std::fopen(name, "w");
+    if (out == nullptr) {
+        std::perror(name);
+        return false;
+    }
+    write(out);
+    if (std::fclose(out) != 0) {
+        std::perror(name);
+        return false;
+    }
+    return true;
+}
+
+void export_schedules(std::FILE* out) {
+    std::fprintf(out, "| Generated from the encoder's screen-mode tables; do not edit.\n");
+    for (int row = 0; row < 3; ++row) export_mode(format::kScreenModes[row], out);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s OUTPUT.inc\n", argv[0]);
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: %s SCHEDULE.inc CONTAINER.inc\n", argv[0]);
         return 1;
     }
-    std::FILE* out = std::fopen(argv[1], "w");
-    if (out == nullptr) {
-        std::perror(argv[1]);
-        return 1;
-    }
-    std::fprintf(out, "| Generated from the encoder's screen-mode tables; do not edit.\n");
-    for (int row = 0; row < 3; ++row) export_mode(format::kScreenModes[row], out);
-    if (std::fclose(out) != 0) {
-        std::perror(argv[1]);
-        return 1;
-    }
-    return 0;
+    return write_file(argv[1], export_schedules) && write_file(argv[2], export_container) ? 0 : 1;
 }

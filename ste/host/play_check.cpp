@@ -11,6 +11,7 @@
 #include <unordered_map>
 
 #include "container_reader.h"
+#include "format/container.h"
 #include "ste/host/ste_host.h"
 #include "viewer/picture_file.h"
 
@@ -21,7 +22,8 @@ constexpr int kFrameLines = 313;
 // The picture's row 21 is displayed from this line of the 313-line frame
 // (the 200-line display starts on line 63).
 constexpr int kWindowFirstLine = 63 + 21;
-constexpr double kSamplesPerPicture = 50066.0 / 25.0;
+constexpr double kSamplesPerPicture =
+    double(format::container::kSoundRate) / format::container::kFramesPerSecond;
 constexpr double kLeastCorrelation = 0.95;
 constexpr double kMostSyncMs = 20.0;
 
@@ -398,7 +400,7 @@ int play_check(const PlayCheckOptions& options) {
         double v = 0;
         while (in >> v) starts.push_back(v);
     }
-    const double rate_ratio = options.sound_rate / 50066.0;
+    const double rate_ratio = options.sound_rate / double(format::container::kSoundRate);
     if (rate_ratio != 1.0) {
         // The recording at another rate: the stream resampled to it (linear).
         std::vector<float> resampled;

@@ -45,7 +45,15 @@ struct Encoding {
         layout = build_screen_layout(mode, settings.schedule_shift);
         const auto bmp = testsupport::synthetic_picture(mode.width, height, seed);
         SourcePictures pictures;
-        pictures.first_pixels.assign(bmp.begin() + 54, bmp.end());
+        // The BMP's bottom-up B, G, R rows as R, G, B rows from the top.
+        const std::size_t row = static_cast<std::size_t>(mode.width) * 3;
+        for (int y = height - 1; y >= 0; --y) {
+            const std::uint8_t* from = bmp.data() + 54 + static_cast<std::size_t>(y) * row;
+            for (std::size_t i = 0; i < row; i += 3) {
+                pictures.first_pixels.insert(pictures.first_pixels.end(),
+                                             {from[i + 2], from[i + 1], from[i]});
+            }
+        }
         pictures.second_pixels = pictures.first_pixels;
         TextSink sink;
         const ScreenMode shown{mode.layout_id, mode.palette_words, mode.excluded_words, mode.width,

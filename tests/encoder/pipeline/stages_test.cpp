@@ -24,9 +24,16 @@ using Registers = std::array<std::array<int, 6>, 16>;
 brenvik::PictureTables make_tables(int width, int height,
                                    const std::function<testsupport::Rgb(int, int)>& first,
                                    const std::function<testsupport::Rgb(int, int)>& second) {
+    // R, G, B, rows from the top, as the encoder takes pictures.
     const auto to_raw = [&](const std::function<testsupport::Rgb(int, int)>& pixel) {
-        auto bmp = testsupport::make_bmp(width, height, pixel);
-        return std::vector<std::uint8_t>(bmp.begin() + 54, bmp.end());
+        std::vector<std::uint8_t> rgb;
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                const testsupport::Rgb p = pixel(x, y);
+                rgb.insert(rgb.end(), {p.r, p.g, p.b});
+            }
+        }
+        return rgb;
     };
     brenvik::SourcePictures pictures;
     pictures.first_pixels = to_raw(first);
