@@ -77,10 +77,21 @@ int words_per_record(int mode) {
         case 1:
             return 80;
         case 2:
+        case 3:
             return 48;
         default:
             return 0;
     }
+}
+
+int picture_lines(int mode) {
+    if (mode == 3) return kOverscanHeight;
+    return mode >= 0 && mode <= 2 ? kPictureHeight : 0;
+}
+
+std::size_t bitmap_bytes(int mode) {
+    if (mode == 3) return static_cast<std::size_t>(kOverscanWidth) * kOverscanHeight / 2;
+    return mode >= 0 && mode <= 2 ? kBitmapBytes : 0;
 }
 
 bool shift_supported(int mode, int shift) {
@@ -92,6 +103,8 @@ bool shift_supported(int mode, int shift) {
             return (shift + 2) % 4 == 0;
         case 2:
             return shift % 4 == 0;
+        case 3:
+            return shift == -3;
         default:
             return false;
     }
@@ -102,17 +115,18 @@ std::size_t picture_file_size(const PictureFormat& format) {
     if (words == 0 || format.block_lines < 1 || format.block_lines > 6) return 0;
     if (format.palette_sets != 1 && format.palette_sets != 2) return 0;
     const std::size_t record = 2 * static_cast<std::size_t>(words);
+    const int lines = picture_lines(format.mode);
     // Blocks follow the encoder's geometry: centre lines from first_centre_line,
     // one every block_height lines, while below height + block_height
     // (so two-line blocks give 101 records for 200 lines).
     const brenvik::BlockGeometry geometry = brenvik::block_geometry(format.block_lines);
     std::size_t blocks = 0;
-    for (int h = geometry.first_centre_line; h < kPictureHeight + geometry.block_height;
+    for (int h = geometry.first_centre_line; h < lines + geometry.block_height;
          h += geometry.block_height) {
         ++blocks;
     }
-    std::size_t size = kBitmapBytes + blocks * record;
-    if (format.palette_sets == 2) size += kPictureHeight * record;
+    std::size_t size = bitmap_bytes(format.mode) + blocks * record;
+    if (format.palette_sets == 2) size += static_cast<std::size_t>(lines) * record;
     return size;
 }
 
@@ -137,14 +151,15 @@ std::string embed_picture(std::vector<std::uint8_t>& rom, const std::vector<std:
         return "picture file has " + std::to_string(picture.size()) + " bytes, the format needs " +
                std::to_string(expected);
     }
-    if (second_bitmap != nullptr && second_bitmap->size() != kBitmapBytes) {
+    const std::size_t bitmap = bitmap_bytes(format.mode);
+    if (second_bitmap != nullptr && second_bitmap->size() != bitmap) {
         return "second bitmap has " + std::to_string(second_bitmap->size()) + " bytes, not " +
-               std::to_string(kBitmapBytes);
+               std::to_string(bitmap);
     }
     const std::size_t payload = read_long(rom, kPayloadOffset);
     const std::size_t bitmap2_at = (payload + picture.size() + 15) / 16 * 16;
     const std::size_t end =
-        second_bitmap != nullptr ? bitmap2_at + kBitmapBytes : payload + picture.size();
+        second_bitmap != nullptr ? bitmap2_at + bitmap : payload + picture.size();
     if (payload < kImageSizeOffset + 4 || end > rom.size() - 2)
         return "picture does not fit the ROM image";
 
