@@ -65,11 +65,12 @@
 
 | Beam positions (Hatari's line cycles at which a write takes effect) and
 | the column of the picture a palette write shows from: a write bus cycle
-| starting at line cycle C shows from column C - M3_COLUMN_CYCLE + 1 (in
-| display.S's terms; the same as COLUMN_CYCLE + 48 - 4 - 44 for the
-| ordinary line, 4 pixels left because the line starts 52 pixels early).
+| starting at line cycle C shows from column C - M3_COLUMN_CYCLE + 1, as
+| COLUMN_CYCLE for the ordinary picture, whose first column is the 49th of
+| this one. A palette write shows where the beam is, whatever the line's
+| start; only the bitmap moves (52 pixels left, with the line's start).
         .ifndef M3_COLUMN_CYCLE
-        .equ M3_COLUMN_CYCLE, 31
+        .equ M3_COLUMN_CYCLE, COLUMN_CYCLE - 48
         .endif
         .equ TOP_60HZ_CYCLE, 496        | line 33; the GLUE looks at ~502
         .equ TOP_50HZ_CYCLE, 504
