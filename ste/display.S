@@ -20,7 +20,7 @@
 |   a1 = second bitmap or 0
 |   a2 = work area, 256-byte aligned, WORK_SIZE bytes of ST RAM
 |   a3 = address to jump to when a key is pressed (with the stack restored)
-|   d1 = screen mode (0, 1 or 2), d2 = lines per palette block (1..6),
+|   d1 = screen mode (0..3; 3 is overscan.S), d2 = lines per palette block (1..6),
 |   d3 = palette sets (1 or 2), d4.b = 0x10 to leave on a key press, else 0,
 |   d5 = column shift of the schedule (shiftpixels - 5; modes 1 and 2 only):
 |        writes land on every 4th column, so mode 2 takes -4, 0 or 4 and
@@ -221,6 +221,8 @@ display_start:
         move.l  sp,V_SP(a5)
         move.l  a3,V_EXIT(a5)
         move.b  d4,V_KEYMASK(a5)
+        cmp.w   #3,d1                   | overscan: its own set-up
+        beq     setup_3
         lea     words_per_record(pc),a4
         move.w  d1,d0
         add.w   d0,d0
@@ -293,6 +295,7 @@ display_start:
 1:      move.w  (a3)+,(a4)+
         dbra    d0,1b
 4:
+video_setup:
         move.b  #0,0xffff8260.w         | low resolution
         move.b  #2,0xffff820a.w         | 50 Hz
         move.b  #0,0xffff820f.w         | no line offset
@@ -304,6 +307,8 @@ display_start:
         moveq   #15,d0
 1:      clr.w   (a4)+
         dbra    d0,1b
+        cmp.w   #3,d1
+        beq     enter_3
         cmp.w   #2,d1
         beq     enter_2
         cmp.w   #1,d1
@@ -322,10 +327,14 @@ leave_on_key:
         jmp     (a0)
 
 | The first frame after the lock: wait out the rest of it so that the frame
-| loop starts on its first line's cycle in the next frame.
+| loop starts on its first line's cycle in the next frame. The first lock
+| only waits for a frame's display: the frame in which the set-up switched
+| to 50 Hz may have begun at 60 Hz and be 263 lines long, so the lock that
+| counts is the one in the frame after it.
         .macro ENTER mode
 enter_\mode:
         M\mode\()_POINTERS
+        BEAM_LOCK
         BEAM_LOCK
         move.w  V_SHIFT_COUNT(a5),d0    | 12
         lsl.l   d0,d1                   | 8 + 2 * count: the shift
@@ -350,3 +359,5 @@ enter_\mode:
         .endm
         ENTER 1
         FRAME 1
+
+        .include "overscan.S"

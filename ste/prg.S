@@ -1,9 +1,9 @@
 | TOS program that shows a picture file on an STE:
 |   SHOWBVK.PRG FILE.BVK [MODE [LINES [SETS [SHIFT]]]]
-| MODE 0 (default), 1 or 2 is the screen mode, LINES (1..6, default 1) the
-| lines per palette block, SETS 2 for the two-palette files (default 1),
-| SHIFT the encoder's shiftpixels (0..9, default 5; mode 2 takes 1, 5 or 9,
-| mode 1 3 or 7).
+| MODE 0 (default), 1, 2 or 3 (416 x 229 overscan) is the screen mode,
+| LINES (1..6, default 1) the lines per palette block, SETS 2 for the
+| two-palette files (default 1), SHIFT the encoder's shiftpixels (0..9,
+| default 5; mode 2 takes 1, 5 or 9, mode 1 3 or 7, mode 3 2 only).
 | Any key (or a mouse move) ends it and restores the screen. The code is
 | position independent, so the relocation table is empty.
         .text
@@ -18,14 +18,15 @@
         .word   0                       | absolute flag: relocate (empty table)
 
         .equ FILE_MAX, 32000 + 2 * 200 * 160
-        .equ BSS_SIZE, FILE_MAX + 256 + 0x20000 + 64
+        .equ WORK_MAX, 0x24900          | the work area of the largest mode (3)
+        .equ BSS_SIZE, FILE_MAX + 256 + WORK_MAX + 64
 | Saved machine state, after the work area.
-        .equ S_USP, 0x20000
-        .equ S_SSP, 0x20000 + 4
-        .equ S_BASE, 0x20000 + 8
-        .equ S_RES, 0x20000 + 12
-        .equ S_SYNC, 0x20000 + 13
-        .equ S_PAL, 0x20000 + 16
+        .equ S_USP, WORK_MAX
+        .equ S_SSP, WORK_MAX + 4
+        .equ S_BASE, WORK_MAX + 8
+        .equ S_RES, WORK_MAX + 12
+        .equ S_SYNC, WORK_MAX + 13
+        .equ S_PAL, WORK_MAX + 16
 
 text_start:
         move.l  4(sp),a6                | basepage
@@ -61,13 +62,18 @@ text_start:
         bsr     next_digit
         bmi.s   5f
         move.w  d0,d2
-5:      cmp.w   #2,d5
+5:      cmp.w   #3,d5
         bhi     usage
         subq.w  #5,d2                   | column shift, -5..4
         tst.w   d5                      | writes land on every 4th column:
         beq.s   8f                      | mode 1 takes -2 and 2, mode 2 -4, 0
-        move.w  d2,d0                   | and 4, mode 0 ignores the shift
-        cmp.w   #1,d5
+        move.w  d2,d0                   | and 4, mode 3 -3 only, mode 0
+        cmp.w   #3,d5                   | ignores the shift
+        bne.s   11f
+        addq.w  #3,d0
+        bne     usage
+        bra.s   10f
+11:     cmp.w   #1,d5
         bne.s   9f
         addq.w  #2,d0
 9:      and.w   #3,d0
@@ -111,11 +117,14 @@ text_start:
         move.w  d5,d0
         add.w   d0,d0
         move.w  0(a0,d0.w),d1           | bytes per record
-        move.w  d6,d0                   | blocks: (199 + N - (N + 1) / 2) / N + 1
+        lea     lines_table(pc),a0
+        move.w  0(a0,d0.w),d4           | lines H
+        move.w  d6,d0                   | blocks: (H - 1 + N - (N + 1) / 2) / N + 1
         addq.w  #1,d0
         lsr.w   #1,d0
         neg.w   d0
-        add.w   #199,d0
+        add.w   d4,d0
+        subq.w  #1,d0
         add.w   d6,d0
         ext.l   d0
         divu    d6,d0
@@ -123,9 +132,13 @@ text_start:
         mulu    d1,d0
         cmp.w   #2,d7
         bne.s   6f
-        mulu    #200,d1
+        mulu    d4,d1
         add.l   d1,d0
-6:      add.l   #32000,d0
+6:      move.l  #32000,d4               | the bitmap
+        cmp.w   #3,d5
+        bne.s   12f
+        move.l  #M3_BITMAP_BYTES,d4
+12:     add.l   d4,d0
         cmp.l   d0,d3
         bne     wrong_size
 
@@ -138,18 +151,18 @@ text_start:
         and.l   #0xffffff00,d1
         move.l  d1,a2
         move.l  a2,a5
-        add.l   #0x20000,a5             | saved state
-        move.l  d0,S_SSP-0x20000(a5)
+        add.l   #WORK_MAX,a5            | saved state
+        move.l  d0,S_SSP-WORK_MAX(a5)
         move.l  usp,a0
-        move.l  a0,S_USP-0x20000(a5)
+        move.l  a0,S_USP-WORK_MAX(a5)
         lea     0xffff8201.w,a0
         movep.w 0(a0),d0
-        move.w  d0,S_BASE-0x20000(a5)
-        move.b  0xffff820d.w,S_BASE+2-0x20000(a5)
-        move.b  0xffff8260.w,S_RES-0x20000(a5)
-        move.b  0xffff820a.w,S_SYNC-0x20000(a5)
+        move.w  d0,S_BASE-WORK_MAX(a5)
+        move.b  0xffff820d.w,S_BASE+2-WORK_MAX(a5)
+        move.b  0xffff8260.w,S_RES-WORK_MAX(a5)
+        move.b  0xffff820a.w,S_SYNC-WORK_MAX(a5)
         lea     0xffff8240.w,a0
-        lea     S_PAL-0x20000(a5),a1
+        lea     S_PAL-WORK_MAX(a5),a1
         moveq   #15,d0
 7:      move.w  (a0)+,(a1)+
         dbra    d0,7b
@@ -167,23 +180,23 @@ text_start:
 
 finished:
         move.l  usp,a5
-        add.l   #0x20000,a5
-        move.l  S_USP-0x20000(a5),a0
+        add.l   #WORK_MAX,a5
+        move.l  S_USP-WORK_MAX(a5),a0
         move.l  a0,usp
         lea     0xffff8240.w,a0
-        lea     S_PAL-0x20000(a5),a1
+        lea     S_PAL-WORK_MAX(a5),a1
         moveq   #15,d0
 1:      move.w  (a1)+,(a0)+
         dbra    d0,1b
-        move.b  S_RES-0x20000(a5),0xffff8260.w
-        move.b  S_SYNC-0x20000(a5),0xffff820a.w
-        move.w  S_BASE-0x20000(a5),d0
+        move.b  S_RES-WORK_MAX(a5),0xffff8260.w
+        move.b  S_SYNC-WORK_MAX(a5),0xffff820a.w
+        move.w  S_BASE-WORK_MAX(a5),d0
         lea     0xffff8201.w,a0
         movep.w d0,0(a0)
-        move.b  S_BASE+2-0x20000(a5),0xffff820d.w
+        move.b  S_BASE+2-WORK_MAX(a5),0xffff820d.w
         bsr     flush_keyboard
         move.w  #0x2300,sr
-        move.l  S_SSP-0x20000(a5),-(sp) | back to user mode
+        move.l  S_SSP-WORK_MAX(a5),-(sp) | back to user mode
         move.w  #0x20,-(sp)
         trap    #1
         addq.l  #6,sp
@@ -237,9 +250,11 @@ fail:   move.l  a0,-(sp)                | Cconws
         trap    #1
 
 words_table:
-        .word   108, 160, 96
+        .word   108, 160, 96, 96
+lines_table:
+        .word   200, 200, 200, 229
 usage_text:
-        .asciz  "usage: SHOWBVK FILE.BVK [MODE 0..2 [LINES 1..6 [SETS 1|2 [SHIFT 0..9]]]]\r\n"
+        .asciz  "usage: SHOWBVK FILE.BVK [MODE 0..3 [LINES 1..6 [SETS 1|2 [SHIFT 0..9]]]]\r\n"
 read_text:
         .asciz  "SHOWBVK: cannot read the picture file\r\n"
 size_text:
@@ -247,6 +262,9 @@ size_text:
         .balign 2
 
         .include "display.S"
+        .if WORK_MAX - WORK_SIZE_3
+        .error "WORK_MAX is not mode 3's work area"
+        .endif
         .balign 2
 text_end:
         .long   0                       | empty relocation table

@@ -104,7 +104,7 @@ gemdos: move.w  6(sp),d0
         cmp.l   d0,d1
         bls.s   3f
         move.l  d0,d1
-3:      lea     payload(pc),a0
+3:      lea     payload,a0              | absolute: past the program, out of (pc) reach
         add.l   READ_POSITION.w,a0
         add.l   d1,READ_POSITION.w
         move.l  d1,d0

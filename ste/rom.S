@@ -42,19 +42,20 @@ reset:
         lea     0x8000,sp
 | The routine runs from RAM, as it does when loaded by TOS: the ST inserts
 | wait states that round bus accesses to RAM up to 4-cycle slots, which ROM
-| fetches do not have, and the routine's cycle counts assume RAM.
+| fetches do not have, and the routine's cycle counts assume RAM. Its copy
+| (about 42 KB) must end below the work area at 0x40000.
         lea     routine(pc),a4
         lea     0x30000,a5
         move.w  #(routine_end-routine)/2-1,d0
 1:      move.w  (a4)+,(a5)+
         dbra    d0,1b
-        lea     payload(pc),a0
+        lea     payload,a0              | absolute: more than 32 KB past this code
         sub.l   a1,a1
         move.w  param_bitmap2(pc),d0
         beq.s   2f
         lea     0xE00000,a1
         add.l   param_bitmap2_offset(pc),a1
-2:      lea     0x10000,a2              | work area
+2:      lea     0x40000,a2              | work area (modes 0..2 use 0x20000 bytes, mode 3 0x24900)
         lea     halt(pc),a3
         move.w  param_mode(pc),d1
         move.w  param_block(pc),d2

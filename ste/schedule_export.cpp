@@ -4,10 +4,11 @@
 //
 //   ste-schedule-export SCHEDULE.inc CONTAINER.inc
 //
-// For every mode id 0..2 (shift 0) and every register r that a palette slot
+// For every mode id 0..3 (shift 0) and every register r that a palette slot
 // uses, S<id>_R<r>_<k> is the first column of the k-th slot of register r in
 // column order (k from 1; the first slot starts at column 1 and is loaded
-// before the line). S<id>_WORDS is the number of palette words per record.
+// before the line). S<id>_WORDS is the number of palette words per record,
+// S<id>_WIDTH the picture's width.
 #include <algorithm>
 #include <cstdio>
 #include <vector>
@@ -23,6 +24,8 @@ void export_mode(const format::ScreenMode& mode, std::FILE* out) {
     std::fprintf(out, "| mode %d: %d palette words per record\n", mode.layout_id,
                  mode.palette_words);
     std::fprintf(out, "        .equ S%d_WORDS, %d\n", mode.layout_id, mode.palette_words);
+    std::fprintf(out, "        .equ S%d_WIDTH, %d\n", mode.layout_id,
+                 format::layout_width(mode.layout_id));
     const std::vector<format::SlotRun> runs = format::slot_runs(mode.layout_id, 0);
     for (int reg = 0; reg < format::kRegisterCount; ++reg) {
         std::vector<int> starts;
@@ -91,7 +94,7 @@ bool write_file(const char* name, void (*write)(std::FILE*)) {
 
 void export_schedules(std::FILE* out) {
     std::fprintf(out, "| Generated from the encoder's screen-mode tables; do not edit.\n");
-    for (int row = 0; row < 3; ++row) export_mode(format::kScreenModes[row], out);
+    for (int row = 0; row < 4; ++row) export_mode(format::kScreenModes[row], out);
 }
 
 }  // namespace

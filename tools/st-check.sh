@@ -15,6 +15,11 @@
 # every frame: the last two frames are compared with --reference and
 # --reference2 (in either order). --columns=A-B compares only those columns
 # (1-based), for the modes the hardware cannot follow to the end of a line.
+# Mode 3 (416 x 229, borders opened) is recorded with Hatari's borders and
+# compared on the 416 x 229 area at the top left of the bordered frame: all
+# of its width (the 48 pixels left and right of the ordinary picture) and
+# its first 229 lines, lines 34..262 of the beam, where the display starts
+# once the top border is opened.
 # --through-prg runs SHOWBVK.PRG (in a ROM that stands in for GEMDOS) in
 # place of the ROM's own copy of the display routine. --keep=DIR keeps the ROM, the recording and
 # the frames. Exit status 0 when every pixel is equal, 1 otherwise, 2 on
@@ -42,6 +47,7 @@ keep=
 columns=()
 rom_name=bvk-rom.img
 vbls=20
+prg_vbls=40
 for arg in "$@"; do
     case "$arg" in
         --mode=*) mode=${arg#*=} ;;
@@ -54,12 +60,22 @@ for arg in "$@"; do
         --build=*) build=${arg#*=} ;;
         --keep=*) keep=${arg#*=} ;;
         --columns=*) columns=("$arg") ;;
-        --through-prg) rom_name=bvk-prg-rom.img; vbls=40 ;;
+        --through-prg) rom_name=bvk-prg-rom.img ;;
         -*) usage ;;
         *) [ -z "$picture" ] || usage; picture=$arg ;;
     esac
 done
 [ -n "$picture" ] && [ -n "$mode" ] || usage
+borders=false
+crop=
+if [ "$mode" = 3 ]; then
+    # The set-up shifts the bitmap into 230-byte lines (half a second).
+    borders=true
+    crop=832:458:0:0
+    vbls=40
+    prg_vbls=60
+fi
+[ "$rom_name" = bvk-rom.img ] || vbls=$prg_vbls
 for tool in hatari ffmpeg ffprobe; do
     command -v "$tool" >/dev/null || { echo "st-check: $tool is not installed" >&2; exit 1; }
 done
@@ -101,15 +117,15 @@ embed=("$host" embed "$template" "$picture" --mode="$mode" --blockoflines="$bloc
        --shiftpixels="$shift")
 [ -z "$second" ] || embed+=(--second-bitmap="$second")
 "${embed[@]}" -o "$work/picture.img"
-st_run_rom "$work/picture.img" "$vbls" "$work/picture.avi"
+st_run_rom "$work/picture.img" "$vbls" "$work/picture.avi" "$borders"
 st_ppm "$reference" "$work/reference1.ppm"
-st_frame "$work/picture.avi" -1 "$work/frame1.ppm"
+st_frame "$work/picture.avi" -1 "$work/frame1.ppm" "$crop"
 if [ "$pixpal" = 1 ]; then
     "$host" compare "$work/reference1.ppm" "$work/frame1.ppm" --colours="$colours" "${columns[@]}"
     exit
 fi
 st_ppm "$reference2" "$work/reference2.ppm"
-st_frame "$work/picture.avi" -2 "$work/frame2.ppm"
+st_frame "$work/picture.avi" -2 "$work/frame2.ppm" "$crop"
 # The frame order depends on the phase the display locked in; one of the two
 # pairings must match completely.
 if "$host" compare "$work/reference1.ppm" "$work/frame1.ppm" --colours="$colours" "${columns[@]}" >"$work/a1" &&

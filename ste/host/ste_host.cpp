@@ -73,8 +73,18 @@ std::string rgb_text(const std::uint8_t* p) {
 }  // namespace
 
 int words_per_record(int mode) {
-    if (mode < 0 || mode > 2) return 0;
+    if (mode < 0 || mode > 3) return 0;
     return format::record_words(format::kScreenModes[static_cast<std::size_t>(mode)]);
+}
+
+int picture_lines(int mode) {
+    if (mode < 0 || mode > 3) return 0;
+    return format::kScreenModes[static_cast<std::size_t>(mode)].height;
+}
+
+std::size_t bitmap_bytes(int mode) {
+    if (mode < 0 || mode > 3) return 0;
+    return format::bitmap_bytes(format::kScreenModes[static_cast<std::size_t>(mode)]);
 }
 
 bool shift_supported(int mode, int shift) {
@@ -86,6 +96,8 @@ bool shift_supported(int mode, int shift) {
             return (shift + 2) % 4 == 0;
         case 2:
             return shift % 4 == 0;
+        case 3:
+            return shift == -3;
         default:
             return false;
     }
@@ -120,14 +132,15 @@ std::string embed_picture(std::vector<std::uint8_t>& rom, const std::vector<std:
         return "picture file has " + std::to_string(picture.size()) + " bytes, the format needs " +
                std::to_string(expected);
     }
-    if (second_bitmap != nullptr && second_bitmap->size() != kBitmapBytes) {
+    const std::size_t bitmap = bitmap_bytes(format.mode);
+    if (second_bitmap != nullptr && second_bitmap->size() != bitmap) {
         return "second bitmap has " + std::to_string(second_bitmap->size()) + " bytes, not " +
-               std::to_string(kBitmapBytes);
+               std::to_string(bitmap);
     }
     const std::size_t payload = read_long(rom, kPayloadOffset);
     const std::size_t bitmap2_at = (payload + picture.size() + 15) / 16 * 16;
     const std::size_t end =
-        second_bitmap != nullptr ? bitmap2_at + kBitmapBytes : payload + picture.size();
+        second_bitmap != nullptr ? bitmap2_at + bitmap : payload + picture.size();
     if (payload < kImageSizeOffset + 4 || end > rom.size() - 2)
         return "picture does not fit the ROM image";
 

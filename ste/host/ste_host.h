@@ -12,13 +12,15 @@
 
 namespace ste {
 
+// The 320 x 200 picture of modes 0..2 (the colour chart's, and the capture
+// the chart is measured from); other sizes come from format/screen_modes.h.
 inline constexpr int kPictureWidth = 320;
 inline constexpr int kPictureHeight = 200;
 inline constexpr std::size_t kBitmapBytes = kPictureWidth * kPictureHeight / 2;
 
 // What the display routine needs to know about a picture file.
 struct PictureFormat {
-    int mode = 0;          // 0, 1 or 2
+    int mode = 0;          // 0..3
     int block_lines = 1;   // lines per palette record of the first set, 1..6
     int palette_sets = 1;  // 2 for the two-palette files
     int shift = 0;         // column shift of the schedule (shiftpixels - 5), -5..4
@@ -27,16 +29,24 @@ struct PictureFormat {
 // Whether the display routine can follow the mode's schedule with that
 // shift: palette writes land on every 4th column only, so mode 2 takes the
 // shifts -4, 0 and 4 and mode 1 the shifts -2 and 2 (mode 0 has no shift).
+// Mode 3 takes -3 only: its grid allows 1 too, but then the third reload of
+// registers 8..15 would still be on the bus when the right border's write
+// is due.
 bool shift_supported(int mode, int shift);
 
-// Palette words per record of a screen mode (0..2), 0 for any other mode.
+// Palette words per record of a screen mode (0..3), 0 for any other mode.
 int words_per_record(int mode);
+
+// Lines and bitmap bytes of a screen mode's pictures (0..3), 0 for any
+// other mode.
+int picture_lines(int mode);
+std::size_t bitmap_bytes(int mode);
 
 // Size in bytes of a picture file of that format; 0 when the format is
 // outside the ranges above.
 std::size_t picture_file_size(const PictureFormat& format);
 
-// Copies a picture file (and, when given, a second bitmap of kBitmapBytes)
+// Copies a picture file (and, when given, a second bitmap of the mode's size)
 // into the payload of a ROM image template and fills its parameter block.
 // Returns an empty string on success, else what is wrong.
 std::string embed_picture(std::vector<std::uint8_t>& rom, const std::vector<std::uint8_t>& picture,

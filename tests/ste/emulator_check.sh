@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Emulator test: encodes the bundled sample and checks, in Hatari, that the
+# Emulator test: encodes the bundled samples and checks, in Hatari, that the
 # STE display program draws every pixel the way the reference rendering
 # says. References: brenvik-view's rendering when it is built, else the
 # encoder's preview BMPs (which the viewer must equal pixel for pixel).
@@ -62,4 +62,21 @@ check "mode 1, first two slots"   --mode=1 --shiftpixels=3 -- --columns=1-101
 # The TOS program, loaded and served by a stand-in for GEMDOS.
 check "SHOWBVK.PRG, mode 0, two-line blocks" --mode=0 --blockoflines=2 -- --through-prg
 check "SHOWBVK.PRG, mode 2, two palettes"    --mode=2 --pixpal=2 --blockoflines=5 -- --through-prg
+
+# Mode 3 (overscan, 416 x 229) on the drawn test card and two photos; the
+# line follows the schedule with shiftpixels 2 only. Hatari shows a line
+# with the left border opened 4 pixels further left than its data and paints
+# the last 4 columns of its bordered frame (413..416) with the border
+# colour, so those are left out; a real STE shows them (see README.md).
+overscan=(--mode=3 --shiftpixels=2)
+cp "$src/samples/testcard_416x229.bmp" "$work/pic.bmp"
+check "mode 3, one-line blocks"                "${overscan[@]}" -- --columns=1-412
+check "mode 3, three-line blocks"              "${overscan[@]}" --blockoflines=3 -- --columns=1-412
+check "mode 3, two palettes"                   "${overscan[@]}" --pixpal=3 --blockoflines=2 -- --columns=1-412
+check "SHOWBVK.PRG, mode 3, four-line blocks"  "${overscan[@]}" --blockoflines=4 -- --through-prg --columns=1-412
+for photo in astronaut coffee; do
+    cp "$src/samples/${photo}_416x229.bmp" "$work/pic.bmp"
+    check "mode 3, $photo, one-line blocks"    "${overscan[@]}" -- --columns=1-412
+    check "mode 3, $photo, five-line blocks"   "${overscan[@]}" --blockoflines=5 -- --columns=1-412
+done
 exit $failed

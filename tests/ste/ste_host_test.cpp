@@ -59,7 +59,11 @@ TEST(PictureFileSize, FollowsModeBlocksAndPaletteSets) {
         {{2, 4, 1, 0}, 32000 + 51 * 96},    // 2, 6, ..., 202
         {{2, 5, 2, 0}, 32000 + 41 * 96 + 200 * 96},
         {{1, 6, 2, 0}, 32000 + 34 * 160 + 200 * 160},
-        {{3, 1, 1, 0}, 0},  // overscan: not shown
+        {{3, 1, 1, -3}, 69616},  // overscan: 416 x 229, centre lines 1..229
+        {{3, 1, 2, -3}, 91600},
+        {{3, 3, 1, -3}, 47632 + 77 * 96},             // 2, 5, ..., 230
+        {{3, 6, 2, -3}, 47632 + 39 * 96 + 229 * 96},  // 3, 9, ..., 231
+        {{4, 1, 1, 0}, 0},                            // the test layout: not shown
         {{0, 7, 1, 0}, 0},
         {{0, 0, 1, 0}, 0},
         {{0, 1, 3, 0}, 0},
@@ -77,8 +81,11 @@ TEST(ShiftSupported, OnlyShiftsOnTheFourColumnGrid) {
         EXPECT_EQ(ste::shift_supported(1, shift), shift == -2 || shift == 2) << shift;
         EXPECT_EQ(ste::shift_supported(2, shift), shift == -4 || shift == 0 || shift == 4) << shift;
     }
+    for (int shift = -5; shift <= 4; ++shift) {
+        EXPECT_EQ(ste::shift_supported(3, shift), shift == -3) << shift;  // 1 is on the grid too
+    }
     EXPECT_FALSE(ste::shift_supported(2, 8));
-    EXPECT_FALSE(ste::shift_supported(3, 0));
+    EXPECT_FALSE(ste::shift_supported(4, 0));
 }
 
 TEST(EmbedPicture, CopiesThePictureAndFillsTheParameters) {
@@ -100,6 +107,22 @@ TEST(EmbedPicture, CopiesThePictureAndFillsTheParameters) {
     EXPECT_TRUE(std::equal(bitmap.begin(), bitmap.end(),
                            rom.begin() + static_cast<std::ptrdiff_t>(second)));
     EXPECT_EQ(rom.size(), kRomSize);
+}
+
+TEST(EmbedPicture, TakesAnOverscanPictureAndItsSecondBitmap) {
+    Bytes rom = rom_template();
+    const ste::PictureFormat format{3, 2, 2, -3};
+    const Bytes picture = numbered(ste::picture_file_size(format), 5);
+    const Bytes bitmap = numbered(ste::bitmap_bytes(3), 11);
+    ASSERT_EQ(bitmap.size(), 47632u);
+    ASSERT_EQ(ste::embed_picture(rom, picture, format, &bitmap), "");
+    EXPECT_TRUE(std::equal(picture.begin(), picture.end(), rom.begin() + kPayload));
+    EXPECT_EQ(word_at(rom, 0x38), 3);
+    EXPECT_EQ(word_at(rom, 0x50), 0xfffd);
+    const std::size_t second = long_at(rom, 0x48);
+    EXPECT_GE(second, kPayload + picture.size());
+    EXPECT_TRUE(std::equal(bitmap.begin(), bitmap.end(),
+                           rom.begin() + static_cast<std::ptrdiff_t>(second)));
 }
 
 TEST(EmbedPicture, NegativeShiftIsStoredAsASignedWordAndModeZeroIgnoresIt) {
@@ -134,7 +157,21 @@ TEST(EmbedPicture, RefusesWhatTheRoutineCannotShow) {
         {"size one byte short", rom_template(), Bytes(53599), mode0, {}, false, "53599 bytes"},
         {"size of another mode", rom_template(), Bytes(51200), mode0, {}, false, "needs 53600"},
         {"off-grid shift", rom_template(), Bytes(51200), {2, 1, 1, 1}, {}, false, "shiftpixels=6"},
-        {"overscan mode", rom_template(), Bytes(69616), {3, 1, 1, 0}, {}, false, "unsupported"},
+        {"overscan, default shift",
+         rom_template(),
+         Bytes(69616),
+         {3, 1, 1, 0},
+         {},
+         false,
+         "shiftpixels=5"},
+        {"test layout mode", rom_template(), Bytes(3200), {4, 1, 1, 0}, {}, false, "unsupported"},
+        {"overscan, second bitmap of 320 x 200",
+         rom_template(),
+         Bytes(69616),
+         {3, 1, 1, -3},
+         Bytes(32000),
+         true,
+         "32000 bytes, not 47632"},
         {"no parameter block",
          no_magic,
          Bytes(53600),
