@@ -179,4 +179,12 @@ void AtomicOutputFile::discard() {
     in_place_ = false;
 }
 
+bool write_whole_file(const std::string& name, const void* data, std::size_t size,
+                      std::string& error) {
+    AtomicOutputFile file(name);
+    if (file.open() && file.write(data, size) && file.commit()) return true;
+    error = file.error();
+    return false;
+}
+
 }  // namespace fileout

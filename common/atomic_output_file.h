@@ -61,4 +61,9 @@ class AtomicOutputFile {
     bool in_place_ = false;
 };
 
+// Writes `size` bytes as the whole of `name` through an AtomicOutputFile.
+// False with `error` (naming the file) when any step fails.
+bool write_whole_file(const std::string& name, const void* data, std::size_t size,
+                      std::string& error);
+
 }  // namespace fileout

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstring>
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -311,5 +312,39 @@ bool standard_error_is_terminal() {
 }
 
 #endif
+
+bool read_whole_file(const std::string& name, std::vector<std::uint8_t>& bytes,
+                     std::string& error, std::size_t limit) {
+    const auto failed = [&](int number) {
+        error = "cannot read '" + name + "': " + std::strerror(number);
+        return false;
+    };
+    const int fd = open_for_reading(name);
+    if (fd < 0) return failed(errno);
+    if (is_directory(fd)) {
+        close_file(fd);
+        return failed(EISDIR);
+    }
+    bytes.clear();
+    std::uint8_t buffer[65536];
+    for (;;) {
+        const long long got = read_some(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            const int number = errno;
+            close_file(fd);
+            return failed(number);
+        }
+        if (got == 0) break;
+        if (static_cast<std::size_t>(got) > limit - bytes.size()) {
+            close_file(fd);
+            error = "'" + name + "' is larger than " + std::to_string(limit) + " bytes";
+            return false;
+        }
+        bytes.insert(bytes.end(), buffer, buffer + got);
+    }
+    close_file(fd);
+    return true;
+}
 
 }  // namespace platform

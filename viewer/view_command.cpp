@@ -52,43 +52,6 @@ std::optional<int> number_in(const std::string& text, int low, int high) {
 // modes' sizes, so that an endless input (a device, a pipe) is refused.
 constexpr std::size_t kLargestInput = 16u << 20;
 
-// Reads a whole file of at most kLargestInput bytes; false with `error`
-// naming it.
-bool read_whole_file(const std::string& name, std::vector<std::uint8_t>& bytes,
-                     std::string& error) {
-    const auto failed = [&](int number) {
-        error = "cannot read " + quoted(name) + ": " + std::strerror(number);
-        return false;
-    };
-    const int fd = platform::open_for_reading(name);
-    if (fd < 0) return failed(errno);
-    if (platform::is_directory(fd)) {
-        platform::close_file(fd);
-        return failed(EISDIR);
-    }
-    bytes.clear();
-    std::uint8_t buffer[65536];
-    for (;;) {
-        const long long got = platform::read_some(fd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) {
-            const int number = errno;
-            platform::close_file(fd);
-            return failed(number);
-        }
-        if (got == 0) break;
-        bytes.insert(bytes.end(), buffer, buffer + got);
-        if (bytes.size() > kLargestInput) {
-            platform::close_file(fd);
-            error = quoted(name) + " is too large to be a picture (over " +
-                    std::to_string(kLargestInput) + " bytes)";
-            return false;
-        }
-    }
-    platform::close_file(fd);
-    return true;
-}
-
 // Parses the command line; false with `error` for anything it refuses.
 bool parse(const std::vector<std::string>& args, ViewOptions& options, std::string& error) {
     struct Numeric {
@@ -218,7 +181,7 @@ int run_view(const std::vector<std::string>& args, std::FILE* out, std::FILE* er
     }
 
     std::vector<std::uint8_t> bytes;
-    if (!read_whole_file(options.picture, bytes, error)) return fail(error);
+    if (!platform::read_whole_file(options.picture, bytes, error, kLargestInput)) return fail(error);
     const std::vector<FileLayout> layouts = layouts_of_size(bytes.size(), options.choice);
     if (layouts.empty()) {
         return fail(quoted(options.picture) + ": " + std::to_string(bytes.size()) +
@@ -260,7 +223,9 @@ int run_view(const std::vector<std::string>& args, std::FILE* out, std::FILE* er
     std::string comparison;
     if (!options.compare_with.empty()) {
         std::vector<std::uint8_t> source_bytes;
-        if (!read_whole_file(options.compare_with, source_bytes, error)) return fail(error);
+        if (!platform::read_whole_file(options.compare_with, source_bytes, error, kLargestInput)) {
+            return fail(error);
+        }
         Image source;
         if (!decode_bmp(source_bytes, source, error)) {
             return fail(quoted(options.compare_with) + ": " + error);
@@ -279,10 +244,8 @@ int run_view(const std::vector<std::string>& args, std::FILE* out, std::FILE* er
     }
 
     for (const PendingFile& file : files) {
-        fileout::AtomicOutputFile output(file.name);
-        if (!output.open() || !output.write(file.bytes.data(), file.bytes.size()) ||
-            !output.commit()) {
-            return fail(output.error());
+        if (!fileout::write_whole_file(file.name, file.bytes.data(), file.bytes.size(), error)) {
+            return fail(error);
         }
     }
     if (!comparison.empty()) {

@@ -120,9 +120,9 @@ class TerminalBar {
 
 // Writes bytes under a temporary name, renamed into place when complete.
 bool write_output(const std::string& name, const std::vector<unsigned char>& bytes) {
-    fileout::AtomicOutputFile file(name);
-    if (!file.open() || !file.write(bytes.data(), bytes.size()) || !file.commit()) {
-        std::fprintf(stderr, "%s: %s\n", kProgram, file.error().c_str());
+    std::string error;
+    if (!fileout::write_whole_file(name, bytes.data(), bytes.size(), error)) {
+        std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
         return false;
     }
     return true;

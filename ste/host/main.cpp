@@ -11,13 +11,12 @@
 // Exit status 0 on success (compare: every pixel equal), 1 when compare finds
 // differences or anything fails.
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "atomic_output_file.h"
+#include "platform_files.h"
 #include "ste/host/play_check.h"
 #include "ste/host/ste_host.h"
 
@@ -39,26 +38,17 @@ int usage() {
 }
 
 bool read_file(const std::string& path, std::vector<std::uint8_t>& bytes) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        std::fprintf(stderr, "ste-host: %s: cannot open\n", path.c_str());
-        return false;
-    }
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        std::fprintf(stderr, "ste-host: %s: read error\n", path.c_str());
-        return false;
-    }
-    return true;
+    std::string error;
+    if (platform::read_whole_file(path, bytes, error)) return true;
+    std::fprintf(stderr, "ste-host: %s\n", error.c_str());
+    return false;
 }
 
 bool write_file(const std::string& path, const void* data, std::size_t size) {
-    fileout::AtomicOutputFile out(path);
-    if (!out.open() || !out.write(data, size) || !out.commit()) {
-        std::fprintf(stderr, "ste-host: %s\n", out.error().c_str());
-        return false;
-    }
-    return true;
+    std::string error;
+    if (fileout::write_whole_file(path, data, size, error)) return true;
+    std::fprintf(stderr, "ste-host: %s\n", error.c_str());
+    return false;
 }
 
 bool read_ppm(const std::string& path, ste::Image& image) {
