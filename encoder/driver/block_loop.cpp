@@ -14,10 +14,7 @@ namespace {
 
 struct BlockOutcome {
     bool done = false;
-    std::string trace;
-    SearchCounters counters;
-    long long best_total_distance = 0;
-    int annealing_outcome = 0;
+    BlockSummary summary;
 };
 
 }  // namespace
@@ -46,12 +43,14 @@ void run_block_loop(const RunContext& ctx, RunResults& results, std::FILE* out,
                 std::lock_guard<std::mutex> lock(mutex);
                 if (!outcomes[next_to_merge].done) return;
                 outcome = std::move(outcomes[next_to_merge]);
-                outcomes[next_to_merge].trace.clear();
+                outcomes[next_to_merge].summary.log.trace.clear();
             }
-            std::fwrite(outcome.trace.data(), 1, outcome.trace.size(), out);
-            results.best_total_distance_sum += static_cast<double>(outcome.best_total_distance);
-            results.annealing_outcome = outcome.annealing_outcome;
-            results.counters.add(outcome.counters);
+            const BlockSummary& block = outcome.summary;
+            const std::string& trace = block.log.trace.text();
+            std::fwrite(trace.data(), 1, trace.size(), out);
+            results.best_total_distance_sum += static_cast<double>(block.best_total_distance);
+            results.annealing_outcome = block.annealing_outcome;
+            results.counters.add(block.log.counters);
             if (ctx.settings.verbose == 1) {
                 std::fprintf(out, "fin calc %2.3f seconds\n",
                              seconds_since(ctx.settings.start_clock));
@@ -71,15 +70,8 @@ void run_block_loop(const RunContext& ctx, RunResults& results, std::FILE* out,
     auto work = [&](bool merging) {
         BlockSearch search;
         for (int block = next_block.fetch_add(1); block < blocks; block = next_block.fetch_add(1)) {
-            search.trace.clear();
-            search.counters = SearchCounters{};
-            search.rng.reseed(2394);
-            optimise_block(ctx, centres[block], search, results);
             BlockOutcome outcome;
-            outcome.trace = search.trace.text();
-            outcome.counters = search.counters;
-            outcome.best_total_distance = search.best_total_distance;
-            outcome.annealing_outcome = search.annealing_outcome;
+            outcome.summary = optimise_block(ctx, centres[block], search, results);
             outcome.done = true;
             {
                 std::lock_guard<std::mutex> lock(mutex);

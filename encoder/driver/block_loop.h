@@ -1,5 +1,5 @@
-// The loop over blocks of lines: every block reseeds its own generator with
-// 2394 and runs the palette optimiser. Blocks are independent, so they run on
+// The loop over blocks of lines: every block runs the palette optimiser,
+// with its own generator. Blocks are independent, so they run on
 // several threads; their trace lines, costs and counters are merged in block
 // order, which keeps the output identical for any thread count.
 #pragma once

@@ -139,20 +139,18 @@ TEST(SearchResult, EveryPixelShowsItsNearestVisibleSlot) {
             const RunContext ctx{e.settings, e.layout, e.picture};
             BlockSearch search;
             for (int centre : block_centre_lines(e.settings)) {
-                search.trace.clear();
-                search.rng.reseed(2394);
                 optimise_block(ctx, centre, search, results);
-                const BlockGeometry& g = e.settings.block_geometry;
-                for (int row = 0; row < search.row_count; ++row) {
-                    const int y = centre + g.first_row_offset + row;
+                const BlockLines lines = BlockLines::centred_on(centre, e.settings.block_geometry);
+                for (int row = 0; row < lines.row_count; ++row) {
+                    const int y = lines.line_of_row(row);
                     if (y < 1 || y > e.picture.height) continue;
                     for (int x = 1; x <= e.layout.width; ++x) {
                         int best_slot = 0;
                         int best = 0;
                         bool first = true;
                         for (int k : e.layout.visible_slots[x]) {
-                            const int d =
-                                search.distance(row, x, results.stored(k, y)[kCandidateId]);
+                            const int d = search.distances.distance(
+                                row, x, results.stored(k, y)[kCandidateId]);
                             if (first || d < best) {
                                 best = d;
                                 best_slot = k;
