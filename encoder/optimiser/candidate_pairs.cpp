@@ -179,8 +179,8 @@ class PairLists {
 
 }  // namespace
 
-void build_candidate_lists_two_colour(const RunContext& ctx, const BlockLines& lines,
-                                      CandidateLists& lists, BlockLog& log) {
+void build_two_colour_lists(const RunContext& ctx, const BlockLines& lines, CandidateLists& lists,
+                            BlockLog& log) {
     const auto start = StageClock::now();
     PairLists builder(ctx, lines, lists, log.trace);
     builder.build();

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "encoder/colour/colour.h"
+#include "encoder/search/distances.h"
 
 namespace brenvik {
 
@@ -274,14 +275,55 @@ class OneColourLists {
 
 }  // namespace
 
-void build_candidate_lists_one_colour(const RunContext& ctx, const BlockLines& lines,
-                                      CandidateLists& lists, BlockLog& log) {
+void build_one_colour_lists(const RunContext& ctx, const BlockLines& lines, CandidateLists& lists,
+                            BlockLog& log) {
     const auto set_up_start = StageClock::now();
     OneColourLists builder(ctx, lines, lists, log.trace);
     const auto lists_start = StageClock::now();
     builder.build();
     log.counters.add_time(SearchStage::kOneColourSetUp, set_up_start, lists_start);
     log.counters.add_time(SearchStage::kOneColourLists, lists_start, StageClock::now());
+}
+
+void build_candidates(const RunContext& ctx, const BlockLines& lines, CandidateLists& lists,
+                      DistanceTable& table, Random& rng, BlockLog& log) {
+    const RunSettings& settings = ctx.settings;
+    const bool verbose = settings.verbose == 1;
+    if (settings.palette_mode == kOneBitmapTwoPalettes) {
+        build_two_colour_lists(ctx, lines, lists, log);
+        const int nb = lists.count[ctx.layout.last_optimised_slot()];
+        if (verbose) {
+            log.trace.printf("\n zz color uniques y=%d nb=%d %2.3f seconds \n", lines.centre_line,
+                             nb, seconds_since(settings.start_clock));
+        }
+        const auto start = StageClock::now();
+        fill_distances_two_palettes(ctx, lines, lists, rng, table);
+        log.counters.add_time(SearchStage::kDistanceTables, start, StageClock::now());
+        if (verbose) {
+            log.trace.printf("\n zz color uniques y=%d nb=%d %2.3f seconds \n", lines.centre_line,
+                             nb, seconds_since(settings.start_clock));
+            log.trace.printf("distance_precalc y=%d %2.3f seconds \n", lines.centre_line,
+                             seconds_since(settings.start_clock));
+            log.trace.puts("debug step 1e ");
+        }
+        return;
+    }
+    build_one_colour_lists(ctx, lines, lists, log);
+    if (verbose) log.trace.puts("debug step 1c ");
+    const auto start = StageClock::now();
+    if (settings.palette_mode == kOnePalette) {
+        if (verbose) log.trace.puts("debug step 1dd ");
+        if (verbose) log.trace.puts("debug step 1de ");
+        fill_distances_one_palette(ctx, lines, lists, table);
+    } else {
+        fill_distances_two_bitmaps(ctx, lines, lists, table);
+    }
+    log.counters.add_time(SearchStage::kDistanceTables, start, StageClock::now());
+    if (verbose) {
+        log.trace.puts("debug step 1df ");
+        log.trace.puts("debug step 1b ");
+        log.trace.puts("debug step 1e ");
+    }
 }
 
 }  // namespace brenvik

@@ -35,11 +35,17 @@ int list_column_colour(const ScreenLayout& layout, int x, int most_used, PixelCo
 
 // One-colour modes (one palette per line): the lists of the block's lines.
 // `lists` holds the previous block's, whose indexes it reuses.
-void build_candidate_lists_one_colour(const RunContext& ctx, const BlockLines& lines,
-                                      CandidateLists& lists, BlockLog& log);
+void build_one_colour_lists(const RunContext& ctx, const BlockLines& lines, CandidateLists& lists,
+                            BlockLog& log);
 
 // Two-colour mode (one bitmap, two palettes): lists of colour pairs.
-void build_candidate_lists_two_colour(const RunContext& ctx, const BlockLines& lines,
-                                      CandidateLists& lists, BlockLog& log);
+void build_two_colour_lists(const RunContext& ctx, const BlockLines& lines, CandidateLists& lists,
+                            BlockLog& log);
+
+// The candidate lists of the block's lines, for the palette mode, and the
+// table of their distances to the block's pixels (dithering 0 of the
+// two-colour mode draws from `rng`).
+void build_candidates(const RunContext& ctx, const BlockLines& lines, CandidateLists& lists,
+                      DistanceTable& table, Random& rng, BlockLog& log);
 
 }  // namespace brenvik

@@ -20,49 +20,6 @@ double seconds(const RunContext& ctx) {
     return seconds_since(ctx.settings.start_clock);
 }
 
-// The candidate lists of the block's lines and the table of their distances
-// to the block's pixels.
-void build_candidates(const RunContext& ctx, const BlockLines& lines, CandidateLists& lists,
-                      DistanceTable& table, Random& rng, BlockLog& log) {
-    const RunSettings& settings = ctx.settings;
-    const bool verbose = settings.verbose == 1;
-    if (settings.palette_mode == kOneBitmapTwoPalettes) {
-        build_candidate_lists_two_colour(ctx, lines, lists, log);
-        const int nb = lists.count[ctx.layout.last_optimised_slot()];
-        if (verbose) {
-            log.trace.printf("\n zz color uniques y=%d nb=%d %2.3f seconds \n", lines.centre_line,
-                             nb, seconds(ctx));
-        }
-        const auto start = StageClock::now();
-        fill_distances_two_palettes(ctx, lines, lists, rng, table);
-        log.counters.add_time(SearchStage::kDistanceTables, start, StageClock::now());
-        if (verbose) {
-            log.trace.printf("\n zz color uniques y=%d nb=%d %2.3f seconds \n", lines.centre_line,
-                             nb, seconds(ctx));
-            log.trace.printf("distance_precalc y=%d %2.3f seconds \n", lines.centre_line,
-                             seconds(ctx));
-            log.trace.puts("debug step 1e ");
-        }
-        return;
-    }
-    build_candidate_lists_one_colour(ctx, lines, lists, log);
-    if (verbose) log.trace.puts("debug step 1c ");
-    const auto start = StageClock::now();
-    if (settings.palette_mode == kOnePalette) {
-        if (verbose) log.trace.puts("debug step 1dd ");
-        if (verbose) log.trace.puts("debug step 1de ");
-        fill_distances_one_palette(ctx, lines, lists, table);
-    } else {
-        fill_distances_two_bitmaps(ctx, lines, lists, table);
-    }
-    log.counters.add_time(SearchStage::kDistanceTables, start, StageClock::now());
-    if (verbose) {
-        log.trace.puts("debug step 1df ");
-        log.trace.puts("debug step 1b ");
-        log.trace.puts("debug step 1e ");
-    }
-}
-
 // The random start: slots 0 and 1 take the lists' fixed candidates and
 // every optimised slot draws an entry of its own list.
 void draw_random_start(const ScreenLayout& layout, const CandidateLists& lists, Random& rng,
@@ -86,6 +43,8 @@ long long evaluate_random_start(const RunContext& ctx, const BlockLines& lines,
     const int width = layout.width;
     const int stride = width + 1;
     const bool verbose = ctx.settings.verbose == 1;
+    // Every pixel starts at slot 0, distance 0: a column that no optimised
+    // slot shows keeps register 0 at no cost.
     solution.start_choices.reset(lines.row_count, width);
     solution.nearest.resize(static_cast<std::size_t>(stride));
     int* nearest = solution.nearest.data();
@@ -93,7 +52,6 @@ long long evaluate_random_start(const RunContext& ctx, const BlockLines& lines,
     for (int row = 0; row < lines.row_count; ++row) {
         int* slot_at = &solution.start_choices.slot[static_cast<std::size_t>(row) * stride];
         int* distance_at = &solution.start_choices.distance[static_cast<std::size_t>(row) * stride];
-        // A column that no optimised slot shows keeps register 0 at no cost.
         for (int x = 1; x <= width; ++x) nearest[x] = kNoDistanceYet;
         for (int k = layout.first_optimised_slot; k <= layout.last_optimised_slot(); ++k) {
             const int candidate = solution.slot_colours[k][kCandidateId];
@@ -159,6 +117,8 @@ long long record_random_start(const RunContext& ctx, const BlockLines& lines,
     return total;
 }
 
+// The start's distance and the best so far (the same: the start is the only
+// solution yet) and the start's candidates.
 void trace_annealing_start(const RunContext& ctx, long long total, long long best,
                            const std::vector<SlotColours>& slot_colours, TextSink& trace) {
     const ScreenLayout& layout = ctx.layout;

@@ -345,8 +345,9 @@ long long nearest_from_keys(AnnealingState& state, int row_count, int width,
     return total;
 }
 
-// ln 0.9: the starting temperature is the one at which a move worse by a
-// set share of the start's best total is accepted nine times in ten.
+// ln 0.9: at the starting temperature (starting_temperature), a move worse
+// than the best by 400 / temperature_divisor of the start's best total is
+// accepted nine times in ten.
 constexpr double kLogNineTenths = -0.10536051565782628;
 // A draw of the generator (0..Random::kMax) as a fraction of 1.
 constexpr double kDrawScale = 1.0 / Random::kMax;

@@ -269,9 +269,9 @@ struct ListsFixture {
         brenvik::BlockLog log;
         const brenvik::RunContext ctx{settings, layout, picture};
         if (palette_mode == 3) {
-            brenvik::build_candidate_lists_two_colour(ctx, lines, lists, log);
+            brenvik::build_two_colour_lists(ctx, lines, lists, log);
         } else {
-            brenvik::build_candidate_lists_one_colour(ctx, lines, lists, log);
+            brenvik::build_one_colour_lists(ctx, lines, lists, log);
         }
     }
     const std::vector<int>& colours(int slot) const { return lists.colours[slot]; }
