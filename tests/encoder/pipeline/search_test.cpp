@@ -166,6 +166,38 @@ TEST(SearchResult, EveryPixelShowsItsNearestVisibleSlot) {
     }
 }
 
+// A worker's state carries nothing from one block to the next: the blocks
+// searched bottom-up on one BlockSearch give what each gives on a fresh one.
+TEST(BlockSearchState, BlocksDoNotDependOnTheWorkersHistory) {
+    for (const auto& options :
+         {std::vector<std::string>{"-1"}, std::vector<std::string>{"-1", "--mode=3"},
+          std::vector<std::string>{"-1", "--pixpal=2", "--blockoflines=2"},
+          std::vector<std::string>{"-1", "--pixpal=3", "--dither=0"},
+          std::vector<std::string>{"-1", "--pixpal=3", "--blockoflines=3"}}) {
+        Encoding e(options, 12);
+        const RunContext ctx{e.settings, e.layout, e.picture};
+        const std::vector<int> centres = block_centre_lines(e.settings);
+        RunResults fresh = e.empty_results();
+        std::vector<BlockSummary> fresh_summaries;
+        for (int centre : centres) {
+            BlockSearch own;
+            fresh_summaries.push_back(optimise_block(ctx, centre, own, fresh));
+        }
+        RunResults reused = e.empty_results();
+        BlockSearch shared;
+        for (std::size_t i = centres.size(); i-- > 0;) {
+            const BlockSummary summary = optimise_block(ctx, centres[i], shared, reused);
+            EXPECT_EQ(summary.best_total_distance, fresh_summaries[i].best_total_distance)
+                << options.back() << " block " << centres[i];
+            EXPECT_EQ(summary.annealing_outcome, fresh_summaries[i].annealing_outcome);
+            EXPECT_EQ(summary.log.counters.improvements,
+                      fresh_summaries[i].log.counters.improvements);
+            EXPECT_EQ(summary.log.trace.text(), fresh_summaries[i].log.trace.text());
+        }
+        expect_same_results(fresh, reused, e.layout.width, e.picture.height);
+    }
+}
+
 // Slot records with random colours for every line, so that the diffusion
 // has something to do without a search.
 RunResults random_records(const Encoding& e, unsigned seed) {
