@@ -30,8 +30,8 @@ runs=(
 # Stages: label and a regular expression for the function whose inclusive
 # count it is (older builds' function names too, so both builds are found).
 stages=(
-  "candidate lists + kernel|build_candidate_lists_"
-  "  lists alone|OneColourLists::build[(]|PairLists::build[(]"
+  "candidate lists + kernel|build_candidate_lists_|build_candidates[(]"
+  "  lists alone|OneColourLists::build[(]|PairLists::build[(]|build_(one|two)_colour_lists[(]"
   "  distance kernel|distance_[12]pix[12]pal[(]|fill_distances_[a-z_]+[(]"
   "local exploration|exploration_locale_fast[(]|anneal_block[(]"
   "  moves (rows)|move_row_|measure_row_"

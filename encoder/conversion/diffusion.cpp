@@ -42,6 +42,17 @@ void fill_group_registers(const RegisterGroups& groups, const RunResults& result
 
 namespace {
 
+// A register distance this large or larger counts as no register at all.
+constexpr int kNoRegisterDistance = 99999999;
+// Where the search for the nearest register of an undiffused colour starts:
+// above the distance of any two colours on the 0..255 scale.
+constexpr int kAboveAnyRegisterDistance = 9999999;
+// The error (summed over the channels) from which a pixel counts as too far
+// from its registers to pass its error on, one bitmap with one palette (or
+// two bitmaps) and one bitmap with two palettes.
+constexpr int kFarErrorOnePalette = 32;
+constexpr int kFarErrorTwoPalettes = 96;
+
 // A colour against one register: the error it leaves (pixel minus register,
 // of the two pictures' colours added when there is no companion picture,
 // else of the first colours) and, with a companion, the second colours' own
@@ -124,7 +135,7 @@ NearestRegister nearest_register(const std::array<int, 6>& colour, const Registe
     register_distances(colour, planes, has_companion, distances);
     // The nearest, the lowest register on ties.
     int best_register = 0;
-    int best = distances[0] > 99999998 ? 99999999 : distances[0];
+    int best = distances[0] >= kNoRegisterDistance ? kNoRegisterDistance : distances[0];
     for (int r = 1; r < 16; ++r) {
         if (distances[r] < best) {
             best = distances[r];
@@ -134,7 +145,7 @@ NearestRegister nearest_register(const std::array<int, 6>& colour, const Registe
     NearestRegister nearest;
     nearest.register_index = best_register;
     nearest.distance = best;
-    nearest.error = distances[0] > 99999998 && best_register == 0
+    nearest.error = distances[0] >= kNoRegisterDistance && best_register == 0
                         ? std::array<int, 3>{0, 0, 0}
                         : register_difference(colour, planes, best_register, has_companion).error;
     return nearest;
@@ -154,7 +165,7 @@ DiffusionStep diffusion_step(const std::array<int, 6>& working,
         // let no error travel.
         std::array<int, 16> distances;
         register_distances(undiffused, planes, has_companion, distances);
-        int best = 9999999;
+        int best = kAboveAnyRegisterDistance;
         for (int r = 0; r < 16; ++r) {
             if (distances[r] < best) {
                 best = distances[r];
@@ -201,7 +212,8 @@ LineDiffusion::LineDiffusion(const RunSettings& settings, const ScreenLayout& la
       groups_(register_groups(layout)),
       out_(picture.width, picture.height + 1),
       work_(static_cast<std::size_t>(kWorkLines) * picture.width),
-      threshold_(settings.palette_mode == kOneBitmapTwoPalettes ? 96 : 32) {
+      threshold_(settings.palette_mode == kOneBitmapTwoPalettes ? kFarErrorTwoPalettes
+                                                                : kFarErrorOnePalette) {
     for (int y = 1; y <= std::min(kWorkLines, picture.height); ++y) start_work_line(y);
 }
 

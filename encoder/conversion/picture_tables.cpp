@@ -10,7 +10,7 @@ void load_picture_tables(const SourcePictures& pictures, const ScreenMode& mode,
     const int height = mode.height;
     picture.width = width;
     picture.height = height;
-    set_level_step(picture, 17);
+    set_level_step(picture, kFullLevelStep);
     // Room for the lines that the last block may reach past the picture
     // (they stay black) and for two margin columns past the width.
     picture.allocated_lines = height + 10;
@@ -50,9 +50,9 @@ void load_picture_tables(const SourcePictures& pictures, const ScreenMode& mode,
 void colour_statistics(PictureTables& picture) {
     const int width = picture.width;
     const int height = picture.height;
-    picture.colour_pixel_counts.assign(4096, 0);
-    picture.colour_line_counts.assign(4096, 0);
-    std::vector<int> seen_on_line(4096, 0);  // last line a colour was counted on
+    picture.colour_pixel_counts.assign(kColourIdCount, 0);
+    picture.colour_line_counts.assign(kColourIdCount, 0);
+    std::vector<int> seen_on_line(kColourIdCount, 0);  // last line a colour was counted on
     for (int y = 1; y <= height; ++y) {
         for (int x = 1; x <= width; ++x) {
             const auto& target = picture.target_colours.at(x, y);
@@ -69,7 +69,7 @@ void colour_statistics(PictureTables& picture) {
     }
     long long best_product = -1;
     int dominant = -1;
-    for (int i = 0; i < 4096; ++i) {
+    for (int i = 0; i < static_cast<int>(kColourIdCount); ++i) {
         const long long product =
             static_cast<long long>(picture.colour_line_counts[i]) * picture.colour_pixel_counts[i];
         if (product > best_product) {

@@ -9,7 +9,7 @@
 namespace brenvik {
 
 std::array<int, 2> checkerboard_levels(int v) {
-    return two_nearest_levels(v, 17.0);
+    return two_nearest_levels(v, kFullLevelStep);
 }
 
 int sierra_quantise(int v, double step) {
@@ -36,8 +36,8 @@ void predither_checkerboard(PictureTables& picture) {
             if ((x + y) % 2 == 1) std::swap(first, second);
             auto& t = picture.target_colours.at(x + 1, y);
             for (int c = 0; c < 3; ++c) {
-                t[1 + c] = std::clamp(first[c] * 17, 0, 255);
-                t[4 + c] = std::clamp(second[c] * 17, 0, 255);
+                t[1 + c] = std::clamp(first[c] * kFullLevelStep, 0, 255);
+                t[4 + c] = std::clamp(second[c] * kFullLevelStep, 0, 255);
             }
         }
     }
@@ -68,7 +68,7 @@ void predither_sierra(PictureTables& picture, double step) {
             const auto& original = picture.source_colours.at(x, y);
             bool drift = false;
             for (int c = 0; c < 3; ++c) {
-                if (std::abs(quantised[c] - original[c]) > 17) drift = true;
+                if (std::abs(quantised[c] - original[c]) > kFullLevelStep) drift = true;
             }
             if (drift) {
                 // Wandered too far from the source colour: start again from it.

@@ -14,15 +14,9 @@ namespace brenvik {
 
 namespace {
 
-// Every block's generator starts from this seed.
-constexpr std::uint32_t kBlockSeed = 2394;
-
 struct BlockOutcome {
     bool done = false;
-    std::string trace;
-    SearchCounters counters;
-    long long best_total_distance = 0;
-    int annealing_outcome = 0;
+    BlockSummary summary;
 };
 
 // The state the threads of one block loop share.
@@ -64,15 +58,8 @@ class BlockLoop {
 
   private:
     void run_block(int block, BlockSearch& search) {
-        search.trace.clear();
-        search.counters = SearchCounters{};
-        search.rng.reseed(kBlockSeed);
-        job_(ctx_, centres_[static_cast<std::size_t>(block)], search, results_);
         BlockOutcome outcome;
-        outcome.trace = search.trace.text();
-        outcome.counters = search.counters;
-        outcome.best_total_distance = search.best_total_distance;
-        outcome.annealing_outcome = search.annealing_outcome;
+        outcome.summary = job_(ctx_, centres_[static_cast<std::size_t>(block)], search, results_);
         outcome.done = true;
         std::lock_guard<std::mutex> lock(mutex_);
         outcomes_[static_cast<std::size_t>(block)] = std::move(outcome);
@@ -86,7 +73,7 @@ class BlockLoop {
                 BlockOutcome& waiting = outcomes_[static_cast<std::size_t>(next_to_merge_)];
                 if (!waiting.done) return;
                 outcome = std::move(waiting);
-                waiting.trace.clear();
+                waiting.summary.log.trace.clear();
             }
             merge(outcome);
             ++next_to_merge_;
@@ -102,10 +89,11 @@ class BlockLoop {
     }
 
     void merge(const BlockOutcome& outcome) {
-        if (out_) out_(outcome.trace);
-        results_.best_total_distance_sum += static_cast<double>(outcome.best_total_distance);
-        results_.annealing_outcome = outcome.annealing_outcome;
-        results_.counters.add(outcome.counters);
+        const BlockSummary& block = outcome.summary;
+        if (out_) out_(block.log.trace.text());
+        results_.best_total_distance_sum += static_cast<double>(block.best_total_distance);
+        results_.annealing_outcome = block.annealing_outcome;
+        results_.counters.add(block.log.counters);
         if (ctx_.settings.verbose == 1) {
             TextSink line;
             line.printf("fin calc %2.3f seconds\n", seconds_since(ctx_.settings.start_clock));
@@ -137,9 +125,9 @@ class BlockLoop {
 
 }  // namespace
 
-void optimise_block_job(const RunContext& ctx, int centre_line, BlockSearch& search,
-                        RunResults& results) {
-    optimise_block(ctx, centre_line, search, results);
+BlockSummary optimise_block_job(const RunContext& ctx, int centre_line, BlockSearch& search,
+                                RunResults& results) {
+    return optimise_block(ctx, centre_line, search, results);
 }
 
 void run_block_loop(const RunContext& ctx, RunResults& results, const TraceWriter& out,

@@ -1,5 +1,5 @@
-// The loop over blocks of lines: every block reseeds its own generator with
-// 2394 and runs the palette optimiser. Blocks are independent, so they run on
+// The loop over blocks of lines: every block runs the palette optimiser,
+// with its own generator. Blocks are independent, so they run on
 // several threads; their trace lines, costs and counters are merged in block
 // order, which keeps the output identical for any thread count.
 #pragma once
@@ -7,18 +7,21 @@
 #include <functional>
 #include <vector>
 
+#include "encoder/optimiser/optimise_block.h"
+#include "encoder/state/block_search.h"
 #include "encoder/state/state.h"
 
 namespace brenvik {
 
-// One block's work: fills `search` for the block centred on `centre_line`
-// and writes the block's lines of `results`.
-using BlockJob = std::function<void(const RunContext& ctx, int centre_line, BlockSearch& search,
-                                    RunResults& results)>;
+// One block's work: searches the block centred on `centre_line` with the
+// worker's `search` state, writes the block's lines of `results` and
+// returns what the loop merges.
+using BlockJob = std::function<BlockSummary(const RunContext& ctx, int centre_line,
+                                            BlockSearch& search, RunResults& results)>;
 
 // The palette optimiser's job (optimise_block).
-void optimise_block_job(const RunContext& ctx, int centre_line, BlockSearch& search,
-                        RunResults& results);
+BlockSummary optimise_block_job(const RunContext& ctx, int centre_line, BlockSearch& search,
+                                RunResults& results);
 
 // Optimises every block, filling `results`; hands each block's trace lines
 // (and, in verbose mode, its "fin calc" line) to `out` in block order. After

@@ -13,13 +13,11 @@ namespace brenvik {
 
 namespace {
 
-// timer1..timer11 as printed: timers 4 and 5 are kept in milliseconds.
 void print_summary(const RunContext& ctx, const RunResults& results, TextSink& out) {
     const RunSettings& settings = ctx.settings;
-    std::array<double, 12> timer = results.counters.stage_seconds;
-    timer[4] /= 1000;
-    timer[5] /= 1000;
-    for (int i = 1; i <= 11; ++i) out.printf("timer%d %2.8f seconds \n", i, timer[i]);
+    for (int i = 1; i <= 11; ++i) {
+        out.printf("timer%d %2.8f seconds \n", i, printed_timer_seconds(results.counters, i));
+    }
     out.printf(
         "mode=%d quality=%d dither=%d nb_loop_fast_init=%d power_quality=%8.8f "
         "power_temperature=%d bis_method=%d \n",

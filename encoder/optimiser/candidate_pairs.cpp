@@ -5,7 +5,6 @@
 
 #include "encoder/colour/colour.h"
 #include "encoder/optimiser/candidates.h"
-#include "encoder/search/distances.h"
 
 namespace brenvik {
 
@@ -26,16 +25,19 @@ int shift_colour(int colour, int step) {
 
 class PairLists {
   public:
-    PairLists(const RunContext& ctx, BlockSearch& search)
+    PairLists(const RunContext& ctx, const BlockLines& lines, CandidateLists& lists,
+              TextSink& trace)
         : ctx_(ctx),
-          search_(search),
+          lines_(lines),
+          lists_(lists),
+          trace_(trace),
           layout_(ctx.layout),
           picture_(ctx.picture),
           whole_line_slot_(layout_.whole_line_slot()) {
         const int slots = layout_.slot_count();
-        reset_candidate_lists(search_, slots);
-        search_.first_pair_entry.resize(slots);
-        for (auto& index : search_.first_pair_entry) index.clear();
+        reset_candidate_lists(lists_, slots);
+        lists_.first_pair_entry.resize(slots);
+        for (auto& index : lists_.first_pair_entry) index.clear();
         most_used_ = most_used_colour(picture_);
     }
 
@@ -43,13 +45,11 @@ class PairLists {
         const bool verbose = ctx_.settings.verbose == 1;
         if (verbose) {
             const double t = seconds_since(ctx_.settings.start_clock);
-            search_.trace.printf("\n u color uniques y=%d nb=%d %2.3f seconds \n",
-                                 search_.centre_line, 0, t);
-            search_.trace.printf("\n t color uniques y=%d nb=%d %2.3f seconds \n",
-                                 search_.centre_line, 0, t);
+            trace_.printf("\n u color uniques y=%d nb=%d %2.3f seconds \n", lines_.centre_line, 0,
+                          t);
+            trace_.printf("\n t color uniques y=%d nb=%d %2.3f seconds \n", lines_.centre_line, 0,
+                          t);
         }
-        const auto empty = StageClock::now();
-        search_.counters.stage_seconds[11] += seconds_between(empty, StageClock::now());
 
         // The block's list: every pixel of the line(s) plus the two virtual
         // columns (black, the most used colour).
@@ -63,8 +63,8 @@ class PairLists {
         // Slots 0 and 1 are black and the most used colour.
         append_entry(0, 0);
         append_entry(1, most_used_);
-        search_.slot_colours[0][kCandidateId] = first_entry(whole_line_slot_, 0);
-        search_.slot_colours[1][kCandidateId] = first_entry(whole_line_slot_, most_used_);
+        lists_.fixed_slot_candidates = {first_entry(whole_line_slot_, 0),
+                                        first_entry(whole_line_slot_, most_used_)};
         trace_count("w", 1);
 
         for (int k = 2; k <= layout_.last_optimised_slot(); ++k) {
@@ -72,8 +72,8 @@ class PairLists {
         }
         trace_count("x", layout_.last_optimised_slot());
 
-        search_.trace.printf("bE y=%d paletteFinale[8]=%d \n", search_.centre_line,
-                             layout_.slot_register[8]);
+        trace_.printf("bE y=%d paletteFinale[8]=%d \n", lines_.centre_line,
+                      layout_.slot_register[8]);
 
         const int dither = ctx_.settings.dither_mode;
         if (picture_.has_companion == 0 &&
@@ -81,7 +81,7 @@ class PairLists {
             std::vector<int> order{whole_line_slot_};
             for (int k = 2; k <= layout_.last_optimised_slot(); ++k) order.push_back(k);
             for (int s : order) neighbour_pairs(s);
-            if (verbose) search_.trace.puts("debug step 1dg ");
+            if (verbose) trace_.puts("debug step 1dg ");
             for (int s : order) two_level_pairs(s);
         }
         trace_count("yy", layout_.last_optimised_slot());
@@ -97,21 +97,21 @@ class PairLists {
         return pack_pair(first, second);
     }
 
-    int count(int slot) const { return search_.candidate_count[slot]; }
+    int count(int slot) const { return lists_.count[slot]; }
 
     // List index of the first entry of `pair` in slot's list, 0 if none.
-    int first_entry(int slot, int pair) const { return search_.first_pair_entry[slot].find(pair); }
+    int first_entry(int slot, int pair) const { return lists_.first_pair_entry[slot].find(pair); }
 
     // Appends `pair` and returns its candidate id (0 when the block's list
     // does not hold it).
     int append_entry(int slot, int pair) {
-        auto& ids = search_.candidate_colours[slot];
-        ids.push_back(pair);
-        const int n = static_cast<int>(ids.size()) - 1;
-        search_.first_pair_entry[slot].insert_first(pair, n);
+        auto& colours = lists_.colours[slot];
+        colours.push_back(pair);
+        const int n = static_cast<int>(colours.size()) - 1;
+        lists_.first_pair_entry[slot].insert_first(pair, n);
         const int id = first_entry(whole_line_slot_, pair);
-        search_.candidate_ids[slot].push_back(id);
-        search_.candidate_count[slot] = n;
+        lists_.ids[slot].push_back(id);
+        lists_.count[slot] = n;
         return id;
     }
 
@@ -121,8 +121,8 @@ class PairLists {
         int high = 0;
         list_columns(layout_, slot, low, high);
         if (!with_virtual && slot == whole_line_slot_) high -= 2;
-        for (int row = 0; row < search_.row_count; ++row) {
-            const int y = search_.centre_line + ctx_.settings.block_geometry.first_row_offset + row;
+        for (int row = 0; row < lines_.row_count; ++row) {
+            const int y = lines_.line_of_row(row);
             for (int x = low; x <= high; ++x) visit(x, y);
         }
     }
@@ -130,7 +130,7 @@ class PairLists {
     void neighbour_pairs(int slot) {
         const int n = count(slot);
         for (int i = 1; i <= n; ++i) {
-            const int pair = search_.candidate_colours[slot][i];
+            const int pair = lists_.colours[slot][i];
             const int first = pair & 0xFFF;
             const int second = (pair >> 12) & 0xFFF;
             for (int e = -1; e <= 1; ++e) {
@@ -141,8 +141,7 @@ class PairLists {
                     if (count(slot) >= kExtraPairLimit || first_entry(slot, candidate) != 0)
                         continue;
                     if (append_entry(slot, candidate) == 0) {
-                        search_.trace.printf("f color not found on limit+2 dist_color=%d \n",
-                                             candidate);
+                        trace_.printf("f color not found on limit+2 dist_color=%d \n", candidate);
                     }
                 }
             }
@@ -160,17 +159,18 @@ class PairLists {
     }
 
     void trace(const char* format, int value) {
-        if (ctx_.settings.verbose == 1) search_.trace.printf(format, value);
+        if (ctx_.settings.verbose == 1) trace_.printf(format, value);
     }
     void trace_count(const char* label, int slot) {
         if (ctx_.settings.verbose != 1) return;
-        search_.trace.printf("\n %s color uniques y=%d nb=%d %2.3f seconds \n", label,
-                             search_.centre_line, count(slot),
-                             seconds_since(ctx_.settings.start_clock));
+        trace_.printf("\n %s color uniques y=%d nb=%d %2.3f seconds \n", label, lines_.centre_line,
+                      count(slot), seconds_since(ctx_.settings.start_clock));
     }
 
     const RunContext& ctx_;
-    BlockSearch& search_;
+    const BlockLines& lines_;
+    CandidateLists& lists_;
+    TextSink& trace_;
     const ScreenLayout& layout_;
     const PictureTables& picture_;
     const int whole_line_slot_;
@@ -179,27 +179,12 @@ class PairLists {
 
 }  // namespace
 
-void build_candidate_lists_two_colour(const RunContext& ctx, BlockSearch& search) {
-    const auto set_up_start = StageClock::now();
-    PairLists lists(ctx, search);
-    lists.build();
-    const auto lists_start = StageClock::now();
-    search.counters.stage_seconds[9] += seconds_between(set_up_start, lists_start);
-    const bool verbose = ctx.settings.verbose == 1;
-    const int nb = search.candidate_count[ctx.layout.last_optimised_slot()];
-    if (verbose) {
-        search.trace.printf("\n zz color uniques y=%d nb=%d %2.3f seconds \n", search.centre_line,
-                            nb, seconds_since(ctx.settings.start_clock));
-    }
-    fill_distances_two_palettes(ctx, search);
-    search.counters.stage_seconds[10] += seconds_between(lists_start, StageClock::now());
-    if (verbose) {
-        search.trace.printf("\n zz color uniques y=%d nb=%d %2.3f seconds \n", search.centre_line,
-                            nb, seconds_since(ctx.settings.start_clock));
-        search.trace.printf("distance_precalc y=%d %2.3f seconds \n", search.centre_line,
-                            seconds_since(ctx.settings.start_clock));
-        search.trace.puts("debug step 1e ");
-    }
+void build_two_colour_lists(const RunContext& ctx, const BlockLines& lines, CandidateLists& lists,
+                            BlockLog& log) {
+    const auto start = StageClock::now();
+    PairLists builder(ctx, lines, lists, log.trace);
+    builder.build();
+    log.counters.add_time(SearchStage::kTwoColourLists, start, StageClock::now());
 }
 
 }  // namespace brenvik

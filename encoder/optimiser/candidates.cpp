@@ -29,14 +29,15 @@ std::array<int, 2> two_level_colours(const PictureTables& picture, int x, int y)
     return {colour_id(level1[0], level1[1], level1[2]), colour_id(level2[0], level2[1], level2[2])};
 }
 
-void reset_candidate_lists(BlockSearch& search, int slots) {
-    search.candidate_count.assign(slots, 0);
-    search.candidate_colours.resize(slots);
-    search.candidate_ids.resize(slots);
+void reset_candidate_lists(CandidateLists& lists, int slots) {
+    lists.count.assign(slots, 0);
+    lists.colours.resize(slots);
+    lists.ids.resize(slots);
     for (int k = 0; k < slots; ++k) {
-        search.candidate_colours[k].assign(1, -1);
-        search.candidate_ids[k].assign(1, -1);
+        lists.colours[k].assign(1, -1);
+        lists.ids[k].assign(1, -1);
     }
+    lists.fixed_slot_candidates = {0, 0};
 }
 
 int most_used_colour(const PictureTables& picture) {
@@ -52,23 +53,28 @@ int clamp_level(long level) {
 
 class OneColourLists {
   public:
-    OneColourLists(const RunContext& ctx, BlockSearch& search)
+    OneColourLists(const RunContext& ctx, const BlockLines& lines, CandidateLists& lists,
+                   TextSink& trace)
         : ctx_(ctx),
-          search_(search),
+          lines_(lines),
+          lists_(lists),
+          trace_(trace),
           layout_(ctx.layout),
           picture_(ctx.picture),
           whole_line_slot_(layout_.whole_line_slot()) {
         const int slots = layout_.slot_count();
-        if (search_.whole_line_entry.size() != 4096 ||
-            search_.candidate_colours.size() != static_cast<std::size_t>(slots)) {
-            search_.whole_line_entry.assign(4096, 0);
+        if (lists_.whole_line_entry.size() != kColourIdCount ||
+            lists_.colours.size() != static_cast<std::size_t>(slots)) {
+            lists_.whole_line_entry.assign(kColourIdCount, 0);
         } else {
             // Only the colours of the previous block's whole-line list are set.
-            for (int colour : search_.candidate_colours[whole_line_slot_]) {
-                if (colour >= 0 && colour < 4096) search_.whole_line_entry[colour] = 0;
+            for (int colour : lists_.colours[whole_line_slot_]) {
+                if (colour >= 0 && colour < static_cast<int>(kColourIdCount)) {
+                    lists_.whole_line_entry[colour] = 0;
+                }
             }
         }
-        reset_candidate_lists(search_, slots);
+        reset_candidate_lists(lists_, slots);
         slot_order_.push_back(whole_line_slot_);
         for (int k = 0; k <= layout_.last_optimised_slot(); ++k) slot_order_.push_back(k);
         most_used_ = most_used_colour(picture_);
@@ -94,8 +100,8 @@ class OneColourLists {
         int previous = layout_.slot_count();
         int pass = 0;
         for (int s : slot_order_) {
-            search_.trace.printf("debug k=%d j=%d \n", pass, previous);
-            for (int row = 0; row < search_.row_count; ++row) search_.trace.puts("debug step 3 ");
+            trace_.printf("debug k=%d j=%d \n", pass, previous);
+            for (int row = 0; row < lines_.row_count; ++row) trace_.puts("debug step 3 ");
             previous = s;
             ++pass;
         }
@@ -116,7 +122,7 @@ class OneColourLists {
         int high = 0;
         list_columns(layout_, slot, low, high);
         const std::size_t pixels =
-            high >= low ? static_cast<std::size_t>(search_.row_count) * (high - low + 1) : 0;
+            high >= low ? static_cast<std::size_t>(lines_.row_count) * (high - low + 1) : 0;
         // Built in scratch room for every possible entry, then copied at its
         // length (so nothing is cleared that is not kept).
         if (colour_scratch_.size() < 1 + pixels * 6) {
@@ -127,12 +133,12 @@ class OneColourLists {
         int* id_at = id_scratch_.data();
         colour_at[0] = -1;
         id_at[0] = -1;
-        int* whole_line_entry = search_.whole_line_entry.data();
+        int* whole_line_entry = lists_.whole_line_entry.data();
         // The colours in the list: those whose mark is this list's number.
         const std::uint16_t mark = next_list_mark();
-        std::uint16_t* marked = search_.colour_list_marks.data();
+        std::uint16_t* marked = lists_.colour_list_marks.data();
         int n = 0;
-        for (int row = 0; row < search_.row_count; ++row) {
+        for (int row = 0; row < lines_.row_count; ++row) {
             for (int x = low; x <= high; ++x) {
                 const int colour = column_colour(row, x, kPixel);
                 marked[colour] = mark;
@@ -156,7 +162,7 @@ class OneColourLists {
         // A pixel whose colours are those of the pixel visited before it adds
         // nothing: they are in the list already.
         int previous[3] = {-1, -1, -1};
-        for (int row = 0; row < search_.row_count; ++row) {
+        for (int row = 0; row < lines_.row_count; ++row) {
             for (int x = low; x <= high; ++x) {
                 const int same = column_colour(row, x, kSame);
                 const int above = column_colour(row, x, kAbove);
@@ -172,7 +178,7 @@ class OneColourLists {
         }
         counts[1] = n;
         previous[0] = previous[1] = -1;
-        for (int row = 0; row < search_.row_count; ++row) {
+        for (int row = 0; row < lines_.row_count; ++row) {
             for (int x = low; x <= high; ++x) {
                 const int level1 = column_colour(row, x, kLevel1);
                 const int level2 = column_colour(row, x, kLevel2);
@@ -184,25 +190,21 @@ class OneColourLists {
             }
         }
         counts[2] = n;
-        search_.candidate_colours[slot].assign(colour_at, colour_at + n + 1);
-        search_.candidate_ids[slot].assign(id_at, id_at + n + 1);
-        search_.candidate_count[slot] = n;
+        lists_.colours[slot].assign(colour_at, colour_at + n + 1);
+        lists_.ids[slot].assign(id_at, id_at + n + 1);
+        lists_.count[slot] = n;
         return counts;
     }
 
     // A number for a new list's marks, never one that a colour carries
     // already (the marks are cleared when the numbers run out).
     std::uint16_t next_list_mark() {
-        std::vector<std::uint16_t>& marks = search_.colour_list_marks;
-        if (marks.size() != 4096 || search_.last_list_mark == UINT16_MAX) {
-            marks.assign(4096, 0);
-            search_.last_list_mark = 0;
+        std::vector<std::uint16_t>& marks = lists_.colour_list_marks;
+        if (marks.size() != kColourIdCount || lists_.last_list_mark == UINT16_MAX) {
+            marks.assign(kColourIdCount, 0);
+            lists_.last_list_mark = 0;
         }
-        return ++search_.last_list_mark;
-    }
-
-    int line_of_row(int row) const {
-        return search_.centre_line + ctx_.settings.block_geometry.first_row_offset + row;
+        return ++lists_.last_list_mark;
     }
 
     // Every list reads the same few colours of a pixel, and a pixel lies in
@@ -219,10 +221,10 @@ class OneColourLists {
         const int width = layout_.width;
         columns_ = width + 3;
         column_colours_.assign(
-            static_cast<std::size_t>(search_.row_count) * columns_ * kColumnColours, 0);
+            static_cast<std::size_t>(lines_.row_count) * columns_ * kColumnColours, 0);
         const int step = picture_.level_step;
-        for (int row = 0; row < search_.row_count; ++row) {
-            const int y = line_of_row(row);
+        for (int row = 0; row < lines_.row_count; ++row) {
+            const int y = lines_.line_of_row(row);
             for (int x = 1; x <= width + 2; ++x) {
                 const auto& t = picture_.target_colours.at(x, y);
                 column_colour(row, x, kPixel) = list_column_colour(layout_, x, most_used_, [&] {
@@ -248,17 +250,19 @@ class OneColourLists {
 
     void trace_count(const char* label, int nb) {
         if (label[0] == ' ') {
-            search_.trace.printf("\n%s color uniques y=%d nb=%d %2.3f seconds \n", label,
-                                 search_.centre_line, nb, seconds_since(ctx_.settings.start_clock));
+            trace_.printf("\n%s color uniques y=%d nb=%d %2.3f seconds \n", label,
+                          lines_.centre_line, nb, seconds_since(ctx_.settings.start_clock));
         } else {
-            search_.trace.printf("%s color uniques y=%d nb=%d %2.3f seconds \n", label,
-                                 search_.centre_line, nb, seconds_since(ctx_.settings.start_clock));
+            trace_.printf("%s color uniques y=%d nb=%d %2.3f seconds \n", label, lines_.centre_line,
+                          nb, seconds_since(ctx_.settings.start_clock));
         }
-        search_.trace.puts("debug step 1 ");
+        trace_.puts("debug step 1 ");
     }
 
     const RunContext& ctx_;
-    BlockSearch& search_;
+    const BlockLines& lines_;
+    CandidateLists& lists_;
+    TextSink& trace_;
     const ScreenLayout& layout_;
     const PictureTables& picture_;
     const int whole_line_slot_;
@@ -271,27 +275,54 @@ class OneColourLists {
 
 }  // namespace
 
-void build_candidate_lists_one_colour(const RunContext& ctx, BlockSearch& search) {
+void build_one_colour_lists(const RunContext& ctx, const BlockLines& lines, CandidateLists& lists,
+                            BlockLog& log) {
     const auto set_up_start = StageClock::now();
-    OneColourLists lists(ctx, search);
+    OneColourLists builder(ctx, lines, lists, log.trace);
     const auto lists_start = StageClock::now();
-    lists.build();
-    const auto distances_start = StageClock::now();
-    search.counters.stage_seconds[7] += seconds_between(set_up_start, lists_start);
-    search.counters.stage_seconds[8] += seconds_between(lists_start, distances_start);
+    builder.build();
+    log.counters.add_time(SearchStage::kOneColourSetUp, set_up_start, lists_start);
+    log.counters.add_time(SearchStage::kOneColourLists, lists_start, StageClock::now());
+}
 
-    const bool verbose = ctx.settings.verbose == 1;
-    if (verbose) search.trace.puts("debug step 1c ");
-    if (ctx.settings.palette_mode == kOnePalette) {
-        fill_distances_one_palette(ctx, search);
-    } else {
-        fill_distances_two_bitmaps(ctx, search);
+void build_candidates(const RunContext& ctx, const BlockLines& lines, CandidateLists& lists,
+                      DistanceTable& table, Random& rng, BlockLog& log) {
+    const RunSettings& settings = ctx.settings;
+    const bool verbose = settings.verbose == 1;
+    if (settings.palette_mode == kOneBitmapTwoPalettes) {
+        build_two_colour_lists(ctx, lines, lists, log);
+        const int nb = lists.count[ctx.layout.last_optimised_slot()];
+        if (verbose) {
+            log.trace.printf("\n zz color uniques y=%d nb=%d %2.3f seconds \n", lines.centre_line,
+                             nb, seconds_since(settings.start_clock));
+        }
+        const auto start = StageClock::now();
+        fill_distances_two_palettes(ctx, lines, lists, rng, table);
+        log.counters.add_time(SearchStage::kDistanceTables, start, StageClock::now());
+        if (verbose) {
+            log.trace.printf("\n zz color uniques y=%d nb=%d %2.3f seconds \n", lines.centre_line,
+                             nb, seconds_since(settings.start_clock));
+            log.trace.printf("distance_precalc y=%d %2.3f seconds \n", lines.centre_line,
+                             seconds_since(settings.start_clock));
+            log.trace.puts("debug step 1e ");
+        }
+        return;
     }
-    search.counters.stage_seconds[10] += seconds_between(distances_start, StageClock::now());
+    build_one_colour_lists(ctx, lines, lists, log);
+    if (verbose) log.trace.puts("debug step 1c ");
+    const auto start = StageClock::now();
+    if (settings.palette_mode == kOnePalette) {
+        if (verbose) log.trace.puts("debug step 1dd ");
+        if (verbose) log.trace.puts("debug step 1de ");
+        fill_distances_one_palette(ctx, lines, lists, table);
+    } else {
+        fill_distances_two_bitmaps(ctx, lines, lists, table);
+    }
+    log.counters.add_time(SearchStage::kDistanceTables, start, StageClock::now());
     if (verbose) {
-        search.trace.puts("debug step 1df ");
-        search.trace.puts("debug step 1b ");
-        search.trace.puts("debug step 1e ");
+        log.trace.puts("debug step 1df ");
+        log.trace.puts("debug step 1b ");
+        log.trace.puts("debug step 1e ");
     }
 }
 

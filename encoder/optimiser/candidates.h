@@ -4,6 +4,7 @@
 
 #include <array>
 
+#include "encoder/state/block_search.h"
 #include "encoder/state/state.h"
 
 namespace brenvik {
@@ -18,7 +19,7 @@ void list_columns(const ScreenLayout& layout, int slot, int& low, int& high);
 std::array<int, 2> two_level_colours(const PictureTables& picture, int x, int y);
 
 // Empties the candidate lists of every slot (1-based: entry 0 is a filler).
-void reset_candidate_lists(BlockSearch& search, int slots);
+void reset_candidate_lists(CandidateLists& lists, int slots);
 
 // The picture's most used colour as a packed 12-bit colour.
 int most_used_colour(const PictureTables& picture);
@@ -32,11 +33,19 @@ int list_column_colour(const ScreenLayout& layout, int x, int most_used, PixelCo
     return pixel_colour();
 }
 
-// One-colour modes (one palette per line): builds the lists and fills the
-// distance table with the mode's kernel.
-void build_candidate_lists_one_colour(const RunContext& ctx, BlockSearch& search);
+// One-colour modes (one palette per line): the lists of the block's lines.
+// `lists` holds the previous block's, whose indexes it reuses.
+void build_one_colour_lists(const RunContext& ctx, const BlockLines& lines, CandidateLists& lists,
+                            BlockLog& log);
 
-// Two-colour mode (one bitmap, two palettes): pair lists, then the kernel.
-void build_candidate_lists_two_colour(const RunContext& ctx, BlockSearch& search);
+// Two-colour mode (one bitmap, two palettes): lists of colour pairs.
+void build_two_colour_lists(const RunContext& ctx, const BlockLines& lines, CandidateLists& lists,
+                            BlockLog& log);
+
+// The candidate lists of the block's lines, for the palette mode, and the
+// table of their distances to the block's pixels (dithering 0 of the
+// two-colour mode draws from `rng`).
+void build_candidates(const RunContext& ctx, const BlockLines& lines, CandidateLists& lists,
+                      DistanceTable& table, Random& rng, BlockLog& log);
 
 }  // namespace brenvik

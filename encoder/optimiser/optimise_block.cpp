@@ -3,58 +3,64 @@
 #include <algorithm>
 
 #include "encoder/optimiser/candidates.h"
-#include "encoder/search/anneal.h"
+#include "encoder/search/distances.h"
 #include "encoder/search/solution.h"
 
 namespace brenvik {
 
 namespace {
 
-constexpr int kNoDistanceYet = 99999999;
-constexpr long long kCostClamp = 999999998;
+// A pixel's distance before any slot has been tried on it: no candidate's
+// distance is smaller, so a pixel that no slot can show stays unchosen.
+constexpr int kNoDistanceYet = kNoCandidateDistance;
+// The largest total distance a block records.
+constexpr long long kLargestTotalDistance = 999999998;
 
-void reset_block(const RunContext& ctx, int centre, BlockSearch& search) {
-    const ScreenLayout& layout = ctx.layout;
-    search.centre_line = centre;
-    search.row_count = ctx.settings.block_geometry.row_count();
-    const std::size_t cells = static_cast<std::size_t>(search.row_count) * (layout.width + 1);
-    search.nearest_distance.assign(cells, 0);
-    // Room for one batch of the search's vector code past the last row.
-    search.working_slot.assign(cells + kBatchSlack, 0);
-    search.working_distance.assign(cells + kBatchSlack, 0);
-    search.slot_colours.assign(static_cast<std::size_t>(layout.slot_count()), SlotColours{});
-    search.working_candidate.assign(static_cast<std::size_t>(layout.whole_line_slot()), 0);
-    search.committed_candidate.assign(static_cast<std::size_t>(layout.whole_line_slot()), 0);
+double seconds(const RunContext& ctx) {
+    return seconds_since(ctx.settings.start_clock);
 }
 
-// Initial evaluation: every slot, in ascending order, takes the pixels of its
-// range that it shows strictly nearer than what they have.
-long long evaluate_random_start(const RunContext& ctx, BlockSearch& search) {
+// The random start: slots 0 and 1 take the lists' fixed candidates and
+// every optimised slot draws an entry of its own list.
+void draw_random_start(const ScreenLayout& layout, const CandidateLists& lists, Random& rng,
+                       std::vector<SlotColours>& slot_colours) {
+    slot_colours.assign(static_cast<std::size_t>(layout.slot_count()), SlotColours{});
+    slot_colours[0][kCandidateId] = lists.fixed_slot_candidates[0];
+    slot_colours[1][kCandidateId] = lists.fixed_slot_candidates[1];
+    for (int k = layout.first_optimised_slot; k <= layout.last_optimised_slot(); ++k) {
+        const int pick = rng.next() % lists.count[k] + 1;
+        slot_colours[k][kCandidateId] = lists.ids[k][pick];
+    }
+}
+
+// Every pixel's choice under the random start: every slot, in ascending
+// order, takes the pixels of its run that it shows strictly nearer than
+// what they have. Returns the total distance.
+long long evaluate_random_start(const RunContext& ctx, const BlockLines& lines,
+                                const DistanceTable& table, BlockSolution& solution,
+                                TextSink& trace) {
     const ScreenLayout& layout = ctx.layout;
     const int width = layout.width;
     const int stride = width + 1;
     const bool verbose = ctx.settings.verbose == 1;
+    // Every pixel starts at slot 0, distance 0: a column that no optimised
+    // slot shows keeps register 0 at no cost.
+    solution.start_choices.reset(lines.row_count, width);
+    solution.nearest.resize(static_cast<std::size_t>(stride));
+    int* nearest = solution.nearest.data();
     long long total = 0;
-    for (int row = 0; row < search.row_count; ++row) {
-        int* nearest = &search.nearest_distance[static_cast<std::size_t>(row) * stride];
-        int* slot_at = &search.working_slot[static_cast<std::size_t>(row) * stride];
-        int* distance_at = &search.working_distance[static_cast<std::size_t>(row) * stride];
-        for (int x = 1; x <= width; ++x) {
-            nearest[x] = kNoDistanceYet;
-            if (layout.visible_slots[x].empty()) {
-                // No optimiser slot shows this column: register 0, no cost.
-                slot_at[x] = 0;
-                distance_at[x] = 0;
-            }
-        }
+    for (int row = 0; row < lines.row_count; ++row) {
+        int* slot_at = &solution.start_choices.slot[static_cast<std::size_t>(row) * stride];
+        int* distance_at = &solution.start_choices.distance[static_cast<std::size_t>(row) * stride];
+        for (int x = 1; x <= width; ++x) nearest[x] = kNoDistanceYet;
         for (int k = layout.first_optimised_slot; k <= layout.last_optimised_slot(); ++k) {
-            const int candidate = search.slot_colours[k][kCandidateId];
-            if (verbose) search.trace.printf("%d=%d ", k, candidate);
+            const int candidate = solution.slot_colours[k][kCandidateId];
+            if (verbose) trace.printf("%d=%d ", k, candidate);
             const int first = layout.first_column(k);
             if (first < 1) continue;
             const int last = first + layout.run_length(k) - 1;
             for (int x = first; x <= last; ++x) {
-                const int d = search.distance(row, x, candidate);
+                const int d = table.distance(row, x, candidate);
                 if (d < nearest[x]) {
                     nearest[x] = d;
                     slot_at[x] = k;
@@ -67,129 +73,116 @@ long long evaluate_random_start(const RunContext& ctx, BlockSearch& search) {
     return total;
 }
 
-}  // namespace
+void trace_random_starts(const RunContext& ctx, const BlockLines& lines, int random_starts,
+                         TextSink& trace) {
+    if (ctx.settings.verbose != 1) return;
+    trace.printf("time1 y=%d %2.3f seconds \n", lines.centre_line, seconds(ctx));
+    trace.printf("nbtry_init=%d , nbiteration_moindrescarres=%d \n", random_starts,
+                 kAnnealingNotImproved);
+}
 
-void optimise_block(const RunContext& ctx, int centre, BlockSearch& search, RunResults& results) {
-    const RunSettings& settings = ctx.settings;
+// Draws the random start and records it as the block's result; returns its
+// total distance.
+long long record_random_start(const RunContext& ctx, const BlockLines& lines,
+                              const CandidateLists& lists, const DistanceTable& table,
+                              BlockSolution& solution, Random& rng, TextSink& trace,
+                              RunResults& results) {
     const ScreenLayout& layout = ctx.layout;
-    const bool verbose = settings.verbose == 1;
-    auto seconds = [&] { return seconds_since(settings.start_clock); };
-
-    reset_block(ctx, centre, search);
-    if (verbose)
-        search.trace.printf("time0 ty=%d  %2.3f seconds \n", search.centre_line, seconds());
-
-    if (settings.palette_mode == kOnePalette || settings.palette_mode == kTwoBitmapsTwoPalettes) {
-        build_candidate_lists_one_colour(ctx, search);
-    } else if (settings.palette_mode == kOneBitmapTwoPalettes) {
-        build_candidate_lists_two_colour(ctx, search);
-    }
-
-    search.best_total_distance = 999999999;
-    search.random_starts = 0;
-    search.annealing_outcome = 3;
-    search.pending_annealing_outcome = 3;
-    search.move_budget = 200;
-    search.move_budget_limit = 200;
-
-    auto trace_random_starts = [&] {
-        if (!verbose) return;
-        search.trace.printf("time1 y=%d %2.3f seconds \n", search.centre_line, seconds());
-        search.trace.printf("nbtry_init=%d , nbiteration_moindrescarres=%d \n",
-                            search.random_starts, search.annealing_outcome);
-    };
-    trace_random_starts();
-
-    // Random initial solution: every slot draws an entry of its own list.
-    search.random_starts = 1;
-    if (layout.optimised_slot_count > 0) {
-        for (int k = 2; k <= layout.last_optimised_slot(); ++k) {
-            const int count = search.candidate_count[k];
-            const int pick = search.rng.next() % count + 1;
-            search.slot_colours[k][kCandidateId] = search.candidate_ids[k][pick];
-        }
-    }
+    const bool verbose = ctx.settings.verbose == 1;
+    draw_random_start(layout, lists, rng, solution.slot_colours);
     if (verbose) {
         for (int i = 0; i < 2; ++i) {
-            search.trace.printf("d1da vecteurfinal[%d][12]=%d vecteurfinalold[%d][12]=%d \n", i,
-                                search.slot_colours[i][kCandidateId], i,
-                                search.slot_colours[i][kCandidateId]);
+            trace.printf("d1da vecteurfinal[%d][12]=%d vecteurfinalold[%d][12]=%d \n", i,
+                         solution.slot_colours[i][kCandidateId], i,
+                         solution.slot_colours[i][kCandidateId]);
         }
     }
-
-    search.total_distance = evaluate_random_start(ctx, search);
-
-    // Record it as the block's best.
-    if (search.total_distance > kCostClamp) search.total_distance = kCostClamp;
-    search.best_total_distance = search.total_distance;
-    decode_slot_colours(ctx, search);
-    store_block_solution(ctx, search, results);
-    {
-        const int width = layout.width;
-        long long stored_total = 0;
-        long long row_total = 0;
-        for (int row = 0; row < search.row_count; ++row) {
-            const int y = search.centre_line + settings.block_geometry.first_row_offset + row;
-            for (int x = 1; x <= width; ++x) {
-                stored_total += results.pixel_choice.at(x, y).second;
-                row_total +=
-                    search.working_distance[static_cast<std::size_t>(row) * (width + 1) + x];
-            }
-        }
-        search.total_distance = std::min(stored_total, kCostClamp);
-        search.working_total_distance = std::min(row_total, kCostClamp);
-    }
+    const long long total =
+        std::min(evaluate_random_start(ctx, lines, table, solution, trace), kLargestTotalDistance);
+    decode_slot_colours(ctx, lists, solution.slot_colours);
+    store_block_solution(ctx, lines, solution.slot_colours, solution.start_choices, results);
     if (verbose) {
-        search.trace.printf("time2 y=%d %2.3f seconds \n", search.centre_line, seconds());
-        search.trace.printf(
+        trace.printf("time2 y=%d %2.3f seconds \n", lines.centre_line, seconds(ctx));
+        trace.printf(
             "y=%d INIT %d a record : bestdistancemoyenne=%lld, distancemoyenne=%lld, "
             "distancemoyennea=%lld, nbiteration_moindrescarres2=%d \n",
-            search.centre_line, search.random_starts, search.best_total_distance,
-            search.total_distance, search.working_total_distance, 3);
+            lines.centre_line, kRandomStarts, total, total, total, kAnnealingNotImproved);
         for (int k = layout.first_optimised_slot; k <= layout.last_optimised_slot(); ++k) {
-            search.trace.printf("vecteurfinalsaved(%d,%d):%d ", k, search.centre_line,
-                                results.stored(k, search.centre_line)[2]);
+            trace.printf("vecteurfinalsaved(%d,%d):%d ", k, lines.centre_line,
+                         results.stored(k, lines.centre_line)[2]);
         }
-        search.trace.printf("time3 y=%d nbtry_init=%d %2.3f seconds \n", search.centre_line,
-                            search.random_starts, seconds());
+        trace.printf("time3 y=%d nbtry_init=%d %2.3f seconds \n", lines.centre_line, kRandomStarts,
+                     seconds(ctx));
     }
-    trace_random_starts();
+    return total;
+}
+
+// The start's distance and the best so far (the same: the start is the only
+// solution yet) and the start's candidates.
+void trace_annealing_start(const RunContext& ctx, long long total, long long best,
+                           const std::vector<SlotColours>& slot_colours, TextSink& trace) {
+    const ScreenLayout& layout = ctx.layout;
+    const double start_to_best_ratio =
+        static_cast<double>(total) * 1.00001 / static_cast<double>(best);
+    trace.printf("bestdistancemoyenne=%8.8f exploration_local_todo=%2.8f \n",
+                 static_cast<double>(best), start_to_best_ratio);
+    trace.puts("init ");
+    for (int k = layout.first_optimised_slot; k <= layout.last_optimised_slot(); ++k) {
+        trace.printf("%d=%d ", k, slot_colours[k][kCandidateId]);
+    }
+}
+
+void trace_block_end(const RunContext& ctx, const BlockLines& lines, long long best,
+                     long long total, TextSink& trace) {
+    for (const char* label :
+         {"saved step1", "saved step1b", "saved step2a", "saved step2", "saved step2b"}) {
+        trace.printf("%s y=%d bestdistancemoyenne=%8.8f distancemoyenne=%8.8f \n", label,
+                     lines.centre_line, static_cast<double>(best), static_cast<double>(total));
+    }
+    trace.printf("time5 y=%d %2.3f seconds \n", lines.centre_line, seconds(ctx));
+}
+
+}  // namespace
+
+BlockSummary optimise_block(const RunContext& ctx, int centre, BlockSearch& search,
+                            RunResults& results) {
+    const bool verbose = ctx.settings.verbose == 1;
+    const BlockLines lines = BlockLines::centred_on(centre, ctx.settings.block_geometry);
+    BlockSummary summary;
+    BlockLog& log = summary.log;
+    Random rng(kBlockSeed);
+    if (verbose) log.trace.printf("time0 ty=%d  %2.3f seconds \n", lines.centre_line, seconds(ctx));
+
+    build_candidates(ctx, lines, search.lists, search.distances, rng, log);
+    trace_random_starts(ctx, lines, 0, log.trace);
+    const long long start_total = record_random_start(ctx, lines, search.lists, search.distances,
+                                                      search.solution, rng, log.trace, results);
+    trace_random_starts(ctx, lines, kRandomStarts, log.trace);
+    summary.best_total_distance = start_total;
+    summary.annealing_outcome = kAnnealingNotImproved;
+    long long total = start_total;
 
     // Improve it, unless it is already perfect.
-    if (search.best_total_distance > 0) {
-        search.start_to_best_ratio = static_cast<double>(search.total_distance) * 1.00001 /
-                                     static_cast<double>(search.best_total_distance);
-        if (search.start_to_best_ratio > 0) {
-            if (verbose) {
-                search.trace.printf("bestdistancemoyenne=%8.8f exploration_local_todo=%2.8f \n",
-                                    static_cast<double>(search.best_total_distance),
-                                    search.start_to_best_ratio);
-                search.trace.puts("init ");
-                for (int k = layout.first_optimised_slot; k <= layout.last_optimised_slot(); ++k) {
-                    search.trace.printf("%d=%d ", k, search.slot_colours[k][kCandidateId]);
-                }
-            }
-            search.cooling_factor = settings.cooling_factor;
-            search.temperature_divisor = static_cast<double>(settings.temperature_divisor);
-            search.move_budget = settings.initial_move_budget;
-            anneal_block(ctx, search, results);
-            if (verbose) {
-                search.trace.printf("time4 y=%d nbtry_init=%d %2.3f seconds \n", search.centre_line,
-                                    search.random_starts, seconds());
-            }
+    if (start_total > 0) {
+        if (verbose) {
+            trace_annealing_start(ctx, start_total, start_total, search.solution.slot_colours,
+                                  log.trace);
+        }
+        const AnnealingOutcome annealed =
+            anneal_block({ctx, lines, search.lists, search.distances}, start_total,
+                         search.solution.slot_colours, search.annealing, rng, log, results);
+        summary.best_total_distance = annealed.best_total_distance;
+        if (annealed.improved) {
+            summary.annealing_outcome = kAnnealingImproved;
+            total = annealed.total_distance;
+        }
+        if (verbose) {
+            log.trace.printf("time4 y=%d nbtry_init=%d %2.3f seconds \n", lines.centre_line,
+                             kRandomStarts, seconds(ctx));
         }
     }
-
-    search.annealing_outcome = search.pending_annealing_outcome;
-    if (verbose) {
-        for (const char* label :
-             {"saved step1", "saved step1b", "saved step2a", "saved step2", "saved step2b"}) {
-            search.trace.printf("%s y=%d bestdistancemoyenne=%8.8f distancemoyenne=%8.8f \n", label,
-                                search.centre_line, static_cast<double>(search.best_total_distance),
-                                static_cast<double>(search.total_distance));
-        }
-        search.trace.printf("time5 y=%d %2.3f seconds \n", search.centre_line, seconds());
-    }
+    if (verbose) trace_block_end(ctx, lines, summary.best_total_distance, total, log.trace);
+    return summary;
 }
 
 }  // namespace brenvik

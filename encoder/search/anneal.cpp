@@ -24,9 +24,9 @@ namespace {
 // slots of one register, else a lane of its own; and notes every slot's run
 // of columns. The layout does not change during a run, so a worker does this
 // once.
-void prepare_lanes(const ScreenLayout& layout, BlockSearch& search) {
+void prepare_lanes(const ScreenLayout& layout, SlotLanes& lanes) {
     const int slots = layout.whole_line_slot();
-    if (static_cast<int>(search.lane_of_slot.size()) == slots) return;
+    if (static_cast<int>(lanes.lane_of_slot.size()) == slots) return;
     // A key holds the slot in its low kSlotBits bits.
     if (slots > (1 << kSlotBits)) throw std::logic_error("more slots than a key can hold");
     bool registers_apart = true;
@@ -45,22 +45,22 @@ void prepare_lanes(const ScreenLayout& layout, BlockSearch& search) {
             shown = true;
         }
     }
-    search.lane_of_slot.assign(static_cast<std::size_t>(slots), 0);
-    search.run_first.assign(static_cast<std::size_t>(slots), 0);
-    search.run_last.assign(static_cast<std::size_t>(slots), -1);
+    lanes.lane_of_slot.assign(static_cast<std::size_t>(slots), 0);
+    lanes.run_first.assign(static_cast<std::size_t>(slots), 0);
+    lanes.run_last.assign(static_cast<std::size_t>(slots), -1);
     std::array<int, 16> lane_of_register;
     lane_of_register.fill(-1);
-    search.lane_count = 0;
+    lanes.lane_count = 0;
     for (int slot = layout.first_optimised_slot; slot < slots; ++slot) {
-        search.run_first[slot] = layout.first_column(slot);
-        search.run_last[slot] = search.run_first[slot] + layout.run_length(slot) - 1;
+        lanes.run_first[slot] = layout.first_column(slot);
+        lanes.run_last[slot] = lanes.run_first[slot] + layout.run_length(slot) - 1;
         if (!registers_apart) {
-            search.lane_of_slot[slot] = search.lane_count++;
+            lanes.lane_of_slot[slot] = lanes.lane_count++;
             continue;
         }
         int& lane = lane_of_register[layout.slot_register[slot]];
-        if (lane < 0) lane = search.lane_count++;
-        search.lane_of_slot[slot] = lane;
+        if (lane < 0) lane = lanes.lane_count++;
+        lanes.lane_of_slot[slot] = lane;
     }
 }
 
@@ -73,14 +73,15 @@ struct OtherLanes {
 
 // For every block row and lane, where the block row's other lanes start:
 // [(row * lane_count + lane) * (lane_count - 1) + i].
-void point_other_lanes(BlockSearch& search, std::size_t row_keys_size, std::size_t stride) {
-    const int lanes = search.lane_count;
-    search.other_lane_rows.clear();
-    for (int row = 0; row < search.row_count; ++row) {
-        const std::int32_t* row_keys = &search.lane_keys[row * row_keys_size];
+void point_other_lanes(AnnealingState& state, int row_count, std::size_t row_keys_size,
+                       std::size_t stride) {
+    const int lanes = state.lanes.lane_count;
+    state.other_lane_rows.clear();
+    for (int row = 0; row < row_count; ++row) {
+        const std::int32_t* row_keys = &state.lane_keys[row * row_keys_size];
         for (int lane = 0; lane < lanes; ++lane) {
             for (int l = 0; l < lanes; ++l) {
-                if (l != lane) search.other_lane_rows.push_back(row_keys + l * stride);
+                if (l != lane) state.other_lane_rows.push_back(row_keys + l * stride);
             }
         }
     }
@@ -319,20 +320,21 @@ constexpr int kMaxBatches = 64;
 // Every pixel's nearest visible slot from the lanes' keys: the smallest
 // distance, the lowest slot on ties. Columns that no optimiser slot covers
 // get slot 0 at distance 0. Returns the total distance.
-long long nearest_from_keys(BlockSearch& search, int width, std::size_t row_keys_size) {
+long long nearest_from_keys(AnnealingState& state, int row_count, int width,
+                            std::size_t row_keys_size) {
     const std::size_t stride = static_cast<std::size_t>(width) + 1;
-    std::vector<std::int32_t>& best = search.nearest_key;
+    std::vector<std::int32_t>& best = state.nearest_key;
     best.resize(stride);
     long long total = 0;
-    for (int row = 0; row < search.row_count; ++row) {
-        const std::int32_t* row_keys = &search.lane_keys[row * row_keys_size];
+    for (int row = 0; row < row_count; ++row) {
+        const std::int32_t* row_keys = &state.lane_keys[row * row_keys_size];
         std::fill(best.begin(), best.end(), kNoSlotKey);
-        for (int lane = 0; lane < search.lane_count; ++lane) {
+        for (int lane = 0; lane < state.lanes.lane_count; ++lane) {
             const std::int32_t* keys = row_keys + lane * stride;
             for (std::size_t x = 1; x < stride; ++x) best[x] = std::min(best[x], keys[x]);
         }
-        int* slot_of = &search.working_slot[row * stride];
-        int* distance_at = &search.working_distance[row * stride];
+        int* slot_of = &state.working.slot[row * stride];
+        int* distance_at = &state.working.distance[row * stride];
         for (std::size_t x = 1; x < stride; ++x) {
             const bool shown = best[x] != kNoSlotKey;
             slot_of[x] = shown ? key_slot(best[x]) : 0;
@@ -343,273 +345,404 @@ long long nearest_from_keys(BlockSearch& search, int width, std::size_t row_keys
     return total;
 }
 
+// ln 0.9: at the starting temperature (starting_temperature), a move worse
+// than the best by 400 / temperature_divisor of the start's best total is
+// accepted nine times in ten.
+constexpr double kLogNineTenths = -0.10536051565782628;
+// A draw of the generator (0..Random::kMax) as a fraction of 1.
+constexpr double kDrawScale = 1.0 / Random::kMax;
+// exp() of anything below -746 is exactly 0: a move more than this many
+// temperatures above the best is refused without the division and exp()'s
+// slow underflow path.
+constexpr double kRefusedExcess = 751.0;
+// The moves a block may try at most, and the range its move budget is
+// held in when an improvement extends it.
+constexpr int kMoveCap = 10000;
+constexpr int kLeastMoveBudget = 100;
+constexpr int kMostMoveBudget = 180000;
+
+// The move traces are written for the blocks centred on lines 2 and 3 only.
+bool traces_moves(const RunSettings& settings, const BlockLines& lines) {
+    return settings.verbose == 1 && (lines.centre_line == 2 || lines.centre_line == 3);
+}
+
+// Whether the search runs the AVX2 code: where the processor has it, unless
+// the portable code is asked for.
+bool uses_avx2(const RunSettings& settings) {
+#ifdef BRENVIK_HAS_AVX2_PATH
+    return !settings.portable_search && __builtin_cpu_supports("avx2");
+#else
+    (void)settings;
+    return false;
+#endif
+}
+
+// One move: an optimised slot and the candidate it takes.
+struct Move {
+    int slot;
+    int candidate;
+};
+
+// The annealing of one block. The working solution is the one being tried;
+// the committed one is the last the annealing accepted. A drawn move is
+// first only measured; when it is kept it is applied to the working
+// solution, and an improvement commits it. A refused move takes the working
+// solution back to the committed one.
+class Annealer {
+  public:
+    Annealer(const AnnealingInputs& in, AnnealingState& state, Random& rng, BlockLog& log)
+        : settings_(in.ctx.settings),
+          layout_(in.ctx.layout),
+          lines_(in.lines),
+          lists_(in.lists),
+          distances_(in.distances),
+          state_(state),
+          lanes_(state.lanes),
+          rng_(rng),
+          log_(log),
+          verbose_(settings_.verbose == 1),
+          trace_moves_(traces_moves(settings_, lines_)),
+          width_(layout_.width),
+          stride_(static_cast<std::size_t>(layout_.width) + 1),
+          use_avx2_(uses_avx2(settings_)),
+          cooling_factor_(settings_.cooling_factor),
+          temperature_divisor_(static_cast<double>(settings_.temperature_divisor)),
+          budget_(settings_.initial_move_budget) {}
+
+    // Starts both solutions at the candidate ids of `slot_colours`, whose
+    // total distance is `best_total`, the best so far.
+    void start(const std::vector<SlotColours>& slot_colours, long long best_total);
+
+    // Tries moves until the move budget, the move cap or the temperature
+    // ends the annealing.
+    void run();
+
+    bool improved() const { return improved_; }
+    long long best_total() const { return best_total_; }
+    double start_total() const { return start_total_; }
+    const std::vector<int>& working_candidates() const { return state_.working_candidate; }
+    const PixelChoices& working_choices() const { return state_.working; }
+
+    // Every pixel's choice under the working solution, from the keys; returns
+    // the total distance.
+    long long evaluate_working() {
+        return nearest_from_keys(state_, lines_.row_count, width_, row_keys_size_);
+    }
+
+  private:
+    void trace_start(const std::vector<int>& candidates);
+    void set_up_keys();
+    double starting_temperature() const;
+
+    Move draw_move() {
+        const int slot = rng_.next() % layout_.optimised_slot_count + layout_.first_optimised_slot;
+        const int pick = rng_.next() % lists_.count[slot] + 1;
+        return {slot, lists_.ids[slot][pick]};
+    }
+
+    // A move on every block row: the change of the total distance, and with
+    // `write` the working solution's new choices and the slot's new keys.
+    template <bool write>
+    long long move(const Move& m);
+    long long measure(const Move& m) { return move<false>(m); }
+    void apply(const Move& m, long long moved_total);
+    void commit();
+    void rollback();
+
+    void keep_improvement(const Move& m, long long moved_total, int move_number);
+    void extend_budget(int move_number);
+    bool accept_worse(long long moved_total, int& move_number);
+
+    void write_slot_keys(int slot, int candidate);
+    void copy_changed_columns(PixelChoices& to, const PixelChoices& from);
+
+    const RunSettings& settings_;
+    const ScreenLayout& layout_;
+    const BlockLines& lines_;
+    const CandidateLists& lists_;
+    const DistanceTable& distances_;
+    AnnealingState& state_;
+    const SlotLanes& lanes_;
+    Random& rng_;
+    BlockLog& log_;
+
+    const bool verbose_;
+    const bool trace_moves_;
+    const int width_;
+    const std::size_t stride_;       // columns 0..width of a row
+    std::size_t row_keys_size_ = 0;  // keys of one block row, all lanes
+    const bool use_avx2_;
+
+    const double cooling_factor_;
+    const double temperature_divisor_;
+    int budget_;
+    double temperature_ = 0.0;
+
+    long long working_total_ = 0;
+    long long committed_total_ = 0;
+    long long best_total_ = 0;
+    double start_total_ = 0.0;  // for the trace only
+    // The columns whose working choices may differ from the committed ones.
+    int rescan_first_ = 0;
+    int rescan_last_ = 0;
+    int accepted_worse_ = 0;  // since the last improvement
+    bool improved_ = false;
+};
+
+void Annealer::trace_start(const std::vector<int>& candidates) {
+    if (!verbose_) return;
+    log_.trace.printf(
+        "exploration_locale_fast nb_loop_fast=%d nbiteration_moindrescarres=%d nbtry_init=%d "
+        "temperature_ratio=%2.3f temperaturedec=%2.4f %2.3f seconds \n",
+        budget_, kAnnealingNotImproved, kRandomStarts, temperature_divisor_, cooling_factor_,
+        seconds_since(settings_.start_clock));
+    for (int row = 0; row < lines_.row_count; ++row) {
+        for (int k = layout_.first_optimised_slot; k <= layout_.last_optimised_slot(); ++k) {
+            log_.trace.printf("%d=%d ", k, candidates[k]);
+        }
+    }
+}
+
+void Annealer::start(const std::vector<SlotColours>& slot_colours, long long best_total) {
+    const int slots = layout_.whole_line_slot();  // slots 0..last_optimised_slot()
+    std::vector<int>& candidates = state_.working_candidate;
+    candidates.assign(static_cast<std::size_t>(slots), 0);
+    for (int k = 0; k < slots; ++k) candidates[k] = slot_colours[k][kCandidateId];
+    trace_start(candidates);
+    state_.committed_candidate = candidates;
+    state_.changed_slots.clear();
+    rescan_first_ = width_ + 1;
+    rescan_last_ = 0;
+
+    set_up_keys();
+    state_.working.reset(lines_.row_count, width_);
+    working_total_ = evaluate_working();
+    committed_total_ = working_total_;
+    state_.committed = state_.working;
+    start_total_ = static_cast<double>(working_total_);
+    if (trace_moves_) {
+        log_.trace.printf("debug init distancemoyenne=%8.8f \n", start_total_);
+        log_.trace.printf("debug init3 distancemoyenne=%8.8f \n", start_total_);
+    }
+    best_total_ = best_total;
+    temperature_ = starting_temperature();
+}
+
+// The lanes' keys of the working solution, per block row.
+void Annealer::set_up_keys() {
+    prepare_lanes(layout_, state_.lanes);
+    row_keys_size_ = stride_ * static_cast<std::size_t>(lanes_.lane_count);
+    state_.lane_keys.assign(
+        row_keys_size_ * static_cast<std::size_t>(lines_.row_count) + kBatchSlack, kNoSlotKey);
+    point_other_lanes(state_, lines_.row_count, row_keys_size_, stride_);
+    for (int slot = layout_.first_optimised_slot; slot < layout_.whole_line_slot(); ++slot) {
+        write_slot_keys(slot, state_.working_candidate[slot]);
+    }
+}
+
+double Annealer::starting_temperature() const {
+    const double best = static_cast<double>(best_total_);
+    return 2 * ((-best * 0.02 * 1000.0 * 10.0) / kLogNineTenths) / temperature_divisor_;
+}
+
+void Annealer::write_slot_keys(int slot, int candidate) {
+    const int first = lanes_.run_first[slot];
+    const int last = lanes_.run_last[slot];
+    for (int row = 0; row < lines_.row_count; ++row) {
+        const std::int32_t* distances = distances_.candidate_row(row, candidate);
+        std::int32_t* keys =
+            &state_.lane_keys[row * row_keys_size_ + lanes_.lane_of_slot[slot] * stride_];
+        for (int x = std::max(first, 1); x <= last; ++x) keys[x] = slot_key(distances[x], slot);
+    }
+}
+
+template <bool write>
+long long Annealer::move(const Move& m) {
+    const int slot = m.slot;
+    const int first = lanes_.run_first[slot];
+    const int last = lanes_.run_last[slot];
+    const int lane = lanes_.lane_of_slot[slot];
+    const int lane_count = lanes_.lane_count;
+    long long change = 0;
+    for (int row = 0; row < lines_.row_count; ++row) {
+        const std::size_t cells = static_cast<std::size_t>(row) * stride_;
+        int* slot_of = &state_.working.slot[cells];
+        int* distance_at = &state_.working.distance[cells];
+        std::int32_t* row_keys = &state_.lane_keys[row * row_keys_size_];
+        const OtherLanes others{
+            &state_.other_lane_rows[(static_cast<std::size_t>(row) * lane_count + lane) *
+                                    (lane_count - 1)],
+            lane_count - 1};
+        std::int32_t* own_keys = row_keys + lane * stride_;
+        const std::int32_t* distances = distances_.candidate_row(row, m.candidate);
+#ifdef BRENVIK_HAS_AVX2_PATH
+        if (use_avx2_ && (write || last - first < 8 * kMaxBatches)) {
+            change += write ? move_row_avx2(distances, others, own_keys, slot_of, distance_at, slot,
+                                            first, last)
+                            : measure_row_avx2(distances, others, slot_of, distance_at, slot, first,
+                                               last);
+            continue;
+        }
+#endif
+        change += move_row_plain<write>(distances, others, own_keys, slot_of, distance_at, slot,
+                                        first, last);
+    }
+    return change;
+}
+
+void Annealer::apply(const Move& m, long long moved_total) {
+    move<true>(m);
+    working_total_ = moved_total;
+    state_.working_candidate[m.slot] = m.candidate;
+    state_.changed_slots.push_back(m.slot);
+    // A pixel can only show a slot on the slot's own columns, so every pixel
+    // the move changed lies there.
+    rescan_first_ = std::min(rescan_first_, lanes_.run_first[m.slot]);
+    rescan_last_ = std::max(rescan_last_, lanes_.run_last[m.slot]);
+}
+
+void Annealer::commit() {
+    for (int slot : state_.changed_slots) {
+        state_.committed_candidate[slot] = state_.working_candidate[slot];
+    }
+    state_.changed_slots.clear();
+    copy_changed_columns(state_.committed, state_.working);
+    committed_total_ = working_total_;
+}
+
+void Annealer::rollback() {
+    for (int slot : state_.changed_slots) {
+        state_.working_candidate[slot] = state_.committed_candidate[slot];
+        write_slot_keys(slot, state_.working_candidate[slot]);
+    }
+    state_.changed_slots.clear();
+    copy_changed_columns(state_.working, state_.committed);
+    working_total_ = committed_total_;
+}
+
+void Annealer::copy_changed_columns(PixelChoices& to, const PixelChoices& from) {
+    if (rescan_first_ > rescan_last_) return;
+    for (int row = 0; row < lines_.row_count; ++row) {
+        const std::size_t base = static_cast<std::size_t>(row) * stride_;
+        std::copy(from.slot.begin() + base + rescan_first_,
+                  from.slot.begin() + base + rescan_last_ + 1,
+                  to.slot.begin() + base + rescan_first_);
+        std::copy(from.distance.begin() + base + rescan_first_,
+                  from.distance.begin() + base + rescan_last_ + 1,
+                  to.distance.begin() + base + rescan_first_);
+    }
+    rescan_first_ = width_ + 1;
+    rescan_last_ = 0;
+}
+
+void Annealer::run() {
+    int move_number = 0;
+    for (int move_count = 1; move_number <= budget_; ++move_count) {
+        ++move_number;
+        const Move m = draw_move();
+        const long long moved_total = working_total_ + measure(m);
+        if (trace_moves_) {
+            log_.trace.printf(
+                "debug optimisation dist_a=%8.8f dist_b=%8.8f distancemoyennea=%8.8f \n", 0.0,
+                start_total_, static_cast<double>(moved_total));
+        }
+        if (moved_total < best_total_) {
+            keep_improvement(m, moved_total, move_number);
+        } else if (accept_worse(moved_total, move_number)) {
+            apply(m, moved_total);
+            accepted_worse_ += 1;
+        } else {
+            rollback();
+        }
+        if (move_count >= kMoveCap) break;
+    }
+}
+
+void Annealer::keep_improvement(const Move& m, long long moved_total, int move_number) {
+    const auto start = StageClock::now();
+    apply(m, moved_total);
+    extend_budget(move_number);
+    if (verbose_) {
+        log_.trace.printf("nb_loop_fast=%d k=%d \n", budget_, move_number);
+        log_.trace.printf(
+            "meilleure local fast %2.4f , distancemoyenne2=%8.8f "
+            "bestdistancemoyenne=%8.8f temperature_ratio=%2.4f, "
+            "nbiteration_moindrescarres2=%d k=%d nb_loop_fast=%d, nbtry_init=%d "
+            "secouru=%d \n",
+            temperature_divisor_, static_cast<double>(moved_total),
+            static_cast<double>(best_total_), temperature_divisor_, kAnnealingImproved, move_number,
+            budget_, kRandomStarts, accepted_worse_);
+    }
+    commit();
+    best_total_ = moved_total;
+    log_.counters.count_improvement(accepted_worse_);
+    log_.counters.add_time(SearchStage::kImprovements, start, StageClock::now());
+    improved_ = true;
+    accepted_worse_ = 0;
+}
+
+// An improvement late in the budget gives the annealing more moves.
+void Annealer::extend_budget(int move_number) {
+    const int budget_from_improvement =
+        static_cast<int>(2 * move_number * (settings_.quality / 5.0 + 1.2));
+    if (budget_from_improvement > budget_) budget_ = budget_from_improvement;
+    budget_ = std::clamp(budget_, kLeastMoveBudget, kMostMoveBudget);
+}
+
+// Whether a move that does not improve on the best is kept: with the
+// probability exp(-excess / temperature). Cools the temperature, and ends
+// the annealing (through `move_number`) once it is below the minimum.
+bool Annealer::accept_worse(long long moved_total, int& move_number) {
+    const double excess = static_cast<double>(moved_total - best_total_);
+    const double acceptance = temperature_ > 0.0 && excess > kRefusedExcess * temperature_
+                                  ? 0.0
+                                  : std::exp(-excess / temperature_);
+    temperature_ = temperature_ * cooling_factor_;
+    if (temperature_ < settings_.minimum_temperature) move_number = budget_ + 1;
+    const double draw = rng_.next() * kDrawScale;
+    return !(acceptance <= draw);
+}
+
 }  // namespace
 
-void anneal_block(const RunContext& ctx, BlockSearch& search, RunResults& results) {
+AnnealingOutcome anneal_block(const AnnealingInputs& in, long long best_total_distance,
+                              std::vector<SlotColours>& slot_colours, AnnealingState& state,
+                              Random& rng, BlockLog& log, RunResults& results) {
     const auto call_start = StageClock::now();
-    const RunSettings& settings = ctx.settings;
-    const ScreenLayout& layout = ctx.layout;
-    const bool verbose = settings.verbose == 1;
-    const bool trace_moves = verbose && (search.centre_line == 2 || search.centre_line == 3);
-    const int width = layout.width;
-    const int stride = width + 1;
-    const int slots = layout.whole_line_slot();  // slots 0..last_optimised_slot()
+    Annealer annealer(in, state, rng, log);
+    annealer.start(slot_colours, best_total_distance);
+    annealer.run();
 
-    if (verbose) {
-        search.trace.printf(
-            "exploration_locale_fast nb_loop_fast=%d nbiteration_moindrescarres=%d nbtry_init=%d "
-            "temperature_ratio=%2.3f temperaturedec=%2.4f %2.3f seconds \n",
-            search.move_budget, search.annealing_outcome, search.random_starts,
-            search.temperature_divisor, search.cooling_factor, seconds_since(settings.start_clock));
-    }
-    search.pending_annealing_outcome = search.annealing_outcome;
-
-    // Entry evaluation of the starting solution.
-    std::vector<int> start_candidates(static_cast<std::size_t>(slots), 0);
-    for (int k = 0; k < slots; ++k) start_candidates[k] = search.slot_colours[k][kCandidateId];
-    if (verbose) {
-        for (int row = 0; row < search.row_count; ++row) {
-            for (int k = layout.first_optimised_slot; k <= layout.last_optimised_slot(); ++k) {
-                search.trace.printf("%d=%d ", k, start_candidates[k]);
-            }
-        }
-    }
-    // Working and committed candidate id of every slot.
-    search.working_candidate = start_candidates;
-    search.committed_candidate = start_candidates;
-
-    // The lanes' keys for the starting solution, per block row.
-    prepare_lanes(layout, search);
-    const int lane_count = search.lane_count;
-    const std::size_t lane_stride = static_cast<std::size_t>(stride);
-    const std::size_t row_keys_size = lane_stride * static_cast<std::size_t>(lane_count);
-    search.lane_keys.assign(
-        row_keys_size * static_cast<std::size_t>(search.row_count) + kBatchSlack, kNoSlotKey);
-    point_other_lanes(search, row_keys_size, lane_stride);
-    const std::vector<int>& run_first = search.run_first;
-    const std::vector<int>& run_last = search.run_last;
-    auto write_slot_keys = [&](int slot, int candidate) {
-        const int first = run_first[slot];
-        const int last = run_last[slot];
-        for (int row = 0; row < search.row_count; ++row) {
-            const std::int32_t* distances = search.candidate_row(row, candidate);
-            std::int32_t* keys =
-                &search.lane_keys[row * row_keys_size + search.lane_of_slot[slot] * lane_stride];
-            for (int x = std::max(first, 1); x <= last; ++x) keys[x] = slot_key(distances[x], slot);
-        }
-    };
-    for (int slot = layout.first_optimised_slot; slot < slots; ++slot) {
-        write_slot_keys(slot, search.working_candidate[slot]);
-    }
-
-    search.total_distance = nearest_from_keys(search, width, row_keys_size);
-    search.committed_slot = search.working_slot;
-    search.committed_distance = search.working_distance;
-    search.start_total_distance = static_cast<double>(search.total_distance);
-    if (trace_moves) {
-        search.trace.printf("debug init distancemoyenne=%8.8f \n", search.start_total_distance);
-        search.trace.printf("debug init3 distancemoyenne=%8.8f \n", search.start_total_distance);
-    }
-    const double best_at_start = static_cast<double>(search.best_total_distance);
-    double temperature = 2 * ((-best_at_start * 0.02 * 1000.0 * 10.0) / -0.10536051565782628) /
-                         search.temperature_divisor;
-
-#ifdef BRENVIK_HAS_AVX2_PATH
-    const bool use_avx2 = !settings.portable_search && __builtin_cpu_supports("avx2");
-#endif
-
-    // A move of `slot` to `candidate` on every block row: the change of the
-    // total, and with `apply` the new choices.
-    auto move = [&](auto apply, int slot, int candidate) {
-        constexpr bool write = decltype(apply)::value;
-        const int first = run_first[slot];
-        const int last = run_last[slot];
-        const int lane = search.lane_of_slot[slot];
-        long long change = 0;
-        for (int row = 0; row < search.row_count; ++row) {
-            const std::size_t cells = static_cast<std::size_t>(row) * stride;
-            int* slot_of = &search.working_slot[cells];
-            int* distance_at = &search.working_distance[cells];
-            std::int32_t* row_keys = &search.lane_keys[row * row_keys_size];
-            const OtherLanes others{
-                &search.other_lane_rows[(static_cast<std::size_t>(row) * lane_count + lane) *
-                                        (lane_count - 1)],
-                lane_count - 1};
-            std::int32_t* own_keys = row_keys + lane * lane_stride;
-            const std::int32_t* distances = search.candidate_row(row, candidate);
-#ifdef BRENVIK_HAS_AVX2_PATH
-            if (use_avx2 && (write || last - first < 8 * kMaxBatches)) {
-                change += write ? move_row_avx2(distances, others, own_keys, slot_of, distance_at,
-                                                slot, first, last)
-                                : measure_row_avx2(distances, others, slot_of, distance_at, slot,
-                                                   first, last);
-                continue;
-            }
-#endif
-            change += move_row_plain<write>(distances, others, own_keys, slot_of, distance_at, slot,
-                                            first, last);
-        }
-        return change;
-    };
-
-    // Slots changed since the last commit, and the columns whose per-pixel
-    // working values may differ from the committed ones (rescan_first..rescan_last).
-    std::vector<int>& changed_slots = search.changed_slots;
-    changed_slots.clear();
-    int rescan_first = width + 1;
-    int rescan_last = 0;
-    auto copy_changed_columns = [&](std::vector<int>& to_slot, std::vector<int>& to_distance,
-                                    const std::vector<int>& from_slot,
-                                    const std::vector<int>& from_distance) {
-        if (rescan_first > rescan_last) return;
-        for (int row = 0; row < search.row_count; ++row) {
-            const std::size_t base = static_cast<std::size_t>(row) * stride;
-            std::copy(from_slot.begin() + base + rescan_first,
-                      from_slot.begin() + base + rescan_last + 1,
-                      to_slot.begin() + base + rescan_first);
-            std::copy(from_distance.begin() + base + rescan_first,
-                      from_distance.begin() + base + rescan_last + 1,
-                      to_distance.begin() + base + rescan_first);
-        }
-        rescan_first = width + 1;
-        rescan_last = 0;
-    };
-
-    long long working_total = search.total_distance;
-    long long committed_total = working_total;
-    int move_number = 0;
-    int accepted_worse = 0;
-    int move_count = 0;
-    bool improved = false;
-    constexpr int kMoveCap = 10000;
-
-    // A move is first only measured; it is written when it is kept, so a
-    // rejected move costs no writing and, when nothing was kept since the
-    // last commit, no undoing either.
-    while (move_number <= search.move_budget) {
-        ++move_number;
-        const int moved_slot =
-            search.rng.next() % layout.optimised_slot_count + layout.first_optimised_slot;
-        const int count = search.candidate_count[moved_slot];
-        const int pick = search.rng.next() % count + 1;
-        const int candidate = search.candidate_ids[moved_slot][pick];
-        const long long moved_total =
-            working_total + move(std::false_type{}, moved_slot, candidate);
-        search.working_total_distance = moved_total;
-        if (trace_moves) {
-            search.trace.printf(
-                "debug optimisation dist_a=%8.8f dist_b=%8.8f distancemoyennea=%8.8f \n", 0.0,
-                search.start_total_distance, static_cast<double>(search.working_total_distance));
-        }
-        auto keep_move = [&] {
-            move(std::true_type{}, moved_slot, candidate);
-            working_total = moved_total;
-            search.working_candidate[moved_slot] = candidate;
-            changed_slots.push_back(moved_slot);
-            // A pixel can only show a slot on the slot's own columns, so
-            // every pixel the move changed lies there.
-            rescan_first = std::min(rescan_first, run_first[moved_slot]);
-            rescan_last = std::max(rescan_last, run_last[moved_slot]);
-        };
-
-        if (search.working_total_distance < search.best_total_distance) {
-            const auto improvement_start = StageClock::now();
-            keep_move();
-            search.pending_annealing_outcome = 2 * search.random_starts;
-            const int budget_from_improvement =
-                static_cast<int>(2 * move_number * (settings.quality / 5.0 + 1.2));
-            if (budget_from_improvement > search.move_budget)
-                search.move_budget = budget_from_improvement;
-            search.move_budget = std::clamp(search.move_budget, 100, 180000);
-            if (verbose) {
-                search.trace.printf("nb_loop_fast=%d k=%d \n", search.move_budget, move_number);
-                search.trace.printf(
-                    "meilleure local fast %2.4f , distancemoyenne2=%8.8f "
-                    "bestdistancemoyenne=%8.8f temperature_ratio=%2.4f, "
-                    "nbiteration_moindrescarres2=%d k=%d nb_loop_fast=%d, nbtry_init=%d "
-                    "secouru=%d \n",
-                    search.temperature_divisor, static_cast<double>(search.working_total_distance),
-                    static_cast<double>(search.best_total_distance), search.temperature_divisor,
-                    search.pending_annealing_outcome, move_number, search.move_budget,
-                    search.random_starts, accepted_worse);
-            }
-            for (int slot : changed_slots)
-                search.committed_candidate[slot] = search.working_candidate[slot];
-            changed_slots.clear();
-            copy_changed_columns(search.committed_slot, search.committed_distance,
-                                 search.working_slot, search.working_distance);
-            committed_total = working_total;
-            search.best_total_distance = search.working_total_distance;
-            SearchCounters& n = search.counters;
-            n.improvements += 1;
-            if (accepted_worse == 0) {
-                n.improvements_after_0_worse += 1;
-            } else if (accepted_worse == 1) {
-                n.improvements_after_1_worse += 1;
-            } else if (accepted_worse <= 9) {
-                n.improvements_after_2_to_9_worse += 1;
-            } else {
-                n.improvements_after_10_or_more_worse += 1;
-            }
-            n.stage_seconds[4] += 1000.0 * seconds_between(improvement_start, StageClock::now());
-            improved = true;
-            accepted_worse = 0;
-        } else {
-            // exp() of anything below -746 is exactly 0: a move that far above
-            // the best at this temperature is refused without the division and
-            // exp()'s slow underflow path.
-            const double excess =
-                static_cast<double>(search.working_total_distance - search.best_total_distance);
-            const double acceptance = temperature > 0.0 && excess > 751.0 * temperature
-                                          ? 0.0
-                                          : std::exp(-excess / temperature);
-            temperature = temperature * search.cooling_factor;
-            if (temperature < settings.minimum_temperature) move_number = search.move_budget + 1;
-            const double draw = search.rng.next() * 3.051850947599719e-05;
-            if (acceptance <= draw) {
-                // Back to the committed solution.
-                for (int slot : changed_slots) {
-                    search.working_candidate[slot] = search.committed_candidate[slot];
-                    write_slot_keys(slot, search.working_candidate[slot]);
-                }
-                changed_slots.clear();
-                copy_changed_columns(search.working_slot, search.working_distance,
-                                     search.committed_slot, search.committed_distance);
-                working_total = committed_total;
-            } else {
-                keep_move();
-                accepted_worse += 1;
-            }
-        }
-        if (++move_count >= kMoveCap) break;
-    }
-
-    // End: the working solution is the result.
+    // The block's result: where the annealing ended, if it ever improved on
+    // the start.
     const auto end_start = StageClock::now();
-    for (int s = layout.first_optimised_slot; s <= layout.last_optimised_slot(); ++s) {
-        search.slot_colours[s][kCandidateId] = search.working_candidate[s];
-        search.committed_candidate[s] = search.working_candidate[s];
-    }
-    search.annealing_outcome = search.pending_annealing_outcome;
-    if (improved) {
-        // The keys hold the working solution's colours.
-        search.total_distance = nearest_from_keys(search, width, row_keys_size);
-        if (trace_moves) {
-            search.trace.printf(
+    AnnealingOutcome outcome;
+    outcome.best_total_distance = annealer.best_total();
+    outcome.improved = annealer.improved();
+    if (outcome.improved) {
+        outcome.total_distance = annealer.evaluate_working();
+        const ScreenLayout& layout = in.ctx.layout;
+        const bool verbose = in.ctx.settings.verbose == 1;
+        if (traces_moves(in.ctx.settings, in.lines)) {
+            log.trace.printf(
                 "debug record saved dist_a=%8.8f dist_b=%8.8f distancemoyenne=%8.8f \n", 0.0,
-                search.start_total_distance, static_cast<double>(search.total_distance));
+                annealer.start_total(), static_cast<double>(outcome.total_distance));
         }
-        decode_slot_colours(ctx, search);
+        for (int s = layout.first_optimised_slot; s <= layout.last_optimised_slot(); ++s) {
+            slot_colours[s][kCandidateId] = annealer.working_candidates()[s];
+        }
+        decode_slot_colours(in.ctx, in.lists, slot_colours);
         if (verbose) {
-            search.trace.printf("saved y=%d bestdistancemoyenne=%8.8f distancemoyenne=%8.8f \n",
-                                search.centre_line, static_cast<double>(search.best_total_distance),
-                                static_cast<double>(search.total_distance));
+            log.trace.printf("saved y=%d bestdistancemoyenne=%8.8f distancemoyenne=%8.8f \n",
+                             in.lines.centre_line, static_cast<double>(outcome.best_total_distance),
+                             static_cast<double>(outcome.total_distance));
         }
-        store_block_solution(ctx, search, results);
+        store_block_solution(in.ctx, in.lines, slot_colours, annealer.working_choices(), results);
     }
     const auto end = StageClock::now();
-    search.counters.stage_seconds[6] += seconds_between(end_start, end);
-    search.counters.stage_seconds[8] += seconds_between(call_start, end);
+    log.counters.add_time(SearchStage::kBlockResult, end_start, end);
+    log.counters.add_time(SearchStage::kAnnealing, call_start, end);
+    return outcome;
 }
 
 }  // namespace brenvik

@@ -13,14 +13,15 @@ struct CandidateColours {
     int second[3];
 };
 
-std::vector<CandidateColours> unpack_candidates(const RunContext& ctx, const BlockSearch& search) {
+std::vector<CandidateColours> unpack_candidates(const RunContext& ctx,
+                                                const CandidateLists& lists) {
     const int whole_line_slot = ctx.layout.whole_line_slot();
-    const int n = search.candidate_count[whole_line_slot];
+    const int n = lists.count[whole_line_slot];
     const int step = ctx.picture.level_step;
     std::vector<CandidateColours> out(static_cast<std::size_t>(n) + 1,
                                       CandidateColours{{0, 0, 0}, {0, 0, 0}});
     for (int c = 1; c <= n; ++c) {
-        const int packed = search.candidate_colours[whole_line_slot][c];
+        const int packed = lists.colours[whole_line_slot][c];
         CandidateColours& u = out[c];
         u.first[0] = ((packed >> 8) & 15) * step;
         u.first[1] = ((packed >> 4) & 15) * step;
@@ -35,38 +36,37 @@ std::vector<CandidateColours> unpack_candidates(const RunContext& ctx, const Blo
 // Sizes the table for the block: a row for every candidate some optimised
 // slot can draw (the search looks no other one up) and row 0 for candidate
 // id 0, the sentinel.
-void size_distance_table(const RunContext& ctx, BlockSearch& search, int n) {
+void size_distance_table(const RunContext& ctx, const BlockLines& lines,
+                         const CandidateLists& lists, int n, DistanceTable& table) {
     const ScreenLayout& layout = ctx.layout;
-    search.table_row_of.assign(static_cast<std::size_t>(n) + 1, -1);
-    search.table_row_of[0] = 0;
+    table.row_of.assign(static_cast<std::size_t>(n) + 1, -1);
+    table.row_of[0] = 0;
     int rows = 1;
     for (int k = layout.first_optimised_slot; k <= layout.last_optimised_slot(); ++k) {
-        const std::vector<int>& ids = search.candidate_ids[k];
-        for (int i = 1; i <= search.candidate_count[k]; ++i) {
-            int& row = search.table_row_of[ids[i]];
+        const std::vector<int>& ids = lists.ids[k];
+        for (int i = 1; i <= lists.count[k]; ++i) {
+            int& row = table.row_of[ids[i]];
             if (row < 0) row = rows++;
         }
     }
-    search.table_candidates = rows;
-    search.table_columns = layout.width + 1;
-    const std::size_t row_size =
-        static_cast<std::size_t>(search.table_candidates) * search.table_columns;
-    search.distance_table.resize(row_size * static_cast<std::size_t>(search.row_count) +
-                                 kBatchSlack);
-    for (int row = 0; row < search.row_count; ++row) {
-        std::int32_t* zero = &search.distance_table[row * row_size];
-        std::fill(zero, zero + search.table_columns, kNoCandidateDistance);
+    table.candidates = rows;
+    table.columns = layout.width + 1;
+    const std::size_t row_size = static_cast<std::size_t>(table.candidates) * table.columns;
+    table.values.resize(row_size * static_cast<std::size_t>(lines.row_count) + kBatchSlack);
+    for (int row = 0; row < lines.row_count; ++row) {
+        std::int32_t* zero = &table.values[row * row_size];
+        std::fill(zero, zero + table.columns, kNoCandidateDistance);
     }
 }
 
 // The table row of candidate c on block row `row`, or null when no slot can
 // draw the candidate.
-std::int32_t* table_row(BlockSearch& search, int row, int candidate) {
-    const int table_row = search.table_row_of[candidate];
+std::int32_t* table_row(DistanceTable& table, int row, int candidate) {
+    const int table_row = table.row_of[candidate];
     if (table_row < 0) return nullptr;
-    return &search.distance_table[(static_cast<std::size_t>(row) * search.table_candidates +
-                                   static_cast<std::size_t>(table_row)) *
-                                  search.table_columns];
+    return &table.values[(static_cast<std::size_t>(row) * table.candidates +
+                          static_cast<std::size_t>(table_row)) *
+                         table.columns];
 }
 
 // Distances of one candidate to the columns 1..width of one row. Built for AVX2
@@ -97,10 +97,12 @@ void candidate_distance_row(const CandidateColours& u, const int* __restrict tar
 // Fills every block row with D = E(dL) + E(dH); with `split_phases` the
 // value stored for a pixel is the one of its own dither phase (one of the two
 // phases is quartered, by the sign of S).
-void fill_single_colour_distances(const RunContext& ctx, BlockSearch& search, bool split_phases) {
-    const auto candidates = unpack_candidates(ctx, search);
+void fill_single_colour_distances(const RunContext& ctx, const BlockLines& lines,
+                                  const CandidateLists& lists, bool split_phases,
+                                  DistanceTable& table) {
+    const auto candidates = unpack_candidates(ctx, lists);
     const int n = static_cast<int>(candidates.size()) - 1;
-    size_distance_table(ctx, search, n);
+    size_distance_table(ctx, lines, lists, n, table);
     const int width = ctx.layout.width;
     const RunSettings& s = ctx.settings;
     // The row's targets as plain arrays, so the loop over the columns can be
@@ -110,8 +112,8 @@ void fill_single_colour_distances(const RunContext& ctx, BlockSearch& search, bo
     // Per column: the sign of S (1: S > 0, 0: S <= 0) for which the pixel's
     // own phase holds the quartered distance, or -1 when none is quartered.
     std::vector<int> quartered_when(static_cast<std::size_t>(width) + 1, -1);
-    for (int row = 0; row < search.row_count; ++row) {
-        const int y = search.centre_line + s.block_geometry.first_row_offset + row;
+    for (int row = 0; row < lines.row_count; ++row) {
+        const int y = lines.line_of_row(row);
         for (int x = 1; x <= width; ++x) {
             const auto& t = ctx.picture.target_colours.at(x, y);
             for (int c = 0; c < 6; ++c) p[c][x] = t[c + 1];
@@ -121,7 +123,7 @@ void fill_single_colour_distances(const RunContext& ctx, BlockSearch& search, bo
             }
         }
         for (int c = 1; c <= n; ++c) {
-            std::int32_t* out = table_row(search, row, c);
+            std::int32_t* out = table_row(table, row, c);
             if (out == nullptr) continue;
             candidate_distance_row(candidates[c], p[0].data(), p[1].data(), p[2].data(),
                                    p[3].data(), p[4].data(), p[5].data(), quartered_when.data(),
@@ -132,15 +134,15 @@ void fill_single_colour_distances(const RunContext& ctx, BlockSearch& search, bo
 
 }  // namespace
 
-void fill_distances_one_palette(const RunContext& ctx, BlockSearch& search) {
-    if (ctx.settings.verbose == 1) search.trace.puts("debug step 1dd ");
-    if (ctx.settings.verbose == 1) search.trace.puts("debug step 1de ");
-    fill_single_colour_distances(ctx, search, true);
+void fill_distances_one_palette(const RunContext& ctx, const BlockLines& lines,
+                                const CandidateLists& lists, DistanceTable& table) {
+    fill_single_colour_distances(ctx, lines, lists, true, table);
 }
 
-void fill_distances_two_bitmaps(const RunContext& ctx, BlockSearch& search) {
+void fill_distances_two_bitmaps(const RunContext& ctx, const BlockLines& lines,
+                                const CandidateLists& lists, DistanceTable& table) {
     // Two bitmaps: the pair distance goes to both phases of every block row.
-    fill_single_colour_distances(ctx, search, false);
+    fill_single_colour_distances(ctx, lines, lists, false, table);
 }
 
 namespace {
@@ -178,10 +180,11 @@ void pair_distance_row(const CandidateColours& u, const int* __restrict target0,
 
 }  // namespace
 
-void fill_distances_two_palettes(const RunContext& ctx, BlockSearch& search) {
-    const auto candidates = unpack_candidates(ctx, search);
+void fill_distances_two_palettes(const RunContext& ctx, const BlockLines& lines,
+                                 const CandidateLists& lists, Random& rng, DistanceTable& table) {
+    const auto candidates = unpack_candidates(ctx, lists);
     const int n = static_cast<int>(candidates.size()) - 1;
-    size_distance_table(ctx, search, n);
+    size_distance_table(ctx, lines, lists, n, table);
     const int width = ctx.layout.width;
     const RunSettings& s = ctx.settings;
     const int dither = s.dither_mode;
@@ -202,8 +205,8 @@ void fill_distances_two_palettes(const RunContext& ctx, BlockSearch& search) {
     std::vector<std::uint8_t> odd_draw(dither == 0 ? columns * (static_cast<std::size_t>(n) + 1)
                                                    : 0);
 
-    for (int row = 0; row < search.row_count; ++row) {
-        const int y = search.centre_line + s.block_geometry.first_row_offset + row;
+    for (int row = 0; row < lines.row_count; ++row) {
+        const int y = lines.line_of_row(row);
         for (int x = 1; x <= width; ++x) {
             const auto& t = ctx.picture.target_colours.at(x, y);
             for (int c = 0; c < 6; ++c) p[c][x] = t[c + 1];
@@ -213,12 +216,12 @@ void fill_distances_two_palettes(const RunContext& ctx, BlockSearch& search) {
             for (int x = 1; x <= width; ++x) {
                 for (int c = 1; c <= n; ++c) {
                     odd_draw[static_cast<std::size_t>(c) * columns + x] =
-                        static_cast<std::uint8_t>(search.rng.next() % 2);
+                        static_cast<std::uint8_t>(rng.next() % 2);
                 }
             }
         }
         for (int c = 1; c <= n; ++c) {
-            std::int32_t* out = table_row(search, row, c);
+            std::int32_t* out = table_row(table, row, c);
             if (out == nullptr) continue;
             const CandidateColours& u = candidates[c];
             if (dither == 0) {

@@ -9,15 +9,14 @@
 #pragma once
 
 #include <array>
-#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "encoder/state/counters.h"
 #include "encoder/state/grid.h"
-#include "encoder/state/pair_index.h"
 #include "encoder/state/rng.h"
 #include "encoder/state/text_sink.h"
 #include "format/block_geometry.h"
@@ -122,6 +121,11 @@ inline constexpr std::size_t kFirstColour = 1;   // index of the first colour's 
 inline constexpr std::size_t kSecondColour = 4;  // index of the second colour's red
 inline constexpr std::size_t kCandidateId = 12;  // index of the candidate id
 
+// The number of 12-bit colour ids (4 bits per channel).
+inline constexpr std::size_t kColourIdCount = 4096;
+// The source values one level spans when levels 0..15 cover 0..255: 255 / 15.
+inline constexpr int kFullLevelStep = 17;
+
 // Per-pixel working tables of the whole picture. Lines are numbered from 1;
 // lines past the picture height (reached by the last block) stay black.
 struct PictureTables {
@@ -140,14 +144,14 @@ struct PictureTables {
     Grid<std::array<int, 7>> target_colours;
     // 12-bit colour id of every pixel, columns from 1.
     Grid<int> colour_ids;
-    std::vector<int> colour_pixel_counts;  // [4096]
-    std::vector<int> colour_line_counts;   // [4096] lines in which the colour occurs
+    std::vector<int> colour_pixel_counts;  // [colour id]
+    std::vector<int> colour_line_counts;   // [colour id] lines in which the colour occurs
     int dominant_colour = -1;
     int dominant_colour_pixels = 0;
     std::array<int, 10> dominant_levels{};  // levels R, G, B in 3, 6, 9
 
-    double level_step_real = 17.0;
-    int level_step = 17;
+    double level_step_real = kFullLevelStep;
+    int level_step = kFullLevelStep;
     // Levels of every channel value 0..255 for the current level step (see
     // set_level_step): nearest level clamped to 15, level of a target value,
     // and the two nearest levels clamped to 0..15.
@@ -155,119 +159,6 @@ struct PictureTables {
     std::array<int, 256> target_level{};
     std::array<std::array<int, 2>, 256> two_levels{};
     int has_companion = 0;  // 1 when the second picture came from a companion file
-};
-
-// Run-time counters and timers, kept per block and summed in block order.
-// An improvement is a move that gives a new best total distance; they are
-// also counted by how many worse moves were accepted before them.
-struct SearchCounters {
-    long long improvements = 0;
-    long long improvements_after_0_worse = 0;
-    long long improvements_after_1_worse = 0;
-    long long improvements_after_2_to_9_worse = 0;
-    long long improvements_after_10_or_more_worse = 0;
-    std::array<double, 12> stage_seconds{};  // [1..11], printed as timer1..timer11
-
-    void add(const SearchCounters& other) {
-        improvements += other.improvements;
-        improvements_after_0_worse += other.improvements_after_0_worse;
-        improvements_after_1_worse += other.improvements_after_1_worse;
-        improvements_after_2_to_9_worse += other.improvements_after_2_to_9_worse;
-        improvements_after_10_or_more_worse += other.improvements_after_10_or_more_worse;
-        for (std::size_t i = 0; i < stage_seconds.size(); ++i) {
-            stage_seconds[i] += other.stage_seconds[i];
-        }
-    }
-};
-
-// Ints allocated past the end of the search's per-column arrays, so vector
-// code may read and write back a whole batch of columns past a row's end.
-inline constexpr std::size_t kBatchSlack = 8;
-
-// Search state of one block of lines. One instance per worker; everything is
-// rebuilt at the start of each block, so a block's result depends only on the
-// picture and the settings.
-struct BlockSearch {
-    Random rng;
-    TextSink trace;
-    SearchCounters counters;
-
-    // Block geometry: centre line and the number of rows.
-    int centre_line = 0;
-    int row_count = 1;
-
-    // Candidate lists, 1-based (entry 0 unused), for slots 0..whole_line_slot():
-    // per slot the number of entries, each entry's colour id and each entry's
-    // candidate id (its index in the whole-line slot's list, the block's list).
-    std::vector<int> candidate_count;
-    std::vector<std::vector<int>> candidate_colours;
-    std::vector<std::vector<int>> candidate_ids;
-    // One-colour lists: per 12-bit colour, the index of its latest entry in
-    // the whole-line slot's list.
-    std::vector<int> whole_line_entry;  // [colour]
-    // Per 12-bit colour, the number of the last list it was put in.
-    std::vector<std::uint16_t> colour_list_marks;
-    std::uint16_t last_list_mark = 0;
-    // Two-colour lists: per slot, the index of every packed pair's first
-    // entry in that slot's list.
-    std::vector<PairIndex> first_pair_entry;
-
-    // Distances of every pixel of the block to every candidate an optimised
-    // slot can draw, for the pixel's own dither phase: candidate c's on block
-    // row r at [(r * table_candidates + table_row_of[c]) * (width + 1) + column]
-    // (table_row_of[c] is -1 for a candidate no slot draws; row 0 holds
-    // candidate id 0, the sentinel).
-    std::vector<std::int32_t> distance_table;
-    std::vector<int> table_row_of;  // [candidate id]
-    int table_candidates = 0;       // rows of a block row's table
-    int table_columns = 0;          // width + 1
-
-    const std::int32_t* candidate_row(int row, int candidate) const {
-        return &distance_table[(static_cast<std::size_t>(row) * table_candidates +
-                                static_cast<std::size_t>(table_row_of[candidate])) *
-                               table_columns];
-    }
-    std::int32_t distance(int row, int column, int candidate) const {
-        return candidate_row(row, candidate)[column];
-    }
-
-    std::vector<SlotColours> slot_colours;  // [slot]
-
-    // Per block row and column (0..width): [row * (width + 1) + column].
-    std::vector<int> nearest_distance;                // at the random start
-    std::vector<int> working_slot, working_distance;  // working solution
-    std::vector<int> committed_slot,
-        committed_distance;                // committed solution (set by the annealing)
-    std::vector<int> working_candidate;    // [slot] working candidate ids
-    std::vector<int> committed_candidate;  // [slot] committed candidate ids
-
-    // Working structures of the annealing: the lane of every optimised slot
-    // (slots whose runs never share a column share one) and, per block row,
-    // lane and column, the key (distance << 7) | slot of the lane's slot
-    // visible there: [(row * lane_count + lane) * (width + 1) + column].
-    std::vector<int> lane_of_slot;
-    int lane_count = 0;
-    std::vector<std::int32_t> lane_keys;
-    std::vector<const std::int32_t*> other_lane_rows;  // see point_other_lanes
-    std::vector<std::int32_t> nearest_key;             // [column] smallest key of a row
-    std::vector<int> run_first, run_last;              // [slot] the columns of its run
-    std::vector<int> changed_slots;                    // slots changed since the last commit
-
-    // Sums of weighted distances over the block's pixels.
-    long long total_distance = 0;
-    long long working_total_distance = 0;
-    long long best_total_distance = 0;
-    double start_total_distance = 0.0;  // for the trace only
-
-    double cooling_factor = 0.0;
-    double temperature_divisor = 0.0;
-    int move_budget = 200;
-    int move_budget_limit = 200;
-    // 2 when the annealing improved on the random start, 3 when it did not.
-    int annealing_outcome = 1;
-    int pending_annealing_outcome = 0;
-    int random_starts = 0;
-    double start_to_best_ratio = 0.0;
 };
 
 // What the block loop leaves for the writers.
@@ -297,14 +188,6 @@ struct RunContext {
     const ScreenLayout& layout;
     const PictureTables& picture;
 };
-
-// The clock of the stage timers (timer1..timer11): a steady clock, cheap to
-// read from any thread, unlike the processor-time clock, a system call that
-// the worker threads contend for.
-using StageClock = std::chrono::steady_clock;
-inline double seconds_between(StageClock::time_point from, StageClock::time_point to) {
-    return std::chrono::duration<double>(to - from).count();
-}
 
 // Seconds since the run started, by the run's clock.
 inline double seconds_since(const RunClock& clock) {

@@ -148,20 +148,18 @@ TEST(SearchResult, EveryPixelShowsItsNearestVisibleSlot) {
             const RunContext ctx{e.settings, e.layout, e.picture};
             BlockSearch search;
             for (int centre : block_centre_lines(e.settings)) {
-                search.trace.clear();
-                search.rng.reseed(2394);
                 optimise_block(ctx, centre, search, results);
-                const BlockGeometry& g = e.settings.block_geometry;
-                for (int row = 0; row < search.row_count; ++row) {
-                    const int y = centre + g.first_row_offset + row;
+                const BlockLines lines = BlockLines::centred_on(centre, e.settings.block_geometry);
+                for (int row = 0; row < lines.row_count; ++row) {
+                    const int y = lines.line_of_row(row);
                     if (y < 1 || y > e.picture.height) continue;
                     for (int x = 1; x <= e.layout.width; ++x) {
                         int best_slot = 0;
                         int best = 0;
                         bool first = true;
                         for (int k : e.layout.visible_slots[x]) {
-                            const int d =
-                                search.distance(row, x, results.stored(k, y)[kCandidateId]);
+                            const int d = search.distances.distance(
+                                row, x, results.stored(k, y)[kCandidateId]);
                             if (first || d < best) {
                                 best = d;
                                 best_slot = k;
@@ -174,6 +172,38 @@ TEST(SearchResult, EveryPixelShowsItsNearestVisibleSlot) {
                 }
             }
         }
+    }
+}
+
+// A worker's state carries nothing from one block to the next: the blocks
+// searched bottom-up on one BlockSearch give what each gives on a fresh one.
+TEST(BlockSearchState, BlocksDoNotDependOnTheWorkersHistory) {
+    for (const auto& options :
+         {std::vector<std::string>{"-1"}, std::vector<std::string>{"-1", "--mode=3"},
+          std::vector<std::string>{"-1", "--pixpal=2", "--blockoflines=2"},
+          std::vector<std::string>{"-1", "--pixpal=3", "--dither=0"},
+          std::vector<std::string>{"-1", "--pixpal=3", "--blockoflines=3"}}) {
+        Encoding e(options, 12);
+        const RunContext ctx{e.settings, e.layout, e.picture};
+        const std::vector<int> centres = block_centre_lines(e.settings);
+        RunResults fresh = e.empty_results();
+        std::vector<BlockSummary> fresh_summaries;
+        for (int centre : centres) {
+            BlockSearch own;
+            fresh_summaries.push_back(optimise_block(ctx, centre, own, fresh));
+        }
+        RunResults reused = e.empty_results();
+        BlockSearch shared;
+        for (std::size_t i = centres.size(); i-- > 0;) {
+            const BlockSummary summary = optimise_block(ctx, centres[i], shared, reused);
+            EXPECT_EQ(summary.best_total_distance, fresh_summaries[i].best_total_distance)
+                << options.back() << " block " << centres[i];
+            EXPECT_EQ(summary.annealing_outcome, fresh_summaries[i].annealing_outcome);
+            EXPECT_EQ(summary.log.counters.improvements,
+                      fresh_summaries[i].log.counters.improvements);
+            EXPECT_EQ(summary.log.trace.text(), fresh_summaries[i].log.trace.text());
+        }
+        expect_same_results(fresh, reused, e.layout.width, e.picture.height);
     }
 }
 
@@ -295,7 +325,7 @@ TEST(BlockLoop, AFailingBlockComesBackToTheCaller) {
                                      RunResults& r) {
             ++started;
             if (centre == 7) throw std::runtime_error("block 7 failed");
-            optimise_block_job(c, centre, search, r);
+            return optimise_block_job(c, centre, search, r);
         };
         try {
             run_block_loop(ctx, results, {}, {}, failing);

@@ -266,32 +266,31 @@ struct ListsFixture {
     brenvik::RunSettings settings;
     brenvik::ScreenLayout layout = brenvik::build_screen_layout(format::kScreenModes[0], 0);
     brenvik::PictureTables picture;
-    brenvik::BlockSearch search;
+    brenvik::CandidateLists lists;
 
     ListsFixture(int palette_mode, const std::function<testsupport::Rgb(int, int)>& pixel) {
         settings.palette_mode = palette_mode;
         brenvik::derive_settings(settings);
         picture = make_tables(320, 4, pixel, pixel);
         brenvik::colour_statistics(picture);
-        search.centre_line = 1;
-        search.row_count = 1;
-        search.slot_colours.assign(layout.slot_count(), brenvik::SlotColours{});
+        const brenvik::BlockLines lines{1, 1, 1};
+        brenvik::BlockLog log;
         const brenvik::RunContext ctx{settings, layout, picture};
         if (palette_mode == 3) {
-            brenvik::build_candidate_lists_two_colour(ctx, search);
+            brenvik::build_two_colour_lists(ctx, lines, lists, log);
         } else {
-            brenvik::build_candidate_lists_one_colour(ctx, search);
+            brenvik::build_one_colour_lists(ctx, lines, lists, log);
         }
     }
-    const std::vector<int>& colours(int slot) const { return search.candidate_colours[slot]; }
-    const std::vector<int>& ids(int slot) const { return search.candidate_ids[slot]; }
+    const std::vector<int>& colours(int slot) const { return lists.colours[slot]; }
+    const std::vector<int>& ids(int slot) const { return lists.ids[slot]; }
 };
 
 TEST(OneColourLists, NeighboursOfDarkAndWhitePixels) {
     for (int v : {0, 8, 255}) {
         ListsFixture f(1, [&](int, int) { return grey(v); });
         // Slot 2 covers columns 1..29: 29 pixel entries, then one neighbour.
-        ASSERT_EQ(f.search.candidate_count[2], 30) << v;
+        ASSERT_EQ(f.lists.count[2], 30) << v;
         const int pixel_colour = v == 255 ? 0xFFF : 0x000;
         EXPECT_EQ(f.colours(2)[1], pixel_colour);
         EXPECT_EQ(f.colours(2)[30], v == 255 ? 0xEEE : 0x111) << v;
@@ -331,7 +330,7 @@ TEST(TwoColourLists, RepeatedPairsPointAtTheFirstEntry) {
         EXPECT_EQ(f.ids(2)[n], n % 3 == 1 ? 1 : 2) << n;
     }
     // Extra pairs never exceed the limit of 2000 entries.
-    for (int k = 2; k <= whole; ++k) EXPECT_LE(f.search.candidate_count[k], 2000);
+    for (int k = 2; k <= whole; ++k) EXPECT_LE(f.lists.count[k], 2000);
 }
 
 }  // namespace
