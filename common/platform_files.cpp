@@ -313,8 +313,8 @@ bool standard_error_is_terminal() {
 
 #endif
 
-bool read_whole_file(const std::string& name, std::vector<std::uint8_t>& bytes,
-                     std::string& error, std::size_t limit) {
+bool read_whole_file(const std::string& name, std::vector<std::uint8_t>& bytes, std::string& error,
+                     std::size_t limit) {
     const auto failed = [&](int number) {
         error = "cannot read '" + name + "': " + std::strerror(number);
         return false;

@@ -69,8 +69,8 @@ long process_id();
 // most `limit` bytes, so that an endless input (a device, a pipe) is
 // refused. False with `error` naming the file: "cannot read 'NAME': REASON"
 // or "'NAME' is larger than LIMIT bytes".
-bool read_whole_file(const std::string& name, std::vector<std::uint8_t>& bytes,
-                     std::string& error, std::size_t limit = std::size_t(-1));
+bool read_whole_file(const std::string& name, std::vector<std::uint8_t>& bytes, std::string& error,
+                     std::size_t limit = std::size_t(-1));
 bool standard_error_is_terminal();
 
 }  // namespace platform

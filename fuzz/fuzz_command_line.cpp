@@ -76,7 +76,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     brenvik::RunSettings settings;
-    const bool parsed = brenvik::parse_command_line(args, settings);
+    std::string parse_error;
+    const bool parsed = brenvik::parse_command_line(args, settings, &parse_error);
     if (parsed) {
         brenvik::derive_settings(settings);
         FUZZ_CHECK(settings.mode_row >= 0 && settings.mode_row < format::kScreenModeCount,
@@ -124,7 +125,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string& message = err.text();
     FUZZ_CHECK(exit_status == 0 || exit_status == 1, "exit status " + std::to_string(exit_status));
     if (!parsed) {
-        FUZZ_CHECK(exit_status == 1 && message == brenvik::usage_text("brenvik"),
+        // The help text, then the line that names the wrong option (none for
+        // a wrong number of names).
+        const std::string help = brenvik::usage_text("brenvik");
+        const std::string tail = parse_error.empty() ? "" : "brenvik: " + parse_error + "\n";
+        FUZZ_CHECK(exit_status == 1 && message == help + tail,
                    "a refused command line must print the help text and exit 1");
     } else if (exit_status != 0) {
         FUZZ_CHECK(!message.empty() && message.back() == '\n', "failure without a message");

@@ -5,7 +5,9 @@
 #include <optional>
 
 #include "atomic_output_file.h"
+#include "command_line.h"
 #include "format/picture_file.h"
+#include "option_ranges.h"
 #include "platform_files.h"
 #include "viewer/image.h"
 #include "viewer/picture_file.h"
@@ -32,91 +34,49 @@ std::string quoted(const std::string& name) {
     return "'" + name + "'";
 }
 
-bool starts_with(const std::string& text, const char* prefix) {
-    return text.rfind(prefix, 0) == 0;
-}
-
-// Decimal digits only, within low..high.
-std::optional<int> number_in(const std::string& text, int low, int high) {
-    if (text.empty() || text.size() > 6) return std::nullopt;
-    int value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return std::nullopt;
-        value = value * 10 + (c - '0');
-    }
-    if (value < low || value > high) return std::nullopt;
-    return value;
-}
-
 // Largest file read: well past every picture file and 24-bit BMP of the
 // modes' sizes, so that an endless input (a device, a pipe) is refused.
 constexpr std::size_t kLargestInput = 16u << 20;
 
 // Parses the command line; false with `error` for anything it refuses.
 bool parse(const std::vector<std::string>& args, ViewOptions& options, std::string& error) {
-    struct Numeric {
-        const char* prefix;
-        int low;
-        int high;
-        int* target;
-    };
-    const Numeric numeric[] = {
-        {"--mode=", 0, 4, &options.choice.mode},
-        {"--shiftpixels=", 0, 9, &options.render.shiftpixels},
-        {"--blockoflines=", 0, 9, &options.choice.blockoflines},
-        {"--pixpal=", 1, 3, &options.choice.pixpal},
-        {"--levelstep=", 16, 17, &options.render.level_step},
-        {"--scale=", 1, kLargestScale, &options.scale},
+    const auto set = [](int& field) {
+        return [&field](long long v) { field = static_cast<int>(v); };
     };
     bool have_output = false;
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        bool matched = false;
-        for (const Numeric& n : numeric) {
-            if (!starts_with(a, n.prefix)) continue;
-            const auto value = number_in(a.substr(std::strlen(n.prefix)), n.low, n.high);
-            if (!value) {
-                error = "invalid value in " + quoted(a) + ": expected " + std::to_string(n.low) +
-                        ".." + std::to_string(n.high);
-                return false;
-            }
-            *n.target = *value;
-            matched = true;
-        }
-        if (matched) continue;
-        if (a == "-o" || a == "--output") {
-            if (i + 1 == args.size()) {
-                error = "option " + quoted(a) + " needs a file name";
-                return false;
-            }
-            options.output = args[++i];
-            have_output = true;
-        } else if (starts_with(a, "--output=")) {
-            options.output = a.substr(9);
-            have_output = true;
-        } else if (starts_with(a, "--compare=")) {
-            options.compare_with = a.substr(10);
-        } else if (starts_with(a, "--strip=")) {
-            options.strip_name = a.substr(8);
-        } else if (a == "--each") {
-            options.each = true;
-        } else if (a == "-h" || a == "--help") {
-            options.help = true;
-            return true;
-        } else if (a.size() > 1 && a[0] == '-') {
-            error = "unknown option " + quoted(a);
-            return false;
-        } else if (options.picture.empty()) {
-            options.picture = a;
-        } else {
-            error = "unexpected argument " + quoted(a);
-            return false;
-        }
+    const std::vector<cli::Option> table = {
+        cli::number(options::kMode, set(options.choice.mode)),
+        cli::number(options::kShiftpixels, set(options.render.shiftpixels)),
+        cli::number(options::kBlockoflines, set(options.choice.blockoflines)),
+        cli::number(options::kPixpal, set(options.choice.pixpal)),
+        cli::number("--levelstep", 0, {}, 16, 17, set(options.render.level_step)),
+        cli::number("--scale", 0, {}, 1, kLargestScale, set(options.scale)),
+        cli::text("--output", 'o',
+                  [&](const std::string& name) {
+                      options.output = name;
+                      have_output = true;
+                  }),
+        cli::text("--compare", 0, [&](const std::string& name) { options.compare_with = name; }),
+        cli::text("--strip", 0, [&](const std::string& name) { options.strip_name = name; }),
+        cli::flag("--each", 0, [&] { options.each = true; }),
+        cli::flag("--help", 'h', [&] { options.help = true; }),
+    };
+    const cli::Parsed parsed =
+        cli::parse(std::vector<std::string>(args.begin() + 1, args.end()), table);
+    if (!parsed.ok) {
+        error = parsed.error;
+        return false;
     }
-    if (options.picture.empty()) {
+    if (options.help) return true;
+    if (parsed.positional.empty()) {
         error = "no picture file given";
         return false;
     }
+    if (parsed.positional.size() > 1) {
+        error = "unexpected argument " + quoted(parsed.positional[1]);
+        return false;
+    }
+    options.picture = parsed.positional[0];
     if (have_output && options.output.empty()) {
         error = "empty output file name";
         return false;
@@ -181,7 +141,8 @@ int run_view(const std::vector<std::string>& args, std::FILE* out, std::FILE* er
     }
 
     std::vector<std::uint8_t> bytes;
-    if (!platform::read_whole_file(options.picture, bytes, error, kLargestInput)) return fail(error);
+    if (!platform::read_whole_file(options.picture, bytes, error, kLargestInput))
+        return fail(error);
     const std::vector<FileLayout> layouts = layouts_of_size(bytes.size(), options.choice);
     if (layouts.empty()) {
         return fail(quoted(options.picture) + ": " + std::to_string(bytes.size()) +

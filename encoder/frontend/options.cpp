@@ -4,7 +4,8 @@
 #include <climits>
 #include <cstring>
 
-#include "format/screen_modes.h"
+#include "command_line.h"
+#include "option_ranges.h"
 
 namespace brenvik {
 
@@ -49,40 +50,8 @@ std::string usage_text(const std::string& prog) {
     return text;
 }
 
-int atoi_saturating(const char* text) {
-    const char* p = text;
-    while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
-    bool negative = false;
-    if (*p == '+' || *p == '-') {
-        negative = (*p == '-');
-        ++p;
-    }
-    long long value = 0;
-    while (*p >= '0' && *p <= '9') {
-        if (value <= static_cast<long long>(INT_MAX) + 1) value = value * 10 + (*p - '0');
-        ++p;
-    }
-    if (negative) value = -value;
-    if (value > INT_MAX) return INT_MAX;
-    if (value < INT_MIN) return INT_MIN;
-    return static_cast<int>(value);
-}
-
-namespace {
-
-bool starts_with(const std::string& text, const char* literal) {
-    return text.compare(0, std::strlen(literal), literal) == 0;
-}
-
-// Range test on the value taken as unsigned, so negative values always fail.
-bool in_range(int value, unsigned low, unsigned high) {
-    const unsigned u = static_cast<unsigned>(value);
-    return u >= low && u <= high;
-}
-
-}  // namespace
-
-bool parse_command_line(const std::vector<std::string>& args, RunSettings& settings) {
+bool parse_command_line(const std::vector<std::string>& args, RunSettings& settings,
+                        std::string* error) {
     settings.program_name = args.empty() ? std::string("brenvik") : args[0];
     settings.dither_mode = 0;
     settings.palette_mode = 1;
@@ -91,53 +60,40 @@ bool parse_command_line(const std::vector<std::string>& args, RunSettings& setti
     settings.seed = 42;
     settings.mode_row = 0;
 
-    std::size_t i = 1;
-    for (; i < args.size() && !args[i].empty() && args[i][0] == '-'; ++i) {
-        const std::string& argument = args[i];
-        auto value_after = [&argument](const char* literal) {
-            return atoi_saturating(argument.c_str() + std::strlen(literal));
-        };
-        if (starts_with(argument, "--mode=")) {
-            const int v = value_after("--mode=");
-            if (!in_range(v, 0, static_cast<unsigned>(format::kScreenModeCount - 1))) return false;
-            settings.mode_row = v;
-        } else if (starts_with(argument, "--verbose")) {
-            settings.verbose = 1;
-        } else if (starts_with(argument, "--dith=") || starts_with(argument, "--dither=")) {
-            const int v = value_after(starts_with(argument, "--dith=") ? "--dith=" : "--dither=");
-            if (!in_range(v, 0, 5)) return false;
-            settings.dither_mode = v;
-        } else if (starts_with(argument, "--ed=")) {
-            const int v = value_after("--ed=");
-            if (!in_range(v, 0, 3)) return false;
-            settings.diffusion_kernel = v;
-        } else if (starts_with(argument, "--pixpal=")) {
-            const int v = value_after("--pixpal=");
-            if (!in_range(v, 1, 3)) return false;
-            settings.palette_mode = v;
-        } else if (starts_with(argument, "--preview=")) {
-            const int v = value_after("--preview=");
-            if (!in_range(v, 0, 1)) return false;
-            settings.write_previews = v;
-        } else if (starts_with(argument, "--shiftpixels=")) {
-            const int v = value_after("--shiftpixels=");
-            if (!in_range(v, 0, 9)) return false;
-            settings.schedule_shift = v - 5;
-        } else if (starts_with(argument, "--blockoflines=")) {
-            const int v = value_after("--blockoflines=");
-            if (!in_range(v, 0, 9)) return false;
-            settings.block_lines_option = v;
-        } else if (starts_with(argument, "--seed=")) {
-            settings.seed = value_after("--seed=");
-        } else if (argument.size() == 2 && std::isdigit(static_cast<unsigned char>(argument[1]))) {
-            settings.quality = argument[1] - '0';
-        } else {
+    const auto set = [](int& field) {
+        return [&field](long long v) { field = static_cast<int>(v); };
+    };
+    // Tested in this order; the first whose literal starts the argument wins.
+    const std::vector<cli::Option> table = {
+        cli::number(options::kMode, set(settings.mode_row)),
+        cli::flag("--verbose", 0, [&] { settings.verbose = 1; }),
+        cli::number("--dith", 0, {}, options::kDither.low, options::kDither.high,
+                    set(settings.dither_mode)),
+        cli::number(options::kDither, set(settings.dither_mode)),
+        cli::number(options::kDiffusion, set(settings.diffusion_kernel)),
+        cli::number(options::kPixpal, set(settings.palette_mode)),
+        cli::number(options::kPreview, set(settings.write_previews)),
+        cli::number(options::kShiftpixels,
+                    [&](long long v) { settings.schedule_shift = static_cast<int>(v) - 5; }),
+        cli::number(options::kBlockoflines, set(settings.block_lines_option)),
+        cli::number(options::kSeed, set(settings.seed)),
+    };
+    // "-" and one quality digit.
+    const auto quality = [&](const std::string& argument) {
+        if (argument.size() != 2 || !std::isdigit(static_cast<unsigned char>(argument[1]))) {
             return false;
         }
+        settings.quality = argument[1] - '0';
+        return true;
+    };
+    const cli::Parsed parsed = cli::parse_prefixed(args, 1, table, quality);
+    if (!parsed.ok) {
+        if (error != nullptr) *error = parsed.error;
+        return false;
     }
-    const std::size_t remaining = args.size() - i;
-    if (remaining != 1 && remaining != 2) return false;
-    settings.input_name = args[i];
+    // The picture, and a second name that is accepted and not used.
+    if (parsed.positional.size() != 1 && parsed.positional.size() != 2) return false;
+    settings.input_name = parsed.positional[0];
     return true;
 }
 

@@ -45,9 +45,14 @@ int run_brenvik(const std::vector<std::string>& args, std::FILE* out, std::FILE*
                 const RunOptions& run_options) {
     const RunClock clock = processor_clock();
     RunSettings settings;
-    if (!parse_command_line(args, settings)) {
+    std::string option_error;
+    if (!parse_command_line(args, settings, &option_error)) {
         const std::string help = usage_text(settings.program_name);
         std::fwrite(help.data(), 1, help.size(), err);
+        // The help text alone does not say what was wrong.
+        if (!option_error.empty()) {
+            std::fprintf(err, "%s: %s\n", settings.program_name.c_str(), option_error.c_str());
+        }
         return 1;
     }
     derive_settings(settings);

@@ -1,8 +1,6 @@
 // zorpamux-cli: packs a numbered series of picture files and an optional WAV
 // into a Zorpa container from the command line.
 
-#include <getopt.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +9,7 @@
 #include <vector>
 
 #include "atomic_output_file.h"
+#include "command_line.h"
 #include "container_reader.h"
 #include "container_writer.h"
 #include "format/container.h"
@@ -145,22 +144,13 @@ bool open_checked(const std::string& name, zorpa::FileSource& source, zorpa::Che
 
 // The reading subcommands: list, extract-frame, extract-sound, check.
 int run_subcommand(const std::string& command, const std::vector<std::string>& args) {
-    std::vector<std::string> positional;
     std::string output;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "-o" || args[i] == "--output") {
-            if (i + 1 == args.size()) {
-                return usage_error("option '" + args[i] + "' needs a value");
-            }
-            output = args[++i];
-        } else if (args[i].rfind("--output=", 0) == 0) {
-            output = args[i].substr(9);
-        } else if (args[i].size() > 1 && args[i][0] == '-') {
-            return usage_error("unknown option '" + args[i] + "' for " + command);
-        } else {
-            positional.push_back(args[i]);
-        }
+    const cli::Parsed parsed =
+        cli::parse(args, {cli::text("--output", 'o', [&](const std::string& v) { output = v; })});
+    if (!parsed.ok) {
+        return usage_error(parsed.error + " for " + command);
     }
+    const std::vector<std::string>& positional = parsed.positional;
     const std::size_t wanted = command == "extract-frame" ? 2 : 1;
     const bool needs_output = command == "extract-frame" || command == "extract-sound";
     if (positional.size() != wanted) {
@@ -220,88 +210,59 @@ int run_subcommand(const std::string& command, const std::vector<std::string>& a
     return write_output(output, bytes) ? 0 : 1;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    platform::use_binary_standard_streams();
-    // Names in UTF-8 on every system; getopt_long works on this copy.
-    std::vector<std::string> utf8 = platform::utf8_arguments(argc, argv);
-    std::vector<char*> utf8_argv;
-    for (std::string& argument : utf8) utf8_argv.push_back(argument.data());
-    utf8_argv.push_back(nullptr);
-    argc = static_cast<int>(utf8.size());
-    argv = utf8_argv.data();
-
-    if (argc >= 2) {
-        const std::string command = argv[1];
-        if (command == "list" || command == "extract-frame" || command == "extract-sound" ||
-            command == "check") {
-            return run_subcommand(command, std::vector<std::string>(argv + 2, argv + argc));
-        }
-    }
-    static const option kOptions[] = {
-        {"picture", required_argument, nullptr, 'p'}, {"sound", required_argument, nullptr, 's'},
-        {"start", required_argument, nullptr, 'S'},   {"last", required_argument, nullptr, 'L'},
-        {"offset", required_argument, nullptr, 'V'},  {"output", required_argument, nullptr, 'o'},
-        {"help", no_argument, nullptr, 'h'},          {nullptr, 0, nullptr, 0},
-    };
-
-    zorpa::ContainerRequest request;
+// The writer's request from the command line; false (after the message)
+// when the command line is refused, with `status` the exit status.
+bool parse_request(const std::vector<std::string>& args, zorpa::ContainerRequest& request,
+                   int& status) {
     bool have_picture = false;
     bool have_output = false;
-    opterr = 0;
-    int option_char = 0;
-    while ((option_char = getopt_long(argc, argv, ":p:s:S:L:V:o:h", kOptions, nullptr)) != -1) {
-        const std::string argument = optarg != nullptr ? optarg : "";
-        switch (option_char) {
-            case 'p':
-                request.picture_name = argument;
-                have_picture = true;
-                break;
-            case 's':
-                request.sound_name = argument;
-                break;
-            case 'S':
-                if (!parse_decimal(optarg, request.start_frame)) {
-                    return usage_error("invalid start frame '" + argument +
-                                       "': expected decimal digits (0..4294967295)");
-                }
-                break;
-            case 'L':
-                if (!parse_decimal(optarg, request.last_frame)) {
-                    return usage_error("invalid last frame '" + argument +
-                                       "': expected decimal digits (0..4294967295)");
-                }
-                break;
-            case 'V':
-                if (!parse_decimal(optarg, request.sound_offset)) {
-                    return usage_error("invalid sound offset '" + argument +
-                                       "': expected decimal digits (0..4294967295)");
-                }
-                break;
-            case 'o':
-                request.container_name = argument;
-                have_output = true;
-                break;
-            case 'h':
-                print_usage(stdout);
-                return 0;
-            case ':':
-                return usage_error(std::string("option '") + argv[optind - 1] + "' needs a value");
-            default:
-                return usage_error(std::string("unknown option '") + argv[optind - 1] + "'");
-        }
+    bool help = false;
+    const auto frame = [](std::uint32_t& field) {
+        return [&field](long long v) { field = static_cast<std::uint32_t>(v); };
+    };
+    constexpr long long kHighest = std::numeric_limits<std::uint32_t>::max();
+    const std::vector<cli::Option> table = {
+        cli::text("--picture", 'p',
+                  [&](const std::string& v) {
+                      request.picture_name = v;
+                      have_picture = true;
+                  }),
+        cli::text("--sound", 's', [&](const std::string& v) { request.sound_name = v; }),
+        cli::number("--start", 'S', "start frame", 0, kHighest, frame(request.start_frame)),
+        cli::number("--last", 'L', "last frame", 0, kHighest, frame(request.last_frame)),
+        cli::number("--offset", 'V', "sound offset", 0, kHighest, frame(request.sound_offset)),
+        cli::text("--output", 'o',
+                  [&](const std::string& v) {
+                      request.container_name = v;
+                      have_output = true;
+                  }),
+        cli::flag("--help", 'h', [&] { help = true; }),
+    };
+    const cli::Parsed parsed = cli::parse(args, table);
+    status = 1;
+    if (!parsed.ok) {
+        usage_error(parsed.error);
+        return false;
     }
-    if (optind < argc) {
-        return usage_error(std::string("unexpected argument '") + argv[optind] + "'");
+    if (help) {
+        print_usage(stdout);
+        status = 0;
+        return false;
     }
-    if (!have_picture) {
-        return usage_error("no picture file given (-p PICTURE)");
+    std::string refused;
+    if (!parsed.positional.empty()) {
+        refused = "unexpected argument '" + parsed.positional[0] + "'";
+    } else if (!have_picture) {
+        refused = "no picture file given (-p PICTURE)";
+    } else if (!have_output) {
+        refused = "no output file given (-o OUTPUT)";
     }
-    if (!have_output) {
-        return usage_error("no output file given (-o OUTPUT)");
-    }
+    if (refused.empty()) return true;
+    usage_error(refused);
+    return false;
+}
 
+int write(const zorpa::ContainerRequest& request) {
     TerminalBar bar;
     zorpa::Progress progress;
     if (platform::standard_error_is_terminal()) {
@@ -309,19 +270,37 @@ int main(int argc, char** argv) {
         progress.set_position = [&bar](std::uint32_t position) { bar.set_position(position); };
         progress.step = [&bar]() { bar.step(); };
     }
-
     const zorpa::ContainerResult result = zorpa::write_container(request, progress);
     if (result.ok) {
         bar.complete();
     }
     bar.finish();
-    if (!result.ok) {
-        if (result.missing_frame) {
-            std::printf("File open error!\n%u\n", *result.missing_frame);
-            std::fflush(stdout);
-        }
-        std::fprintf(stderr, "%s: %s\n", kProgram, result.message.c_str());
-        return 1;
+    if (result.ok) return 0;
+    if (result.missing_frame) {
+        std::printf("File open error!\n%u\n", *result.missing_frame);
+        std::fflush(stdout);
     }
-    return 0;
+    std::fprintf(stderr, "%s: %s\n", kProgram, result.message.c_str());
+    return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    platform::use_binary_standard_streams();
+    // Names in UTF-8 on every system.
+    const std::vector<std::string> args = platform::utf8_arguments(argc, argv);
+    if (args.size() >= 2) {
+        const std::string& command = args[1];
+        if (command == "list" || command == "extract-frame" || command == "extract-sound" ||
+            command == "check") {
+            return run_subcommand(command, std::vector<std::string>(args.begin() + 2, args.end()));
+        }
+    }
+    zorpa::ContainerRequest request;
+    int status = 0;
+    if (!parse_request(std::vector<std::string>(args.begin() + 1, args.end()), request, status)) {
+        return status;
+    }
+    return write(request);
 }

@@ -16,6 +16,8 @@
 #include <vector>
 
 #include "atomic_output_file.h"
+#include "command_line.h"
+#include "option_ranges.h"
 #include "platform_files.h"
 #include "ste/host/play_check.h"
 #include "ste/host/ste_host.h"
@@ -62,53 +64,55 @@ bool read_ppm(const std::string& path, ste::Image& image) {
     return true;
 }
 
-// Value of "--name=N" as a small integer, or nullopt when arg is another option.
-std::optional<int> option_value(const std::string& arg, const std::string& name, bool& bad) {
-    const std::string prefix = "--" + name + "=";
-    if (arg.rfind(prefix, 0) != 0) return std::nullopt;
-    const std::string digits = arg.substr(prefix.size());
-    if (digits.empty() || digits.size() > 3 ||
-        digits.find_first_not_of("0123456789") != std::string::npos) {
-        bad = true;
-        return 0;
-    }
-    return std::stoi(digits);
+// Whether the options parsed and `files` names remain; else false after
+// the reason and the usage text.
+bool parsed(const cli::Parsed& result, std::size_t files) {
+    if (!result.ok) std::fprintf(stderr, "ste-host: %s\n", result.error.c_str());
+    if (result.ok && result.positional.size() == files) return true;
+    usage();
+    return false;
+}
+
+// "A-B" as two whole numbers A <= B, or nullopt.
+std::optional<std::pair<long, long>> number_range(const std::string& text) {
+    const std::size_t dash = text.find('-');
+    if (dash == std::string::npos) return std::nullopt;
+    const auto whole = [](const std::string& t) -> long {
+        if (t.empty() || t.size() > 9 || t.find_first_not_of("0123456789") != std::string::npos) {
+            return -1;
+        }
+        return std::stol(t);
+    };
+    const long first = whole(text.substr(0, dash));
+    const long last = whole(text.substr(dash + 1));
+    if (first < 0 || last < first) return std::nullopt;
+    return std::pair{first, last};
 }
 
 int embed(const std::vector<std::string>& args) {
-    std::vector<std::string> files;
     std::string output;
     std::string second;
     ste::PictureFormat format;
     int pixpal = 1;
     int shiftpixels = 5;
     bool have_mode = false;
-    bool bad = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "-o" && i + 1 < args.size()) {
-            output = args[++i];
-        } else if (auto v = option_value(a, "mode", bad)) {
-            format.mode = *v;
-            have_mode = true;
-        } else if (auto v = option_value(a, "blockoflines", bad)) {
-            format.block_lines = *v;
-        } else if (auto v = option_value(a, "pixpal", bad)) {
-            pixpal = *v;
-        } else if (auto v = option_value(a, "shiftpixels", bad)) {
-            shiftpixels = *v;
-        } else if (a.rfind("--second-bitmap=", 0) == 0) {
-            second = a.substr(16);
-        } else if (!a.empty() && a[0] != '-') {
-            files.push_back(a);
-        } else {
-            bad = true;
-        }
-    }
-    if (bad || files.size() != 2 || output.empty() || !have_mode || pixpal < 1 || pixpal > 3 ||
-        shiftpixels > 9) {
-        return usage();
-    }
+    const auto set = [](int& field) {
+        return [&field](long long v) { field = static_cast<int>(v); };
+    };
+    const cli::Parsed result = cli::parse(
+        args, {cli::text("--output", 'o', [&](const std::string& v) { output = v; }),
+               cli::number(options::kMode,
+                           [&](long long v) {
+                               format.mode = static_cast<int>(v);
+                               have_mode = true;
+                           }),
+               cli::number(options::kBlockoflines, set(format.block_lines)),
+               cli::number(options::kPixpal, set(pixpal)),
+               cli::number(options::kShiftpixels, set(shiftpixels)),
+               cli::text("--second-bitmap", 0, [&](const std::string& v) { second = v; })});
+    const std::vector<std::string>& files = result.positional;
+    if (!parsed(result, 2)) return 1;
+    if (output.empty() || !have_mode) return usage();
     format.palette_sets = pixpal == 1 ? 1 : 2;
     format.shift = shiftpixels - 5;
     std::vector<std::uint8_t> rom;
@@ -148,39 +152,26 @@ int measure(const std::vector<std::string>& args) {
 }
 
 int compare(const std::vector<std::string>& args) {
-    std::vector<std::string> files;
     std::string colours;
     int scale = 2;
     int first_column = 1;
     int last_column = 0;
-    bool bad = false;
-    for (const std::string& a : args) {
-        if (a.rfind("--colours=", 0) == 0) {
-            colours = a.substr(10);
-        } else if (a.rfind("--columns=", 0) == 0) {
-            const std::string range = a.substr(10);
-            const std::size_t dash = range.find('-');
-            const std::string first = range.substr(0, dash);
-            const std::string last = dash == std::string::npos ? "" : range.substr(dash + 1);
-            auto digits = [](const std::string& t) {
-                return !t.empty() && t.size() <= 3 &&
-                       t.find_first_not_of("0123456789") == std::string::npos;
-            };
-            if (!digits(first) || !digits(last)) {
-                bad = true;
-            } else {
-                first_column = std::stoi(first);
-                last_column = std::stoi(last);
-            }
-        } else if (auto v = option_value(a, "scale", bad)) {
-            scale = *v;
-        } else if (!a.empty() && a[0] != '-') {
-            files.push_back(a);
-        } else {
-            bad = true;
-        }
-    }
-    if (bad || files.size() != 2 || colours.empty() || scale < 1) return usage();
+    bool bad_columns = false;
+    const cli::Parsed result = cli::parse(
+        args,
+        {cli::text("--colours", 0, [&](const std::string& v) { colours = v; }),
+         cli::number("--scale", 0, {}, 1, 16, [&](long long v) { scale = static_cast<int>(v); }),
+         cli::text("--columns", 0, [&](const std::string& v) {
+             const auto range = number_range(v);
+             bad_columns = !range || range->first < 1;
+             if (range) {
+                 first_column = static_cast<int>(range->first);
+                 last_column = static_cast<int>(range->second);
+             }
+         })});
+    const std::vector<std::string>& files = result.positional;
+    if (!parsed(result, 2)) return 1;
+    if (colours.empty() || bad_columns) return usage();
     ste::Image reference;
     ste::Image capture;
     if (!read_ppm(files[0], reference) || !read_ppm(files[1], capture)) return 1;
@@ -194,64 +185,45 @@ int compare(const std::vector<std::string>& args) {
         std::fprintf(stderr, "ste-host: %s: %s\n", colours.c_str(), error.c_str());
         return 1;
     }
-    ste::Comparison result;
-    if (last_column == 0 && first_column != 1) bad = true;
-    if (bad) return usage();
-    if (!ste::compare_frame(reference, capture, scale, table, result, error, first_column,
+    ste::Comparison comparison;
+    if (!ste::compare_frame(reference, capture, scale, table, comparison, error, first_column,
                             last_column)) {
         std::fprintf(stderr, "ste-host: %s, %s: %s\n", files[0].c_str(), files[1].c_str(),
                      error.c_str());
         return 1;
     }
-    if (result.differing == 0) {
-        std::printf("equal pixels=%ld\n", result.pixels);
+    if (comparison.differing == 0) {
+        std::printf("equal pixels=%ld\n", comparison.pixels);
         return 0;
     }
-    std::printf("differ pixels=%ld of %ld first: %s\ncolumns: %s\n", result.differing,
-                result.pixels, result.first_difference.c_str(),
-                ste::describe_columns(result).c_str());
+    std::printf("differ pixels=%ld of %ld first: %s\ncolumns: %s\n", comparison.differing,
+                comparison.pixels, comparison.first_difference.c_str(),
+                ste::describe_columns(comparison).c_str());
     return 1;
-}
-
-// Whole decimal number, or -1.
-long whole_number(const std::string& text) {
-    if (text.empty() || text.size() > 9 ||
-        text.find_first_not_of("0123456789") != std::string::npos) {
-        return -1;
-    }
-    return std::stol(text);
 }
 
 int play_check(const std::vector<std::string>& args) {
     ste::PlayCheckOptions options;
-    bool bad = false;
-    for (const std::string& a : args) {
-        const std::size_t eq = a.find('=');
-        const std::string name = a.substr(0, eq);
-        const std::string value = eq == std::string::npos ? "" : a.substr(eq + 1);
-        if (name == "--colours") {
-            options.colours = value;
-        } else if (name == "--video") {
-            options.video = value;
-        } else if (name == "--frame-starts") {
-            options.frame_starts = value;
-        } else if (name == "--sound") {
-            options.sound = value;
-        } else if (name == "--sound-rate") {
-            options.sound_rate = static_cast<int>(whole_number(value));
-            bad = bad || options.sound_rate <= 0;
-        } else if (name == "--frames") {
-            const std::size_t dash = value.find('-');
-            options.first = whole_number(value.substr(0, dash));
-            options.last = dash == std::string::npos ? -2 : whole_number(value.substr(dash + 1));
-            bad = bad || options.first < 0 || options.last < 0 || options.last < options.first;
-        } else if (!a.empty() && a[0] != '-' && options.container.empty()) {
-            options.container = a;
-        } else {
-            bad = true;
-        }
-    }
-    if (bad || options.container.empty() || options.colours.empty() || options.video.empty() ||
+    bool bad_frames = false;
+    const cli::Parsed result = cli::parse(
+        args,
+        {cli::text("--colours", 0, [&](const std::string& v) { options.colours = v; }),
+         cli::text("--video", 0, [&](const std::string& v) { options.video = v; }),
+         cli::text("--frame-starts", 0, [&](const std::string& v) { options.frame_starts = v; }),
+         cli::text("--sound", 0, [&](const std::string& v) { options.sound = v; }),
+         cli::number("--sound-rate", 0, {}, 1, 1000000,
+                     [&](long long v) { options.sound_rate = static_cast<int>(v); }),
+         cli::text("--frames", 0, [&](const std::string& v) {
+             const auto range = number_range(v);
+             bad_frames = !range;
+             if (range) {
+                 options.first = range->first;
+                 options.last = range->second;
+             }
+         })});
+    if (!parsed(result, 1)) return 1;
+    options.container = result.positional[0];
+    if (bad_frames || options.colours.empty() || options.video.empty() ||
         options.frame_starts.empty() || options.sound.empty()) {
         return usage();
     }

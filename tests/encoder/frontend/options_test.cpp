@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "command_line.h"
 #include "encoder/frontend/run.h"
 #include "frontend_support.h"
 
@@ -195,6 +196,9 @@ TEST(HelpText, HasThirtyTwoLinesAndEndsWithAnEmptyLine) {
 struct RejectedCase {
     const char* name;
     Args options;
+    // The line after the help text that names what was wrong; empty when
+    // the names were too few or too many.
+    std::string says;
 };
 
 void PrintTo(const RejectedCase& c, std::ostream* os) {
@@ -202,53 +206,64 @@ void PrintTo(const RejectedCase& c, std::ostream* os) {
 }
 
 const RejectedCase kRejected[] = {
-    {"no_arguments", {}},
-    {"only_options", {"-5", "--verbose"}},
-    {"three_names", {"a.bmp", "b.bmp", "c.bmp"}},
-    {"mode_5", {"--mode=5", "pic.bmp"}},
-    {"mode_minus_1", {"--mode=-1", "pic.bmp"}},
-    {"mode_2_pow_32_does_not_wrap_to_0", {"--mode=4294967296", "pic.bmp"}},
-    {"mode_2_pow_32_plus_4_does_not_wrap_to_4", {"--mode=4294967300", "pic.bmp"}},
-    {"mode_without_equals", {"--mode", "pic.bmp"}},
-    {"mode_shorter_literal", {"--mod=1", "pic.bmp"}},
-    {"mode_upper_case", {"--MODE=1", "pic.bmp"}},
-    {"dith_6", {"--dith=6", "pic.bmp"}},
-    {"dith_minus_1", {"--dith=-1", "pic.bmp"}},
-    {"dither_6", {"--dither=6", "pic.bmp"}},
-    {"dith_without_equals", {"--dith", "pic.bmp"}},
-    {"ed_4", {"--ed=4", "pic.bmp"}},
-    {"ed_minus_1", {"--ed=-1", "pic.bmp"}},
-    {"pixpal_0", {"--pixpal=0", "pic.bmp"}},
-    {"pixpal_4", {"--pixpal=4", "pic.bmp"}},
-    {"pixpal_text_is_0", {"--pixpal=two", "pic.bmp"}},
-    {"preview_2", {"--preview=2", "pic.bmp"}},
-    {"shiftpixels_10", {"--shiftpixels=10", "pic.bmp"}},
-    {"shiftpixels_minus_1", {"--shiftpixels=-1", "pic.bmp"}},
-    {"blockoflines_10", {"--blockoflines=10", "pic.bmp"}},
-    {"blockoflines_huge", {"--blockoflines=99999999999999999999", "pic.bmp"}},
-    {"seed_without_equals", {"--seed", "pic.bmp"}},
-    {"two_digit_quality", {"-35", "pic.bmp"}},
-    {"letter_quality", {"-x", "pic.bmp"}},
-    {"digit_then_letter", {"-7x", "pic.bmp"}},
-    {"lone_minus", {"-", "pic.bmp"}},
-    {"double_minus", {"--", "pic.bmp"}},
-    {"unknown_option", {"--quality=3", "pic.bmp"}},
-    {"bad_option_after_good_one", {"-1", "--nope", "pic.bmp"}},
+    {"no_arguments", {}, ""},
+    {"only_options", {"-5", "--verbose"}, ""},
+    {"three_names", {"a.bmp", "b.bmp", "c.bmp"}, ""},
+    {"mode_5", {"--mode=5", "pic.bmp"}, "--mode=5: expected 0..4"},
+    {"mode_minus_1", {"--mode=-1", "pic.bmp"}, "--mode=-1: expected 0..4"},
+    {"mode_2_pow_32_does_not_wrap_to_0",
+     {"--mode=4294967296", "pic.bmp"},
+     "--mode=4294967296: expected 0..4"},
+    {"mode_2_pow_32_plus_4_does_not_wrap_to_4",
+     {"--mode=4294967300", "pic.bmp"},
+     "--mode=4294967300: expected 0..4"},
+    {"mode_without_equals", {"--mode", "pic.bmp"}, "unknown option '--mode'"},
+    {"mode_shorter_literal", {"--mod=1", "pic.bmp"}, "unknown option '--mod=1'"},
+    {"mode_upper_case", {"--MODE=1", "pic.bmp"}, "unknown option '--MODE=1'"},
+    {"dith_6", {"--dith=6", "pic.bmp"}, "--dith=6: expected 0..5"},
+    {"dith_minus_1", {"--dith=-1", "pic.bmp"}, "--dith=-1: expected 0..5"},
+    {"dither_6", {"--dither=6", "pic.bmp"}, "--dither=6: expected 0..5"},
+    {"dith_without_equals", {"--dith", "pic.bmp"}, "unknown option '--dith'"},
+    {"ed_4", {"--ed=4", "pic.bmp"}, "--ed=4: expected 0..3"},
+    {"ed_minus_1", {"--ed=-1", "pic.bmp"}, "--ed=-1: expected 0..3"},
+    {"pixpal_0", {"--pixpal=0", "pic.bmp"}, "--pixpal=0: expected 1..3"},
+    {"pixpal_4", {"--pixpal=4", "pic.bmp"}, "--pixpal=4: expected 1..3"},
+    {"pixpal_text_is_0", {"--pixpal=two", "pic.bmp"}, "--pixpal=two: expected 1..3"},
+    {"preview_2", {"--preview=2", "pic.bmp"}, "--preview=2: expected 0..1"},
+    {"shiftpixels_10", {"--shiftpixels=10", "pic.bmp"}, "--shiftpixels=10: expected 0..9"},
+    {"shiftpixels_minus_1", {"--shiftpixels=-1", "pic.bmp"}, "--shiftpixels=-1: expected 0..9"},
+    {"blockoflines_10", {"--blockoflines=10", "pic.bmp"}, "--blockoflines=10: expected 0..9"},
+    {"blockoflines_huge",
+     {"--blockoflines=99999999999999999999", "pic.bmp"},
+     "--blockoflines=99999999999999999999: expected 0..9"},
+    {"seed_without_equals", {"--seed", "pic.bmp"}, "unknown option '--seed'"},
+    {"two_digit_quality", {"-35", "pic.bmp"}, "unknown option '-35'"},
+    {"letter_quality", {"-x", "pic.bmp"}, "unknown option '-x'"},
+    {"digit_then_letter", {"-7x", "pic.bmp"}, "unknown option '-7x'"},
+    {"lone_minus", {"-", "pic.bmp"}, "unknown option '-'"},
+    {"double_minus", {"--", "pic.bmp"}, "unknown option '--'"},
+    {"unknown_option", {"--quality=3", "pic.bmp"}, "unknown option '--quality=3'"},
+    {"bad_option_after_good_one", {"-1", "--nope", "pic.bmp"}, "unknown option '--nope'"},
 };
 
 class RejectedCommandLine : public testing::TestWithParam<RejectedCase> {};
 
-TEST_P(RejectedCommandLine, PrintsTheHelpTextOnStandardErrorAndExits1) {
+// Standard error carries the help text, then one line naming the option
+// that was wrong; standard output nothing.
+TEST_P(RejectedCommandLine, PrintsTheHelpTextAndWhatWasWrongOnStandardErrorAndExits1) {
     const RejectedCase& c = GetParam();
     Args args{"brenvik-under-test"};
     args.insert(args.end(), c.options.begin(), c.options.end());
     RunSettings s;
-    EXPECT_FALSE(brenvik::parse_command_line(args, s));
+    std::string error;
+    EXPECT_FALSE(brenvik::parse_command_line(args, s, &error));
+    EXPECT_EQ(error, c.says);
 
     frontend_test::Capture out;
     frontend_test::Capture err;
     EXPECT_EQ(brenvik::run_brenvik(args, out.file(), err.file()), 1);
-    EXPECT_EQ(err.text(), expected_help("brenvik-under-test"));
+    EXPECT_EQ(err.text(), expected_help("brenvik-under-test") +
+                              (c.says.empty() ? "" : "brenvik-under-test: " + c.says + "\n"));
     EXPECT_EQ(out.text(), "");
 }
 
@@ -269,7 +284,7 @@ void PrintTo(const AtoiCase& c, std::ostream* os) {
 class AtoiSaturating : public testing::TestWithParam<AtoiCase> {};
 
 TEST_P(AtoiSaturating, ConvertsLikeAtoiAndSaturatesOutOfRange) {
-    EXPECT_EQ(brenvik::atoi_saturating(GetParam().text), GetParam().value) << GetParam().text;
+    EXPECT_EQ(cli::atoi_saturating(GetParam().text), GetParam().value) << GetParam().text;
 }
 
 INSTANTIATE_TEST_SUITE_P(
