@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 
+#include "encoder/frontend/fit_input.h"
 #include "encoder/state/file_names.h"
 #include "platform_files.h"
 
@@ -113,6 +114,7 @@ bool load_pictures(const RunSettings& settings, const ScreenMode& mode, SourcePi
                    TextSink& out, std::FILE* err) {
     if (!read_bmp(settings.program_name, settings.input_name, mode, pictures.first_pixels,
                   &pictures.header, err)) {
+        explain_refused_picture(settings.program_name, settings.input_name, mode, err);
         return false;
     }
     const std::string companion = companion_name(settings.input_name);
@@ -121,8 +123,11 @@ bool load_pictures(const RunSettings& settings, const ScreenMode& mode, SourcePi
 
     if (File probe{platform::open_stdio_file(companion, "rb")}) {
         probe.reset();
-        if (!read_bmp(settings.program_name, companion, mode, pictures.second_pixels, nullptr, err))
+        if (!read_bmp(settings.program_name, companion, mode, pictures.second_pixels, nullptr,
+                      err)) {
+            explain_refused_picture(settings.program_name, companion, mode, err);
             return false;
+        }
         pictures.has_companion = 1;
     } else if (settings.palette_mode == kOnePalette) {
         pictures.second_pixels.assign(pictures.first_pixels.size(), 0);

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "encoder/frontend/screen_modes.h"
+#include "input/placement.h"
 
 namespace brenvik {
 
@@ -127,6 +128,12 @@ bool parse_command_line(const std::vector<std::string>& args, RunSettings& setti
             const int v = value_after("--blockoflines=");
             if (!in_range(v, 0, 9)) return false;
             settings.block_lines_option = v;
+        } else if (starts_with(argument, "--fit=")) {
+            settings.fit = argument.substr(std::strlen("--fit="));
+            if (!input::fit_from_name(settings.fit)) return false;
+        } else if (starts_with(argument, "--gravity=")) {
+            settings.gravity = argument.substr(std::strlen("--gravity="));
+            if (!input::gravity_from_name(settings.gravity)) return false;
         } else if (starts_with(argument, "--seed=")) {
             settings.seed = value_after("--seed=");
         } else if (argument.size() == 2 && std::isdigit(static_cast<unsigned char>(argument[1]))) {
@@ -135,6 +142,8 @@ bool parse_command_line(const std::vector<std::string>& args, RunSettings& setti
             return false;
         }
     }
+    // The gravity places a picture that --fit scales.
+    if (!settings.gravity.empty() && settings.fit.empty()) return false;
     const std::size_t remaining = args.size() - i;
     if (remaining != 1 && remaining != 2) return false;
     settings.input_name = args[i];

@@ -5,6 +5,7 @@
 
 #include "encoder/driver/convert.h"
 #include "encoder/frontend/bmp.h"
+#include "encoder/frontend/fit_input.h"
 #include "encoder/frontend/options.h"
 #include "encoder/frontend/screen_modes.h"
 #include "encoder/state/state.h"
@@ -19,7 +20,7 @@ int run_brenvik(const std::vector<std::string>& args, std::FILE* out, std::FILE*
     settings.portable_search = options.portable_search;
 
     if (!parse_command_line(args, settings)) {
-        const std::string help = usage_text(settings.program_name);
+        const std::string help = usage_text(settings.program_name) + fit_usage_text();
         std::fwrite(help.data(), 1, help.size(), err);
         return 1;
     }
@@ -36,7 +37,9 @@ int run_brenvik(const std::vector<std::string>& args, std::FILE* out, std::FILE*
 
     const ScreenMode& mode = screen_modes[static_cast<std::size_t>(settings.mode_row)];
     SourcePictures pictures;
-    const bool loaded = load_pictures(settings, mode, pictures, text, err);
+    const bool loaded = settings.fit.empty()
+                            ? load_pictures(settings, mode, pictures, text, err)
+                            : load_fitted_pictures(settings, mode, pictures, text, err);
     text.flush_to(out);
     if (!loaded) return 1;
 
@@ -56,7 +59,10 @@ int run_brenvik(const std::vector<std::string>& args, std::FILE* out, std::FILE*
     text.flush_to(out);
 
     settings.picture_height = mode.height;
-    return run_conversion(pictures, layout, settings, rng, out, err);
+    int status = run_conversion(pictures, layout, settings, rng, out, err);
+    // With --fit, the picture the encoder saw is kept beside its files.
+    if (!settings.fit.empty() && !write_fitted_source(settings, pictures, err)) status = 1;
+    return status;
 }
 
 }  // namespace brenvik

@@ -21,9 +21,9 @@ std::string prefix_last_component(const std::string& name, const std::string& pr
 OutputNames output_names(const std::string& arg) {
     const std::string base = strip_extension(arg);
     const std::string diffused_base = prefix_last_component(base, "F");
-    return {base + ".bVK",          diffused_base + ".bVK", base + "F2.bVK",
-            base + "_preview.bmp",  base + "_preview2.bmp", diffused_base + "_preview.bmp",
-            base + "_previewF2.bmp"};
+    return {base + ".bVK",           diffused_base + ".bVK", base + "F2.bVK",
+            base + "_preview.bmp",   base + "_preview2.bmp", diffused_base + "_preview.bmp",
+            base + "_previewF2.bmp", base + "_source.bmp"};
 }
 
 }  // namespace brenvik

@@ -30,6 +30,7 @@ struct OutputNames {
     std::string second_preview;           // base_preview2.bmp
     std::string diffused_preview;         // Fbase_preview.bmp
     std::string diffused_second_preview;  // base_previewF2.bmp
+    std::string fitted_source;            // base_source.bmp (with --fit)
 };
 OutputNames output_names(const std::string& arg);
 

@@ -1,0 +1,146 @@
+#include "encoder/frontend/fit_input.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+#include "encoder/frontend/bmp.h"
+#include "encoder/output/output_file.h"
+#include "encoder/state/file_names.h"
+#include "input/fit.h"
+#include "input/read_picture.h"
+#include "platform_files.h"
+
+namespace brenvik {
+
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+// The whole file, or false with errno's value in `error`.
+bool read_whole_file(const std::string& name, input::Bytes& bytes, int& error) {
+    errno = 0;
+    File file(platform::open_stdio_file(name, "rb"));
+    if (!file) {
+        error = errno;
+        return false;
+    }
+    bytes.clear();
+    std::uint8_t buffer[1 << 16];
+    for (;;) {
+        errno = 0;
+        const std::size_t n = std::fread(buffer, 1, sizeof buffer, file.get());
+        bytes.insert(bytes.end(), buffer, buffer + n);
+        if (n < sizeof buffer) break;
+    }
+    if (std::ferror(file.get())) {
+        error = errno != 0 ? errno : EIO;
+        return false;
+    }
+    return true;
+}
+
+input::FitOptions fit_options(const RunSettings& settings) {
+    input::FitOptions options;
+    options.fit = input::fit_from_name(settings.fit).value_or(input::Fit::pad);
+    options.gravity = input::gravity_from_name(settings.gravity).value_or(input::Gravity::centre);
+    return options;
+}
+
+// One picture file fitted into the mode's frame; prints the failure.
+bool fit_file(const RunSettings& settings, const std::string& name, const ScreenMode& mode,
+              input::Frame& frame, input::Placement& placement, input::PictureInfo& info,
+              std::FILE* err) {
+    input::Bytes bytes;
+    int error = 0;
+    if (!read_whole_file(name, bytes, error)) {
+        std::fprintf(err, "%s: %s\n", name.c_str(), std::strerror(error));
+        return false;
+    }
+    input::DecodedPicture picture;
+    std::string message;
+    if (!input::decode_picture(bytes, picture, info, message)) {
+        std::fprintf(err, "%s: %s: %s\n", settings.program_name.c_str(), name.c_str(),
+                     message.c_str());
+        return false;
+    }
+    frame =
+        input::fit_picture(picture, {mode.width, mode.height}, fit_options(settings), &placement);
+    return true;
+}
+
+}  // namespace
+
+std::string fit_usage_text() {
+    return "  --fit=pad|crop|stretch\tRead a BMP, PNG or JPEG picture of any size and scale it\n"
+           "\t\t\tto the mode's size: pad shows all of it with black bars,\n"
+           "\t\t\tcrop fills the screen and cuts the overflow, stretch\n"
+           "\t\t\tfills it whatever the aspect; the scaled picture is kept\n"
+           "\t\t\tas NAME_source.bmp\n"
+           "  --gravity=VALUE\tThe part --fit=crop keeps, or where --fit=pad puts the picture:\n"
+           "\t\t\tcentre (default), top, bottom, left, right, top-left,\n"
+           "\t\t\ttop-right, bottom-left, bottom-right\n"
+           "\n";
+}
+
+bool load_fitted_pictures(const RunSettings& settings, const ScreenMode& mode,
+                          SourcePictures& pictures, TextSink& out, std::FILE* err) {
+    input::Frame frame;
+    input::Placement placement;
+    input::PictureInfo info;
+    if (!fit_file(settings, settings.input_name, mode, frame, placement, info, err)) return false;
+    const std::vector<std::uint8_t> file = input::bmp_file(frame);
+    std::copy_n(file.begin(), pictures.header.size(), pictures.header.begin());
+    pictures.first_pixels = std::move(frame.bgr);
+
+    const std::string companion = companion_name(settings.input_name);
+    pictures.has_companion = 0;
+    if (settings.verbose == 1) {
+        out.printf("outfilename_bis=%s \n", companion.c_str());
+        out.printf("fit=%s gravity=%s picture=%dx%d scaled=%dx%d crop=%d,%d pad=%d,%d \n",
+                   settings.fit.c_str(), input::gravity_name(fit_options(settings).gravity),
+                   info.width, info.height, placement.scaled.width, placement.scaled.height,
+                   placement.crop_left, placement.crop_top, placement.pad_left, placement.pad_top);
+    }
+    if (File probe{platform::open_stdio_file(companion, "rb")}) {
+        probe.reset();
+        input::Frame second;
+        if (!fit_file(settings, companion, mode, second, placement, info, err)) return false;
+        pictures.second_pixels = std::move(second.bgr);
+        pictures.has_companion = 1;
+    } else if (settings.palette_mode == kOnePalette) {
+        pictures.second_pixels.assign(pictures.first_pixels.size(), 0);
+    } else {
+        pictures.second_pixels = pictures.first_pixels;
+    }
+    return true;
+}
+
+bool write_fitted_source(const RunSettings& settings, const SourcePictures& pictures,
+                         std::FILE* err) {
+    std::vector<std::uint8_t> file(pictures.header.begin(), pictures.header.end());
+    file.insert(file.end(), pictures.first_pixels.begin(), pictures.first_pixels.end());
+    return write_file_atomically(output_names(settings.input_name).fitted_source, file, err);
+}
+
+void explain_refused_picture(const std::string& program, const std::string& name,
+                             const ScreenMode& mode, std::FILE* err) {
+    input::Bytes bytes;
+    int error = 0;
+    input::PictureInfo info;
+    std::string message;
+    if (!read_whole_file(name, bytes, error) || !input::identify_picture(bytes, info, message)) {
+        return;
+    }
+    const bool mode_size = info.width == mode.width && info.height == mode.height;
+    if (info.format == "BMP" && mode_size && info.details.starts_with("24-bit")) return;
+    std::fprintf(err, "%s: %s: %s; use --fit=pad, --fit=crop or --fit=stretch to make it %dx%d\n",
+                 program.c_str(), name.c_str(), input::describe_picture(info).c_str(), mode.width,
+                 mode.height);
+}
+
+}  // namespace brenvik
