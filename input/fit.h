@@ -12,8 +12,9 @@
 
 namespace brenvik::input {
 
-// The filter the encoder uses (see docs/architecture.md for the comparison).
-inline constexpr Filter kDefaultFilter = Filter::lanczos3;
+// The filter the encoder uses: Catmull-Rom encoded a little better than
+// Lanczos-3 on photos (bench/fit_filters.sh, figures in bench/README.md).
+inline constexpr Filter kDefaultFilter = Filter::catmull_rom;
 
 struct FitOptions {
     Fit fit = Fit::pad;
