@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "encoder/frontend/bmp.h"
+#include "encoder/frontend/fit_input.h"
 #include "encoder/frontend/options.h"
 #include "encoder/frontend/run.h"
 #include "encoder/frontend/screen_modes.h"
@@ -123,7 +124,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string& message = err.text();
     FUZZ_CHECK(exit_status == 0 || exit_status == 1, "exit status " + std::to_string(exit_status));
     if (!parsed) {
-        FUZZ_CHECK(exit_status == 1 && message == brenvik::usage_text("brenvik"),
+        FUZZ_CHECK(exit_status == 1 &&
+                       message == brenvik::usage_text("brenvik") + brenvik::fit_usage_text(),
                    "a refused command line must print the help text and exit 1");
     } else if (exit_status != 0) {
         FUZZ_CHECK(!message.empty() && message.back() == '\n', "failure without a message");
