@@ -4,7 +4,7 @@
 //
 // Input layout: byte 0 picks the fit (% 3), the gravity (/ 3 % 9) and
 // whether the target frame is 320x20 or 17x5 (/ 27 % 2); the rest is the
-// file. Pictures are limited to 2^20 pixels so that a header claiming a huge
+// file. Pictures are limited to 2^18 pixels so that a header claiming a huge
 // picture is refused before anything is allocated for it.
 #include <cstdint>
 #include <string>
@@ -27,12 +27,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(app1 >= 1 && app1 <= 8, "APP1 orientation out of range");
 
     brenvik::input::ReadLimits limits;
-    limits.max_pixels = 1u << 20;
+    limits.max_pixels = 1u << 18;
     brenvik::input::PictureInfo header;
     std::string header_message;
-    const bool identified =
-        brenvik::input::identify_picture(file, header, header_message, limits);
+    const bool identified = brenvik::input::identify_picture(file, header, header_message, limits);
     FUZZ_CHECK(identified || !header_message.empty(), "refused without a message");
+    const std::string foreign = brenvik::input::foreign_file_message(file);
+    FUZZ_CHECK(foreign.empty() || (!identified && foreign == header_message),
+               "the first bytes and the header look disagree");
 
     brenvik::input::DecodedPicture picture;
     brenvik::input::PictureInfo info;
@@ -53,8 +55,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                "picture over the limit");
     FUZZ_CHECK(picture.channels == 3 || picture.channels == 4, "channels");
     FUZZ_CHECK(picture.bits == 8 || picture.bits == 16, "bits");
-    FUZZ_CHECK(picture.samples.size() == picture.row_bytes() * static_cast<std::size_t>(picture.height),
-               "sample count");
+    FUZZ_CHECK(
+        picture.samples.size() == picture.row_bytes() * static_cast<std::size_t>(picture.height),
+        "sample count");
 
     brenvik::input::FitOptions options;
     options.fit = static_cast<brenvik::input::Fit>(control % 3);

@@ -83,6 +83,11 @@ bool decode_picture(const Bytes& file, DecodedPicture& picture, PictureInfo& inf
     return false;
 }
 
+std::string foreign_file_message(const Bytes& first_bytes) {
+    std::string other;
+    return kind_of(first_bytes, other) == Kind::other ? not_read(other) : std::string();
+}
+
 std::string describe_picture(const PictureInfo& info) {
     std::string text = "a " + std::to_string(info.width) + "x" + std::to_string(info.height) + " " +
                        info.format + " picture";

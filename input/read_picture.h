@@ -20,6 +20,11 @@ bool identify_picture(const Bytes& file, PictureInfo& info, std::string& message
 bool decode_picture(const Bytes& file, DecodedPicture& picture, PictureInfo& info,
                     std::string& message, const ReadLimits& limits = {});
 
+// Empty when the first bytes of a file (a dozen are enough) are those of a
+// BMP, PNG or JPEG file; else the message identify_picture gives, so that a
+// large file of another kind is refused without being read whole.
+std::string foreign_file_message(const Bytes& first_bytes);
+
 // "a 4000x3000 JPEG picture (progressive, EXIF orientation 6)".
 std::string describe_picture(const PictureInfo& info);
 

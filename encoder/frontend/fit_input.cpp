@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 
@@ -21,8 +22,9 @@ struct FileCloser {
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
-// The whole file, or false with errno's value in `error`.
-bool read_whole_file(const std::string& name, input::Bytes& bytes, int& error) {
+// The file's first `most` bytes (all of a shorter file), or false with
+// errno's value in `error`.
+bool read_file_start(const std::string& name, std::size_t most, input::Bytes& bytes, int& error) {
     errno = 0;
     File file(platform::open_stdio_file(name, "rb"));
     if (!file) {
@@ -31,11 +33,12 @@ bool read_whole_file(const std::string& name, input::Bytes& bytes, int& error) {
     }
     bytes.clear();
     std::uint8_t buffer[1 << 16];
-    for (;;) {
+    while (bytes.size() < most) {
         errno = 0;
-        const std::size_t n = std::fread(buffer, 1, sizeof buffer, file.get());
+        const std::size_t n =
+            std::fread(buffer, 1, std::min(sizeof buffer, most - bytes.size()), file.get());
         bytes.insert(bytes.end(), buffer, buffer + n);
-        if (n < sizeof buffer) break;
+        if (n == 0) break;
     }
     if (std::ferror(file.get())) {
         error = errno != 0 ? errno : EIO;
@@ -57,13 +60,16 @@ bool fit_file(const RunSettings& settings, const std::string& name, const Screen
               std::FILE* err) {
     input::Bytes bytes;
     int error = 0;
-    if (!read_whole_file(name, bytes, error)) {
+    std::string message;
+    // A file of another kind is refused by its first bytes, before it is read whole.
+    if (read_file_start(name, 16, bytes, error)) message = input::foreign_file_message(bytes);
+    if (error == 0 && message.empty()) read_file_start(name, SIZE_MAX, bytes, error);
+    if (error != 0) {
         std::fprintf(err, "%s: %s\n", name.c_str(), std::strerror(error));
         return false;
     }
     input::DecodedPicture picture;
-    std::string message;
-    if (!input::decode_picture(bytes, picture, info, message)) {
+    if (!message.empty() || !input::decode_picture(bytes, picture, info, message)) {
         std::fprintf(err, "%s: %s: %s\n", settings.program_name.c_str(), name.c_str(),
                      message.c_str());
         return false;
@@ -133,7 +139,9 @@ void explain_refused_picture(const std::string& program, const std::string& name
     int error = 0;
     input::PictureInfo info;
     std::string message;
-    if (!read_whole_file(name, bytes, error) || !input::identify_picture(bytes, info, message)) {
+    // The headers are at the start; a megabyte holds any but freak ones.
+    if (!read_file_start(name, std::size_t{1} << 20, bytes, error) ||
+        !input::identify_picture(bytes, info, message)) {
         return;
     }
     const bool mode_size = info.width == mode.width && info.height == mode.height;
