@@ -274,8 +274,8 @@ TEST_P(FitRun, EncodesWithThePictureWhereThePlacementPutsIt) {
     args.insert(args.end(), c.options.begin(), c.options.end());
     args.push_back(input);
     testsupport::TempDir sink_dir;
-    std::FILE* out = std::fopen(sink_dir.file("out.txt").c_str(), "w+");
-    std::FILE* err = std::fopen(sink_dir.file("err.txt").c_str(), "w+");
+    std::FILE* out = std::fopen(sink_dir.file("out.txt").c_str(), "w+b");
+    std::FILE* err = std::fopen(sink_dir.file("err.txt").c_str(), "w+b");
     ASSERT_NE(out, nullptr);
     ASSERT_NE(err, nullptr);
     const int status = brenvik::run_brenvik(args, out, err, {1});
@@ -353,8 +353,8 @@ struct RunResult {
 
 RunResult run(const TempDir& dir, std::vector<std::string> args) {
     const TempDir capture;
-    std::FILE* out = std::fopen(capture.file("out").c_str(), "w+");
-    std::FILE* err = std::fopen(capture.file("err").c_str(), "w+");
+    std::FILE* out = std::fopen(capture.file("out").c_str(), "w+b");
+    std::FILE* err = std::fopen(capture.file("err").c_str(), "w+b");
     for (std::string& a : args) {
         if (!a.empty() && a[0] != '-') a = dir.file(a);
     }
