@@ -80,13 +80,14 @@ struct OutputNames {
     std::string second_preview;           // base_preview2.bmp
     std::string diffused_preview;         // Fbase_preview.bmp
     std::string diffused_second_preview;  // base_previewF2.bmp
+    std::string fitted_source;            // base_source.bmp (brenvik --fit)
 };
 inline OutputNames output_names(const std::string& input) {
     const std::string base = strip_extension(input);
     const std::string twin = prefix_last_component(base, kTwinPrefix);
     return {base + kPictureExtension, twin + kPictureExtension, base + "F2" + kPictureExtension,
             base + "_preview.bmp",    base + "_preview2.bmp",   twin + "_preview.bmp",
-            base + "_previewF2.bmp"};
+            base + "_previewF2.bmp",  base + "_source.bmp"};
 }
 
 // The companion picture of `input`: its extension replaced by "_bis.bmp"

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "encoder/frontend/bmp.h"
+#include "encoder/frontend/fit_input.h"
 #include "encoder/frontend/options.h"
 #include "encoder/frontend/run.h"
 #include "format/picture_file.h"
@@ -127,7 +128,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!parsed) {
         // The help text, then the line that names the wrong option (none for
         // a wrong number of names).
-        const std::string help = brenvik::usage_text("brenvik");
+        const std::string help = brenvik::usage_text("brenvik") + brenvik::fit_usage_text();
         const std::string tail = parse_error.empty() ? "" : "brenvik: " + parse_error + "\n";
         FUZZ_CHECK(exit_status == 1 && message == help + tail,
                    "a refused command line must print the help text and exit 1");

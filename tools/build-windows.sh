@@ -19,17 +19,19 @@ for arg in "$@"; do
 done
 bash tools/setup-debian.sh --windows
 
-# libpng for MinGW (the viewer needs it): built from Debian's own source
-# package, fetched with a private source list so the system's apt
-# configuration stays as it is, and installed into a prefix of the build.
+# libpng and libjpeg-turbo for MinGW (the picture readers and the viewer
+# need them): built from Debian's own source packages, fetched with a private
+# source list so the system's apt configuration stays as it is, and installed
+# into a prefix of the build.
 deps=$root/$dir/deps
 # zlib from Debian's MinGW package, linked in (not zlib1.dll).
 mingw=/usr/x86_64-w64-mingw32
 zlib=(-DZLIB_LIBRARY="$mingw/lib/libz.a" -DZLIB_LIBRARY_RELEASE="$mingw/lib/libz.a"
       -DZLIB_INCLUDE_DIR="$mingw/include")
-build_libpng() {
-  [ -f "$deps/lib/libpng.a" ] && return 0
-  local work=$root/$dir/libpng-source
+# fetch_source PACKAGE WORK: unpacks Debian's source package (newest version
+# the mirror holds) into WORK and prints the folder it made.
+fetch_source() {
+  local package=$1 work=$2
   rm -rf "$work"
   mkdir -p "$work/parts" "$work/lists/partial" "$work/cache/archives/partial"
   : > "$work/none.list"
@@ -38,19 +40,23 @@ build_libpng() {
   local apt_options=(-o "Dir::Etc::SourceList=$work/none.list"
                      -o "Dir::Etc::SourceParts=$work/parts"
                      -o "Dir::State::Lists=$work/lists" -o "Dir::Cache=$work/cache")
-  apt-get "${apt_options[@]}" update -qq
+  apt-get "${apt_options[@]}" update -qq >&2
   # Newest first; a version the mirror no longer holds is skipped.
   local version fetched=0
-  for version in $(apt-cache "${apt_options[@]}" showsrc libpng1.6 |
+  for version in $(apt-cache "${apt_options[@]}" showsrc "$package" |
                    sed -n 's/^Version: //p' | sort -rV); do
-    if (cd "$work" && apt-get "${apt_options[@]}" source -qq "libpng1.6=$version" >/dev/null 2>&1); then
+    if (cd "$work" && apt-get "${apt_options[@]}" source -qq "$package=$version" >/dev/null 2>&1); then
       fetched=1
       break
     fi
   done
-  [ "$fetched" = 1 ] || { echo "cannot fetch Debian's libpng1.6 source package" >&2; return 1; }
-  local source
-  source=$(find "$work" -maxdepth 1 -type d -name 'libpng1.6-*' | head -n 1)
+  [ "$fetched" = 1 ] || { echo "cannot fetch Debian's $package source package" >&2; return 1; }
+  find "$work" -maxdepth 1 -type d -name "$package-*" | head -n 1
+}
+build_libpng() {
+  [ -f "$deps/lib/libpng.a" ] && return 0
+  local work=$root/$dir/libpng-source source
+  source=$(fetch_source libpng1.6 "$work")
   cmake -S "$source" -B "$work/build" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$deps" "${zlib[@]}" \
@@ -59,8 +65,25 @@ build_libpng() {
   cmake --build "$work/build"
   cmake --install "$work/build" >/dev/null
 }
-if [ -d viewer ] || [ "${BUILD_WINDOWS_LIBPNG:-0}" = 1 ]; then
+# libjpeg-turbo's plain C code: its vector code would need nasm, and the
+# accurate integer transform and smooth upsampling the readers ask for give
+# the same pixels either way (tests/input checks that on Linux).
+build_libjpeg() {
+  [ -f "$deps/lib/libjpeg.a" ] && return 0
+  local work=$root/$dir/libjpeg-source source
+  source=$(fetch_source libjpeg-turbo "$work")
+  cmake -S "$source" -B "$work/build" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$deps" \
+    -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF -DWITH_SIMD=OFF -Wno-dev >/dev/null
+  cmake --build "$work/build" >&2
+  cmake --install "$work/build" >/dev/null
+}
+if [ -d input ] || [ -d viewer ] || [ "${BUILD_WINDOWS_LIBPNG:-0}" = 1 ]; then
   build_libpng
+fi
+if [ -d input ]; then
+  build_libjpeg
 fi
 
 linux_bin=()

@@ -8,11 +8,11 @@ set -euo pipefail
 packages=(cmake ninja-build g++ clang clang-format libclang-rt-14-dev
           libgtest-dev googletest libbenchmark-dev
           qt6-base-dev fonts-dejavu-core help2man
-          libpng-dev ffmpeg python3 imagemagick chromium
+          libpng-dev libjpeg62-turbo-dev ffmpeg python3 imagemagick chromium
           parallel rsync openssh-server openssh-client
           hatari binutils-m68k-linux-gnu)
 # Windows executables: cross compiler (posix threads for std::thread), zlib
-# for MinGW (libpng is built from Debian's source package by
+# for MinGW (libpng and libjpeg-turbo are built from Debian's source packages by
 # tools/build-windows.sh), Wine to run the Windows tests, dpkg-dev for
 # apt-get source.
 windows_packages=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64 dpkg-dev)

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 
+#include "encoder/frontend/fit_input.h"
 #include "format/bmp.h"
 #include "format/picture_file.h"
 #include "platform_files.h"
@@ -21,25 +22,6 @@ using File = std::unique_ptr<std::FILE, FileCloser>;
 
 using format::bmp::read_le16;
 using format::bmp::read_le32;
-
-// A BMP's unpadded B, G, R rows (bottom row first unless `top_down`) as an
-// RGB picture, rows from the top.
-RgbPicture rgb_rows_from_top(const std::vector<std::uint8_t>& bgr, int width, int height,
-                             bool top_down) {
-    RgbPicture picture{width, height, std::vector<std::uint8_t>(bgr.size())};
-    const std::size_t row_bytes = static_cast<std::size_t>(width) * 3;
-    for (int y = 0; y < height; ++y) {
-        const std::size_t stored = static_cast<std::size_t>(top_down ? y : height - 1 - y);
-        const std::uint8_t* from = bgr.data() + stored * row_bytes;
-        std::uint8_t* to = picture.rgb.data() + static_cast<std::size_t>(y) * row_bytes;
-        for (std::size_t i = 0; i < row_bytes; i += 3) {
-            to[i] = from[i + 2];
-            to[i + 1] = from[i + 1];
-            to[i + 2] = from[i];
-        }
-    }
-    return picture;
-}
 
 void system_error(std::FILE* err, const std::string& name, int error) {
     std::fprintf(err, "%s: %s\n", name.c_str(), std::strerror(error));
@@ -116,10 +98,28 @@ bool read_bmp(const std::string& prog, const std::string& name, const ScreenMode
 
 }  // namespace
 
+RgbPicture rgb_rows_from_top(const std::vector<std::uint8_t>& bgr, int width, int height,
+                             bool top_down) {
+    RgbPicture picture{width, height, std::vector<std::uint8_t>(bgr.size())};
+    const std::size_t row_bytes = static_cast<std::size_t>(width) * 3;
+    for (int y = 0; y < height; ++y) {
+        const std::size_t stored = static_cast<std::size_t>(top_down ? y : height - 1 - y);
+        const std::uint8_t* from = bgr.data() + stored * row_bytes;
+        std::uint8_t* to = picture.rgb.data() + static_cast<std::size_t>(y) * row_bytes;
+        for (std::size_t i = 0; i < row_bytes; i += 3) {
+            to[i] = from[i + 2];
+            to[i + 1] = from[i + 1];
+            to[i + 2] = from[i];
+        }
+    }
+    return picture;
+}
+
 bool load_pictures(const RunSettings& settings, const ScreenMode& mode, InputPictures& pictures,
                    TextSink& out, std::FILE* err) {
     if (!read_bmp(settings.program_name, settings.input_name, mode, pictures.picture,
                   &pictures.header, err)) {
+        explain_refused_picture(settings.program_name, settings.input_name, mode, err);
         return false;
     }
     const std::string companion = format::companion_name(settings.input_name);
@@ -128,7 +128,10 @@ bool load_pictures(const RunSettings& settings, const ScreenMode& mode, InputPic
     if (File probe{platform::open_stdio_file(companion, "rb")}) {
         probe.reset();
         RgbPicture second;
-        if (!read_bmp(settings.program_name, companion, mode, second, nullptr, err)) return false;
+        if (!read_bmp(settings.program_name, companion, mode, second, nullptr, err)) {
+            explain_refused_picture(settings.program_name, companion, mode, err);
+            return false;
+        }
         pictures.companion = std::move(second);
     }
     return true;

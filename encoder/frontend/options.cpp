@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "command_line.h"
+#include "input/placement.h"
 #include "option_ranges.h"
 
 namespace brenvik {
@@ -50,6 +51,25 @@ std::string usage_text(const std::string& prog) {
     return text;
 }
 
+namespace {
+
+// What is wrong with the --fit and --gravity given, or an empty string. The
+// gravity places a picture that --fit scales.
+std::string fit_fault(const RunSettings& settings, bool fit_given, bool gravity_given) {
+    if (fit_given && !input::fit_from_name(settings.fit)) {
+        return "--fit=" + settings.fit + ": expected pad, crop or stretch";
+    }
+    if (gravity_given && !input::gravity_from_name(settings.gravity)) {
+        return "--gravity=" + settings.gravity +
+               ": expected centre, top, bottom, left, right, top-left, top-right, bottom-left "
+               "or bottom-right";
+    }
+    if (gravity_given && !fit_given) return "--gravity=" + settings.gravity + " needs --fit";
+    return {};
+}
+
+}  // namespace
+
 bool parse_command_line(const std::vector<std::string>& args, RunSettings& settings,
                         std::string* error) {
     settings.program_name = args.empty() ? std::string("brenvik") : args[0];
@@ -60,6 +80,8 @@ bool parse_command_line(const std::vector<std::string>& args, RunSettings& setti
     settings.seed = 42;
     settings.mode_row = 0;
 
+    bool fit_given = false;
+    bool gravity_given = false;
     const auto set = [](int& field) {
         return [&field](long long v) { field = static_cast<int>(v); };
     };
@@ -77,6 +99,16 @@ bool parse_command_line(const std::vector<std::string>& args, RunSettings& setti
                     [&](long long v) { settings.schedule_shift = static_cast<int>(v) - 5; }),
         cli::number(options::kBlockoflines, set(settings.block_lines_option)),
         cli::number(options::kSeed, set(settings.seed)),
+        cli::text("--fit", 0,
+                  [&](const std::string& v) {
+                      settings.fit = v;
+                      fit_given = true;
+                  }),
+        cli::text("--gravity", 0,
+                  [&](const std::string& v) {
+                      settings.gravity = v;
+                      gravity_given = true;
+                  }),
     };
     // "-" and one quality digit.
     const auto quality = [&](const std::string& argument) {
@@ -87,8 +119,10 @@ bool parse_command_line(const std::vector<std::string>& args, RunSettings& setti
         return true;
     };
     const cli::Parsed parsed = cli::parse_prefixed(args, 1, table, quality);
-    if (!parsed.ok) {
-        if (error != nullptr) *error = parsed.error;
+    std::string fault = parsed.error;
+    if (parsed.ok) fault = fit_fault(settings, fit_given, gravity_given);
+    if (!fault.empty()) {
+        if (error != nullptr) *error = fault;
         return false;
     }
     // The picture, and a second name that is accepted and not used.

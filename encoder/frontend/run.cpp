@@ -6,9 +6,11 @@
 #include "brenvik/encode.h"
 #include "encoder/api/request.h"
 #include "encoder/frontend/bmp.h"
+#include "encoder/frontend/fit_input.h"
 #include "encoder/frontend/options.h"
 #include "encoder/output/output_file.h"
 #include "encoder/state/state.h"
+#include "format/picture_file.h"
 
 namespace brenvik {
 
@@ -47,7 +49,7 @@ int run_brenvik(const std::vector<std::string>& args, std::FILE* out, std::FILE*
     RunSettings settings;
     std::string option_error;
     if (!parse_command_line(args, settings, &option_error)) {
-        const std::string help = usage_text(settings.program_name);
+        const std::string help = usage_text(settings.program_name) + fit_usage_text();
         std::fwrite(help.data(), 1, help.size(), err);
         // The help text alone does not say what was wrong.
         if (!option_error.empty()) {
@@ -67,7 +69,9 @@ int run_brenvik(const std::vector<std::string>& args, std::FILE* out, std::FILE*
     }
     const ScreenMode& mode = format::kScreenModes[static_cast<std::size_t>(settings.mode_row)];
     InputPictures pictures;
-    const bool loaded = load_pictures(settings, mode, pictures, text, err);
+    const bool loaded = settings.fit.empty()
+                            ? load_pictures(settings, mode, pictures, text, err)
+                            : load_fitted_pictures(settings, mode, pictures, text, err);
     const TraceSink print = printer(out);
     text.flush_to(print);
     if (!loaded) return 1;
@@ -88,7 +92,12 @@ int run_brenvik(const std::vector<std::string>& args, std::FILE* out, std::FILE*
         std::fprintf(err, "%s: %s\n", settings.program_name.c_str(), result.message.c_str());
         return 1;
     }
-    const bool written = write_files(result.files, err);
+    bool written = write_files(result.files, err);
+    // With --fit, the picture the encoder saw is kept beside its files.
+    if (!pictures.fitted_source.empty()) {
+        written &= write_file_atomically(format::output_names(settings.input_name).fitted_source,
+                                         pictures.fitted_source, err);
+    }
     if (settings.verbose == 1) std::fprintf(out, "files %2.3f seconds\n", clock());
     std::fflush(out);
     return written ? 0 : 1;

@@ -48,6 +48,8 @@ struct RunSettings {
     int verbose = 0;
     int seed = 42;
     int mode_row = 0;
+    std::string fit;           // --fit= value ("pad", "crop", "stretch"); empty without it
+    std::string gravity;       // --gravity= value; empty for the centre
     std::string input_name;    // input picture name as typed
     std::string program_name;  // invocation name
 

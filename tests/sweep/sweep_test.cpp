@@ -401,6 +401,68 @@ TEST_F(SweepTest, BadArgumentsStopBeforeEncoding) {
     EXPECT_NE(result.err.find("was not made by brenvik-sweep"), std::string::npos) << result.err;
 }
 
+// --fit and --gravity go to every encoding; each result is measured against
+// the picture the encoder saw (NAME_source.bmp in its folder), and the best
+// command, run again, makes the same file.
+TEST_F(SweepTest, FitTakesAPhotoOfAnySizeAndMeasuresAgainstTheFittedSource) {
+    const fs::path photo = dir.path() / "picture" / "photo.jpg";
+    const Outcome made = run_shell(
+        "convert " + quote(kSample) + " -resize 451x300! -quality 90 " + quote(photo.string()),
+        dir.path());
+    ASSERT_EQ(made.status, 0) << made.err;
+    const fs::path set_file = dir.path() / "set.txt";
+    const std::string set = "-0 --mode=4\n-0 --mode=4 --ed=3\n";
+    testsupport::write_file(set_file, std::vector<std::uint8_t>(set.begin(), set.end()));
+    const Outcome result = run_shell(
+        quote(SWEEP_PATH) + " " + quote(photo.string()) + " -o " + quote(sheet().string()) +
+            " --set=" + quote(set_file.string()) + " --jobs=2 --fit=crop --gravity=top",
+        dir.path());
+    ASSERT_EQ(result.status, 0) << result.err;
+    const std::vector<Row> rows = table_rows(read_text(sheet().string() + ".html"));
+    ASSERT_EQ(rows.size(), 3u);  // plain, twin, the second twin (the plain file is the same)
+    for (const Row& row : rows) {
+        ASSERT_EQ(row.at("state"), "ok");
+        const fs::path file = dir.path() / "out" / row.at("file");
+        const fs::path source = file.parent_path() / "photo_source.bmp";
+        ASSERT_TRUE(fs::exists(source)) << source;
+        const Outcome view = run_shell(quote(VIEWER_PATH) + " " + quote(file.string()) +
+                                           " --mode=4 --compare=" + quote(source.string()),
+                                       dir.path());
+        ASSERT_EQ(view.status, 0) << view.err;
+        EXPECT_EQ(view.out, "psnr=" + row.at("psnr") + " weighted=" + row.at("weighted") +
+                                " seen_psnr=" + row.at("seen_psnr") + "\n");
+        EXPECT_NE(row.at("command").find(" --fit=crop --gravity=top "), std::string::npos)
+            << row.at("command");
+    }
+    // The page's source is the fitted picture, 320x20.
+    const Picture source_png = read_png(dir.path() / "out" / "sheet_files" / "source.png");
+    EXPECT_EQ(source_png.width, 320);
+    EXPECT_EQ(source_png.height, 20);
+    // The best command makes the same file again.
+    const std::string command = rows[0].at("command");
+    const fs::path again = dir.path() / "again";
+    fs::create_directories(again);
+    const Outcome remade = run_shell("cd " + quote(again.string()) + " && " + command, dir.path());
+    ASSERT_EQ(remade.status, 0) << remade.err;
+    EXPECT_EQ(read_file(dir.path() / "picture" / "photo.bVK"),
+              read_file(dir.path() / "out" / rows[0].at("file")));
+
+    // Every combination must fit one picture size.
+    const std::string mixed = "-0 --mode=4\n-0 --mode=3\n";
+    testsupport::write_file(set_file, std::vector<std::uint8_t>(mixed.begin(), mixed.end()));
+    const Outcome refused = run_shell(quote(SWEEP_PATH) + " " + quote(photo.string()) + " -o " +
+                                          quote((dir.path() / "out" / "mixed").string()) +
+                                          " --set=" + quote(set_file.string()) + " --fit=pad",
+                                      dir.path());
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("modes of one picture size"), std::string::npos) << refused.err;
+    // --gravity needs --fit.
+    const Outcome gravity = run_shell(
+        quote(SWEEP_PATH) + " --print-set --gravity=top " + quote(photo.string()), dir.path());
+    EXPECT_EQ(gravity.status, 2);
+    EXPECT_NE(gravity.err.find("--gravity needs --fit"), std::string::npos) << gravity.err;
+}
+
 // The default set by picture size: screen modes x dithering 0, 3, 4 x
 // diffusion 1, 3 x pixpal 1, 3, at quality 3.
 TEST(SweepDefaultSet, TakesTheModesThatFitThePictureSize) {
@@ -442,6 +504,13 @@ TEST(SweepDefaultSet, TakesTheModesThatFitThePictureSize) {
     EXPECT_EQ(result.status, 1);
     EXPECT_NE(result.err.find("no default set for a 64x48 picture"), std::string::npos)
         << result.err;
+    EXPECT_NE(result.err.find("--fit=crop"), std::string::npos) << result.err;
+    // With --fit, any picture gets the 320x200 set.
+    const Outcome fitted =
+        run_shell(quote(SWEEP_PATH) + " --print-set --fit=pad " + quote(bmp.string()), dir.path());
+    ASSERT_EQ(fitted.status, 0) << fitted.err;
+    EXPECT_EQ(std::count(fitted.out.begin(), fitted.out.end(), '\n'), 36);
+    EXPECT_EQ(fitted.out.find("--mode=3"), std::string::npos);
 }
 
 // The page in headless Chromium: clicking a column title reorders the rows.

@@ -89,6 +89,26 @@ run_both bad-input brenvik "$work/strip.bmp" -- strip.bmp
 run_both help brenvik -- --help
 run_both non-ascii-name brenvik "$work/bild-äöü-写真.bmp" -- -0 --mode=2 "bild-äöü-写真.bmp"
 
+# Pictures of other sizes and formats, made from the sample, through --fit:
+# the decoders, the placement and the resampling must give the same bytes.
+convert "$sample" -resize 451x300! -quality 90 -interlace Plane "$work/photo.jpg"
+convert "$sample" -resize 300x451! -quality 85 "$work/upright.jpg"
+# EXIF orientation 6 (a quarter turn clockwise) in an APP1 segment after SOI.
+python3 - "$work/upright.jpg" "$work/turned.jpg" <<'PY'
+import struct, sys
+data = open(sys.argv[1], "rb").read()
+tiff = b"MM\x00\x2a" + struct.pack(">IH", 8, 1) + struct.pack(">HHIHH", 0x0112, 3, 1, 6, 0) + b"\0" * 4
+app1 = b"Exif\0\0" + tiff
+open(sys.argv[2], "wb").write(data[:2] + b"\xff\xe1" + struct.pack(">H", len(app1) + 2) + app1 + data[2:])
+PY
+convert "$sample" -resize 200x300! -depth 16 PNG48:"$work/tall.png"
+convert "$sample" -resize 640x400! -alpha set -channel A -fx "i/w" -type TrueColorAlpha BMP:"$work/wide.bmp"
+run_both fit-crop-progressive-jpeg brenvik "$work/photo.jpg" -- -0 --fit=crop photo.jpg
+run_both fit-pad-exif-jpeg brenvik "$work/turned.jpg" -- -0 --mode=2 --fit=pad --preview=1 turned.jpg
+run_both fit-crop-16-bit-png brenvik "$work/tall.png" -- -0 --mode=3 --fit=crop --gravity=top tall.png
+run_both fit-stretch-bmp-alpha brenvik "$work/wide.bmp" -- -0 --mode=4 --fit=stretch wide.bmp
+run_both fit-hint brenvik "$work/photo.jpg" -- photo.jpg
+
 # Containers: frames from the encoder, a generated 8-bit WAV.
 mkdir -p "$work/frames"
 (cd "$work/frames" && cp ../pic.bmp ANIM00000.bmp && "$linux_bin/brenvik" -0 --mode=2 ANIM00000.bmp > /dev/null)

@@ -140,7 +140,16 @@ struct BadCase {
     const char* name;
     Bytes file;
     const char* message;
+    // What the picture is, when --fit would read it: the line that follows.
+    const char* fit_hint = nullptr;
 };
+
+// The line that follows a refusal of a picture --fit reads, in mode 4.
+std::string fit_hint(const std::string& name, const char* hint) {
+    if (hint == nullptr) return "";
+    return "brenvik: " + name + ": " + hint +
+           "; use --fit=pad, --fit=crop or --fit=stretch to make it 320x20\n";
+}
 
 void PrintTo(const BadCase& c, std::ostream* os) {
     *os << c.name;
@@ -161,23 +170,31 @@ std::vector<BadCase> bad_cases() {
         {"bm_then_nothing", {'B', 'M'}, kTruncatedHeader.c_str()},
         {"header_of_33_bytes", cut(valid_file(), 33), kTruncatedHeader.c_str()},
         {"header_of_34_bytes_without_pixels", cut(valid_file(), 34), kTruncatedPixels.c_str()},
-        {"bits_32", frontend_test::make_bmp({.bits_per_pixel = 32}, pixels), kFormat.c_str()},
-        {"bits_16", frontend_test::make_bmp({.bits_per_pixel = 16}, pixels), kFormat.c_str()},
+        {"bits_32", frontend_test::make_bmp({.bits_per_pixel = 32}, pixels), kFormat.c_str(),
+         "a 320x20 BMP picture (32-bit)"},
+        {"bits_16", frontend_test::make_bmp({.bits_per_pixel = 16}, pixels), kFormat.c_str(),
+         "a 320x20 BMP picture (16-bit)"},
         {"bits_8_rle8", frontend_test::make_bmp({.bits_per_pixel = 8, .compression = 1}, pixels),
          kFormat.c_str()},
         {"bits_24_compression_1", frontend_test::make_bmp({.compression = 1}, pixels),
          kFormat.c_str()},
         {"bits_32_bitfields",
-         frontend_test::make_bmp({.bits_per_pixel = 32, .compression = 3}, pixels),
-         kFormat.c_str()},
+         frontend_test::make_bmp({.bits_per_pixel = 32, .compression = 3}, pixels), kFormat.c_str(),
+         "a 320x20 BMP picture (32-bit)"},
         {"format_tested_before_size",
-         frontend_test::make_bmp({.width = 100, .bits_per_pixel = 32}, pixels), kFormat.c_str()},
-        {"width_319", frontend_test::make_bmp({.width = 319}, pixels), kSize.c_str()},
-        {"width_321", frontend_test::make_bmp({.width = 321}, pixels), kSize.c_str()},
+         frontend_test::make_bmp({.width = 100, .bits_per_pixel = 32}, pixels), kFormat.c_str(),
+         "a 100x20 BMP picture (32-bit)"},
+        {"width_319", frontend_test::make_bmp({.width = 319}, pixels), kSize.c_str(),
+         "a 319x20 BMP picture (24-bit)"},
+        {"width_321", frontend_test::make_bmp({.width = 321}, pixels), kSize.c_str(),
+         "a 321x20 BMP picture (24-bit)"},
         {"width_negative", frontend_test::make_bmp({.width = -320}, pixels), kSize.c_str()},
-        {"height_21", frontend_test::make_bmp({.height = 21}, pixels), kSize.c_str()},
-        {"height_minus_19", frontend_test::make_bmp({.height = -19}, pixels), kSize.c_str()},
-        {"height_200", frontend_test::make_bmp({.height = 200}, pixels), kSize.c_str()},
+        {"height_21", frontend_test::make_bmp({.height = 21}, pixels), kSize.c_str(),
+         "a 320x21 BMP picture (24-bit)"},
+        {"height_minus_19", frontend_test::make_bmp({.height = -19}, pixels), kSize.c_str(),
+         "a 320x19 BMP picture (24-bit, top-down)"},
+        {"height_200", frontend_test::make_bmp({.height = 200}, pixels), kSize.c_str(),
+         "a 320x200 BMP picture (24-bit)"},
         {"pixels_one_byte_short", cut(valid_file(), 54 + W * H * 3 - 1), kTruncatedPixels.c_str()},
         {"pixels_missing", cut(valid_file(), 54), kTruncatedPixels.c_str()},
         {"offset_past_the_end", frontend_test::make_bmp({.pixel_offset = 100}, {}),
@@ -201,7 +218,7 @@ TEST_P(BadPicture, IsReportedWithProgramFileAndMessage) {
     frontend_test::write_file(name, c.file);
     const Loaded r = load(name);
     EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.err, "brenvik: " + name + ": " + c.message + "\n");
+    EXPECT_EQ(r.err, "brenvik: " + name + ": " + c.message + "\n" + fit_hint(name, c.fit_hint));
     EXPECT_EQ(r.out, "");
 }
 
@@ -214,13 +231,18 @@ TEST(BmpInput, SizeMessageNamesTheModesSize) {
     TempDir dir;
     const std::string name = dir.file("small.bmp");
     frontend_test::write_pattern_bmp(name, W, H, 0);
+    const std::string hint = "brenvik: " + name +
+                             ": a 320x20 BMP picture (24-bit); use --fit=pad, --fit=crop or "
+                             "--fit=stretch to make it ";
     for (int row : {0, 1, 2}) {
         const Loaded r = load(name, 1, 0, format::kScreenModes[static_cast<std::size_t>(row)]);
         EXPECT_FALSE(r.ok);
-        EXPECT_EQ(r.err, "brenvik: " + name + ": BMP picture must be 320x200 pixels\n");
+        EXPECT_EQ(r.err, "brenvik: " + name + ": BMP picture must be 320x200 pixels\n" + hint +
+                             "320x200\n");
     }
     const Loaded r = load(name, 1, 0, format::kScreenModes[3]);
-    EXPECT_EQ(r.err, "brenvik: " + name + ": BMP picture must be 416x229 pixels\n");
+    EXPECT_EQ(r.err,
+              "brenvik: " + name + ": BMP picture must be 416x229 pixels\n" + hint + "416x229\n");
 }
 
 TEST(BmpInput, MissingFileIsReportedWithTheSystemMessage) {
@@ -347,6 +369,7 @@ struct BrokenCompanionCase {
     const char* name;
     Bytes file;
     std::string message;
+    const char* fit_hint = nullptr;  // as in BadCase
 };
 
 void PrintTo(const BrokenCompanionCase& c, std::ostream* os) {
@@ -357,9 +380,11 @@ std::vector<BrokenCompanionCase> broken_companions() {
     const Bytes pixels = frontend_test::uniform_pixels(W, H, 0x22);
     return {
         {"not_bm", frontend_test::make_bmp({.signature_ok = false}, pixels), kNotBmp},
-        {"bits_32", frontend_test::make_bmp({.bits_per_pixel = 32}, pixels), kFormat},
+        {"bits_32", frontend_test::make_bmp({.bits_per_pixel = 32}, pixels), kFormat,
+         "a 320x20 BMP picture (32-bit)"},
         {"rle", frontend_test::make_bmp({.bits_per_pixel = 8, .compression = 1}, pixels), kFormat},
-        {"wrong_height", frontend_test::make_bmp({.height = 200}, pixels), kSize},
+        {"wrong_height", frontend_test::make_bmp({.height = 200}, pixels), kSize,
+         "a 320x200 BMP picture (24-bit)"},
         {"truncated_pixels", cut(frontend_test::make_bmp({W, H}, pixels), 54 + 100),
          kTruncatedPixels},
         {"truncated_header", cut(frontend_test::make_bmp({W, H}, pixels), 20), kTruncatedHeader},
@@ -376,7 +401,8 @@ TEST_P(BrokenCompanion, EndsTheLoadNamingTheCompanionWhateverPaletteMode) {
     for (int palette_mode : {1, 2, 3}) {
         const Loaded r = load(dir.file("p.bmp"), palette_mode);
         EXPECT_FALSE(r.ok) << "pixpal " << palette_mode;
-        EXPECT_EQ(r.err, "brenvik: " + dir.file("p_bis.bmp") + ": " + c.message + "\n")
+        EXPECT_EQ(r.err, "brenvik: " + dir.file("p_bis.bmp") + ": " + c.message + "\n" +
+                             fit_hint(dir.file("p_bis.bmp"), c.fit_hint))
             << "pixpal " << palette_mode;
     }
 }

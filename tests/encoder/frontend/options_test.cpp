@@ -34,6 +34,8 @@ struct Expected {
     int seed = 42;
     int mode_row = 0;
     std::string input_name = "pic.bmp";
+    std::string fit = "";
+    std::string gravity = "";
 };
 
 struct AcceptedCase {
@@ -104,6 +106,15 @@ const AcceptedCase kAccepted[] = {
     {"second_name_accepted_and_unused", {"pic.bmp", "other.bmp"}, {}},
     {"option_after_name_not_parsed", {"pic.bmp", "--mode=1"}, {.mode_row = 0}},
     {"bad_option_after_name_not_parsed", {"pic.bmp", "-35"}, {}},
+    {"fit_pad", {"--fit=pad", "photo.jpg"}, {.input_name = "photo.jpg", .fit = "pad"}},
+    {"fit_stretch", {"--fit=stretch", "pic.bmp"}, {.fit = "stretch"}},
+    {"gravity_before_fit",
+     {"--gravity=bottom-left", "--fit=crop", "photo.png"},
+     {.input_name = "photo.png", .fit = "crop", .gravity = "bottom-left"}},
+    {"gravity_center_spelling",
+     {"--fit=crop", "--gravity=center", "pic.bmp"},
+     {.fit = "crop", .gravity = "center"}},
+    {"later_fit_wins", {"--fit=crop", "--fit=pad", "pic.bmp"}, {.fit = "pad"}},
     {"name_with_directory_kept_as_typed",
      {"-1", "old.dir/photo"},
      {.quality = 1, .input_name = "old.dir/photo"}},
@@ -129,6 +140,8 @@ TEST_P(AcceptedCommandLine, SetsExactlyTheNamedSettings) {
     EXPECT_EQ(s.seed, e.seed);
     EXPECT_EQ(s.mode_row, e.mode_row);
     EXPECT_EQ(s.input_name, e.input_name);
+    EXPECT_EQ(s.fit, e.fit);
+    EXPECT_EQ(s.gravity, e.gravity);
     EXPECT_EQ(s.program_name, "brenvik");
 }
 
@@ -179,6 +192,19 @@ std::string expected_help(const std::string& prog) {
     std::string text;
     for (const std::string& line : lines) text += line + "\n";
     return text;
+}
+
+// The lines of --fit and --gravity, printed after the help text.
+std::string expected_fit_help() {
+    return "  --fit=pad|crop|stretch\tRead a BMP, PNG or JPEG picture of any size and scale it\n"
+           "\t\t\tto the mode's size: pad shows all of it with black bars,\n"
+           "\t\t\tcrop fills the screen and cuts the overflow, stretch\n"
+           "\t\t\tfills it whatever the aspect; the scaled picture is kept\n"
+           "\t\t\tas NAME_source.bmp\n"
+           "  --gravity=VALUE\tThe part --fit=crop keeps, or where --fit=pad puts the picture:\n"
+           "\t\t\tcentre (default), top, bottom, left, right, top-left,\n"
+           "\t\t\ttop-right, bottom-left, bottom-right\n"
+           "\n";
 }
 
 TEST(HelpText, MatchesTheExpectedLinesByteForByte) {
@@ -244,6 +270,14 @@ const RejectedCase kRejected[] = {
     {"double_minus", {"--", "pic.bmp"}, "unknown option '--'"},
     {"unknown_option", {"--quality=3", "pic.bmp"}, "unknown option '--quality=3'"},
     {"bad_option_after_good_one", {"-1", "--nope", "pic.bmp"}, "unknown option '--nope'"},
+    {"fit_fill", {"--fit=fill", "pic.bmp"}, "--fit=fill: expected pad, crop or stretch"},
+    {"fit_upper_case", {"--fit=PAD", "pic.bmp"}, "--fit=PAD: expected pad, crop or stretch"},
+    {"fit_without_value", {"--fit", "pic.bmp"}, "unknown option '--fit'"},
+    {"gravity_without_fit", {"--gravity=top", "pic.bmp"}, "--gravity=top needs --fit"},
+    {"gravity_unknown",
+     {"--fit=crop", "--gravity=middle", "pic.bmp"},
+     "--gravity=middle: expected centre, top, bottom, left, right, top-left, top-right, "
+     "bottom-left or bottom-right"},
 };
 
 class RejectedCommandLine : public testing::TestWithParam<RejectedCase> {};
@@ -262,7 +296,7 @@ TEST_P(RejectedCommandLine, PrintsTheHelpTextAndWhatWasWrongOnStandardErrorAndEx
     frontend_test::Capture out;
     frontend_test::Capture err;
     EXPECT_EQ(brenvik::run_brenvik(args, out.file(), err.file()), 1);
-    EXPECT_EQ(err.text(), expected_help("brenvik-under-test") +
+    EXPECT_EQ(err.text(), expected_help("brenvik-under-test") + expected_fit_help() +
                               (c.says.empty() ? "" : "brenvik-under-test: " + c.says + "\n"));
     EXPECT_EQ(out.text(), "");
 }

@@ -183,13 +183,19 @@ void PrintTo(const FailedRunCase& c, std::ostream* os) {
 const FailedRunCase kFailedRuns[] = {
     {"option_after_name_is_not_read",
      {kPicture, "--mode=4"},
-     "brenvik: @PATH@: BMP picture must be 320x200 pixels\n"},
+     "brenvik: @PATH@: BMP picture must be 320x200 pixels\n"
+     "brenvik: @PATH@: a 320x20 BMP picture (24-bit); use --fit=pad, --fit=crop or "
+     "--fit=stretch to make it 320x200\n"},
     {"mode_without_digits_is_mode_0",
      {"--mode=x", kPicture},
-     "brenvik: @PATH@: BMP picture must be 320x200 pixels\n"},
+     "brenvik: @PATH@: BMP picture must be 320x200 pixels\n"
+     "brenvik: @PATH@: a 320x20 BMP picture (24-bit); use --fit=pad, --fit=crop or "
+     "--fit=stretch to make it 320x200\n"},
     {"overscan_mode_wants_416x229",
      {"--mode=3", kPicture},
-     "brenvik: @PATH@: BMP picture must be 416x229 pixels\n"},
+     "brenvik: @PATH@: BMP picture must be 416x229 pixels\n"
+     "brenvik: @PATH@: a 320x20 BMP picture (24-bit); use --fit=pad, --fit=crop or "
+     "--fit=stretch to make it 416x229\n"},
     {"missing_picture",
      {"--mode=4", "@PATH@.missing"},
      "@PATH@.missing: No such file or directory\n"},
@@ -232,7 +238,10 @@ TEST(FailedRun, BrokenCompanionEndsTheRunNamingTheCompanion) {
                                    err.file(), {1}),
               1);
     EXPECT_EQ(err.text(),
-              "enc: " + dir.file("pic_bis.bmp") + ": BMP format must be uncompressed 24-bit\n");
+              "enc: " + dir.file("pic_bis.bmp") + ": BMP format must be uncompressed 24-bit\n" +
+                  "enc: " + dir.file("pic_bis.bmp") +
+                  ": a 320x20 BMP picture (32-bit); use --fit=pad, --fit=crop or --fit=stretch "
+                  "to make it 320x20\n");
     EXPECT_EQ(out.text(), "");
 }
 
