@@ -64,6 +64,12 @@ bool is_symbolic_link(const std::string& name);
 bool resolve_links(const std::string& name, std::string& resolved);
 
 long process_id();
+
+#ifdef _WIN32
+// UTF-8 to UTF-16 and back, for the wide-character calls.
+std::wstring wide(const std::string& text);
+std::string narrow(const wchar_t* text);
+#endif
 bool standard_error_is_terminal();
 
 }  // namespace platform
