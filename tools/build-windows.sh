@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Cross-builds the Windows x86-64 executables with MinGW-w64 into
-# build-windows/bin and runs the Windows tests under Wine.
+# build-windows/bin, with ffmpeg.exe beside them, and runs the Windows tests
+# under Wine (the window's on a virtual display, Xvfb).
 #   tools/build-windows.sh [--werror] [--no-tests]
 # With a Linux build in build/ (tools/run-tests.sh), the tests also compare
 # what the Windows and the Linux programs print and write.
@@ -22,6 +23,8 @@ bash tools/setup-debian.sh --windows
 # libpng for MinGW (the viewer needs it): built from Debian's own source
 # package, fetched with a private source list so the system's apt
 # configuration stays as it is, and installed into a prefix of the build.
+# shellcheck source=tools/debian-source.sh
+. tools/debian-source.sh
 deps=$root/$dir/deps
 # zlib from Debian's MinGW package, linked in (not zlib1.dll).
 mingw=/usr/x86_64-w64-mingw32
@@ -29,28 +32,8 @@ zlib=(-DZLIB_LIBRARY="$mingw/lib/libz.a" -DZLIB_LIBRARY_RELEASE="$mingw/lib/libz
       -DZLIB_INCLUDE_DIR="$mingw/include")
 build_libpng() {
   [ -f "$deps/lib/libpng.a" ] && return 0
-  local work=$root/$dir/libpng-source
-  rm -rf "$work"
-  mkdir -p "$work/parts" "$work/lists/partial" "$work/cache/archives/partial"
-  : > "$work/none.list"
-  sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources \
-    > "$work/parts/debian-source.sources"
-  local apt_options=(-o "Dir::Etc::SourceList=$work/none.list"
-                     -o "Dir::Etc::SourceParts=$work/parts"
-                     -o "Dir::State::Lists=$work/lists" -o "Dir::Cache=$work/cache")
-  apt-get "${apt_options[@]}" update -qq
-  # Newest first; a version the mirror no longer holds is skipped.
-  local version fetched=0
-  for version in $(apt-cache "${apt_options[@]}" showsrc libpng1.6 |
-                   sed -n 's/^Version: //p' | sort -rV); do
-    if (cd "$work" && apt-get "${apt_options[@]}" source -qq "libpng1.6=$version" >/dev/null 2>&1); then
-      fetched=1
-      break
-    fi
-  done
-  [ "$fetched" = 1 ] || { echo "cannot fetch Debian's libpng1.6 source package" >&2; return 1; }
-  local source
-  source=$(find "$work" -maxdepth 1 -type d -name 'libpng1.6-*' | head -n 1)
+  local work=$root/$dir/libpng-source source
+  source=$(fetch_debian_source libpng1.6 "$work")
   cmake -S "$source" -B "$work/build" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$deps" "${zlib[@]}" \
@@ -63,13 +46,17 @@ if [ -d viewer ] || [ "${BUILD_WINDOWS_LIBPNG:-0}" = 1 ]; then
   build_libpng
 fi
 
+# ffmpeg.exe for zorpa-preview and the zip: from Debian's ffmpeg source
+# package, built once and then taken from a cache (see the script).
+bash tools/build-ffmpeg-windows.sh "$root/$dir/ffmpeg"
+
 linux_bin=()
 if [ -x build/bin/brenvik ] && [ -x build/bin/zorpamux-cli ]; then
   linux_bin=(-DLINUX_BIN_DIR="$root/build/bin")
 fi
 cmake -S . -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
   -DBUILD_DIALOG=OFF -DCMAKE_FIND_ROOT_PATH="$deps" -DCMAKE_PREFIX_PATH="$deps" "${zlib[@]}" \
-  "${linux_bin[@]}" "${flags[@]}"
+  -DFFMPEG_WINDOWS_DIR="$root/$dir/ffmpeg" "${linux_bin[@]}" "${flags[@]}"
 cmake --build "$dir"
 
 if [ "$run_tests" = 1 ]; then
