@@ -9,8 +9,9 @@ cd "$(dirname "$0")/.."
 program=$(realpath "${2:-build-windows/bin/zorpamux.exe}")
 # shellcheck source=tools/wine-prefix.sh
 . tools/wine-prefix.sh
-shot=$(mktemp -d)
-trap 'wineserver -k >/dev/null 2>&1 || true; rm -rf "$shot" "${WINEPREFIX:?}"' EXIT
+shot=$PWD/build-windows/window-shot
+rm -rf "$shot"
+mkdir -p "$shot"
 cat > "$shot/take.sh" <<'INNER'
 set -u
 (cd "$1" && wine explorer /desktop=zorpamux,640x400 "$2" >/dev/null 2>&1 &)

@@ -25,6 +25,14 @@ std::wstring current_directory() {
     return name;
 }
 
+COLORREF colour(int red, int green, int blue) {
+    return RGB(red, green, blue);
+}
+
+COLORREF background_colour() {
+    return colour(ZORPAMUX_BACKGROUND);
+}
+
 int field_id(Field field) {
     switch (field) {
         case Field::Start:
@@ -140,7 +148,7 @@ Win32Dialog::~Win32Dialog() {
 HWND Win32Dialog::create(HINSTANCE instance) {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
-    background_ = CreateSolidBrush(RGB(ZORPAMUX_BACKGROUND));
+    background_ = CreateSolidBrush(background_colour());
     window_ = CreateDialogParamW(instance, MAKEINTRESOURCEW(kDialogResource), nullptr, procedure,
                                  reinterpret_cast<LPARAM>(this));
     if (window_ == nullptr) return nullptr;
@@ -188,7 +196,7 @@ INT_PTR Win32Dialog::handle(UINT message, WPARAM w, LPARAM) {
             // Black text on the window's background.
             const auto context = reinterpret_cast<HDC>(w);
             SetTextColor(context, RGB(0, 0, 0));
-            SetBkColor(context, RGB(ZORPAMUX_BACKGROUND));
+            SetBkColor(context, background_colour());
             return reinterpret_cast<INT_PTR>(background_);
         }
         case WM_SETCURSOR:
