@@ -178,6 +178,10 @@ void Win32Dialog::initialise() {
     // The bar sits below the controls and is placed in pixels.
     HWND bar = GetDlgItem(window_, ZORPAMUX_PROGRESS_ID);
     SetWindowPos(bar, nullptr, ZORPAMUX_PROGRESS_PIXELS, SWP_NOZORDER | SWP_NOACTIVATE);
+    for (const int id :
+         {ZORPAMUX_START_FIELD_ID, ZORPAMUX_OFFSET_FIELD_ID, ZORPAMUX_LAST_FIELD_ID}) {
+        SetDlgItemTextW(window_, id, L"" ZORPAMUX_FIELD_TEXT);
+    }
     show_progress(model_.bar(), false);
 }
 
