@@ -9,6 +9,9 @@ cd "$(dirname "$0")/.."
 program=$(realpath "${2:-build-windows/bin/zorpamux.exe}")
 # shellcheck source=tools/wine-prefix.sh
 . tools/wine-prefix.sh
+# Wine's own fonts (Debian package fonts-wine) in the prefix: Marlett for
+# the caption's buttons, its MS Sans Serif for the dialog.
+cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
 shot=$PWD/build-windows/window-shot
 rm -rf "$shot"
 mkdir -p "$shot"

@@ -52,6 +52,44 @@ std::wstring window_text(HWND control) {
     return text;
 }
 
+// Labels were laid out for the narrow fonts of another system; when a fixed
+// label's text is wider than its box with the font here, give it a
+// condensed copy of the font, just narrow enough, instead of letting it
+// wrap out of sight. Returns the font made (for the caller to delete), or
+// nullptr when the text fits.
+HFONT condense_to_fit(HWND label) {
+    const std::wstring text = window_text(label);
+    RECT box;
+    GetClientRect(label, &box);
+    const auto font = reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0));
+    HDC context = GetDC(label);
+    const auto width_with = [&](HFONT candidate) {
+        const HGDIOBJ previous = SelectObject(context, candidate);
+        SIZE extent{};
+        GetTextExtentPoint32W(context, text.c_str(), static_cast<int>(text.size()), &extent);
+        SelectObject(context, previous);
+        return extent.cx;
+    };
+    HFONT condensed = nullptr;
+    if (width_with(font) > box.right) {
+        LOGFONTW shape{};
+        GetObjectW(font, sizeof shape, &shape);
+        TEXTMETRICW metrics{};
+        const HGDIOBJ previous = SelectObject(context, font);
+        GetTextMetricsW(context, &metrics);
+        SelectObject(context, previous);
+        for (int stretch = 98; stretch >= 60; stretch -= 2) {
+            if (condensed != nullptr) DeleteObject(condensed);
+            shape.lfWidth = metrics.tmAveCharWidth * stretch / 100;
+            condensed = CreateFontIndirectW(&shape);
+            if (width_with(condensed) <= box.right) break;
+        }
+        SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(condensed), FALSE);
+    }
+    ReleaseDC(label, context);
+    return condensed;
+}
+
 void centre_on_screen(HWND window) {
     RECT outer;
     GetWindowRect(window, &outer);
@@ -143,6 +181,7 @@ Win32Dialog::Win32Dialog(Win32Services& services, ContainerWriter writer)
 Win32Dialog::~Win32Dialog() {
     if (window_ != nullptr) DestroyWindow(window_);
     if (background_ != nullptr) DeleteObject(background_);
+    for (HFONT font : fonts_) DeleteObject(font);
 }
 
 HWND Win32Dialog::create(HINSTANCE instance) {
@@ -181,6 +220,9 @@ void Win32Dialog::initialise() {
     for (const int id :
          {ZORPAMUX_START_FIELD_ID, ZORPAMUX_OFFSET_FIELD_ID, ZORPAMUX_LAST_FIELD_ID}) {
         SetDlgItemTextW(window_, id, L"" ZORPAMUX_FIELD_TEXT);
+    }
+    for (const int id : {ZORPAMUX_START_LABEL_ID, ZORPAMUX_LAST_LABEL_ID}) {
+        if (HFONT font = condense_to_fit(GetDlgItem(window_, id))) fonts_.push_back(font);
     }
     show_progress(model_.bar(), false);
 }

@@ -10,6 +10,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "container_writer.h"
 #include "mux_model.h"
@@ -89,6 +90,7 @@ class Win32Dialog : private WindowHost {
     MuxModel model_;
     HWND window_ = nullptr;
     HBRUSH background_ = nullptr;
+    std::vector<HFONT> fonts_;  // condensed label fonts
     HCURSOR restored_cursor_ = nullptr;
     bool busy_ = false;
     bool filtering_ = false;
