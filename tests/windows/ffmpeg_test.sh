@@ -82,7 +82,9 @@ for entry in "${cases[@]}"; do
     (cd "$work/$name" && extract "$wine_program" "$ffmpeg_exe" -- "$input" windows "$has_sound") ||
         { fail "$name: ffmpeg.exe cannot read it"; continue; }
     frames=$(find "$work/$name/windows" -name 'frame*.bmp' | wc -l)
-    [ "$frames" = 25 ] || fail "$name: $frames frames, not 25"
+    # One second at 25 frames a second (the fps filter may keep one more at
+    # the end of a container whose last frame lasts longer).
+    [ "$frames" -ge 25 ] && [ "$frames" -le 26 ] || fail "$name: $frames frames, not 25"
     size=$(stat -c %s "$work/$name/windows/frame00000.bmp" 2>/dev/null || echo 0)
     [ "$size" = 192054 ] || fail "$name: a frame of $size bytes, not a 320x200 BMP"
     if [ "$has_sound" = 1 ]; then
