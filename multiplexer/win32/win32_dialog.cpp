@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "mux_layout.h"
+#include "platform_files.h"
 
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "UTF-16 wide characters");
 
@@ -105,22 +106,11 @@ void centre_on_screen(HWND window) {
 }  // namespace
 
 std::wstring utf16(const std::string& text) {
-    if (text.empty()) return {};
-    const int size =
-        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(size), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
-    return wide;
+    return platform::wide(text);
 }
 
 std::string utf8(const std::wstring& text) {
-    if (text.empty()) return {};
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                         nullptr, 0, nullptr, nullptr);
-    std::string narrow(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), narrow.data(), size,
-                        nullptr, nullptr);
-    return narrow;
+    return platform::narrow(text.c_str());
 }
 
 std::wstring filter_list(const ChooserSpec& spec) {

@@ -49,6 +49,7 @@ class SystemServices : public Win32Services {
 // pattern of each, every string ended by a zero, and one more zero.
 std::wstring filter_list(const ChooserSpec& spec);
 
+// UTF-8 to UTF-16 and back (the file layer's conversions).
 std::wstring utf16(const std::string& utf8);
 std::string utf8(const std::wstring& utf16);
 
