@@ -65,14 +65,35 @@ cache_key() {
         sha256sum | cut -c1-16
 }
 
+# The cache entry copied out, with a note of where the source came from
+# (written here, so its wording may change without a new build).
 install_from() {
     rm -rf "$out"
     mkdir -p "$(dirname "$out")"
     cp -r "$1" "$out"
+    local fetched upstream
+    fetched=$(cat "$out/version")
+    rm "$out/version"
+    upstream=${fetched#*:}
+    upstream=${upstream%-*}
+    {
+        echo "ffmpeg.exe is FFmpeg $upstream, built from Debian's source package"
+        echo "ffmpeg $fetched (with Debian's patches), under the GNU Lesser General"
+        echo "Public License version 2.1 or later (COPYING.LGPLv2.1; no GPL or non-free"
+        echo "part is enabled). The same source is had on Debian 12 with"
+        echo
+        echo "    apt-get source ffmpeg=$fetched"
+        echo
+        echo "or from the Debian archive (https://snapshot.debian.org/package/ffmpeg/)."
+        echo "It was cross-compiled with $("$cc" --version | head -n 1),"
+        echo "linked statically, with this configure line:"
+        echo
+        echo "    ./configure ${configure[*]}"
+    } > "$out/ffmpeg-licence/SOURCE.txt"
 }
 
 cached=$cache_base/ffmpeg-windows-$(cache_key "$version")
-if [ -f "$cached/ffmpeg.exe" ]; then
+if [ -f "$cached/ffmpeg.exe" ] && [ -f "$cached/version" ]; then
     install_from "$cached"
     echo "ffmpeg for Windows: from the cache $cached"
     exit 0
@@ -105,21 +126,7 @@ mkdir -p "$result/ffmpeg-licence"
 cp "$work/build/ffmpeg.exe" "$work/build/ffprobe.exe" "$result/"
 cp "$source_dir/COPYING.LGPLv2.1" "$source_dir/LICENSE.md" "$result/ffmpeg-licence/"
 cp "$source_dir/debian/copyright" "$result/ffmpeg-licence/debian-copyright"
-{
-    echo "ffmpeg.exe and ffprobe.exe are FFmpeg $(cat "$source_dir/VERSION" 2>/dev/null ||
-                                                  echo "${version#*:}"), built from Debian's"
-    echo "source package ffmpeg $version (with Debian's patches), under the GNU"
-    echo "Lesser General Public License version 2.1 or later (COPYING.LGPLv2.1; no"
-    echo "GPL or non-free part is enabled). The same source is had on Debian 12 with"
-    echo
-    echo "    apt-get source ffmpeg=$version"
-    echo
-    echo "or from the Debian archive (https://snapshot.debian.org/package/ffmpeg/)."
-    echo "It was cross-compiled with $("$cc" --version | head -n 1),"
-    echo "linked statically, with this configure line:"
-    echo
-    echo "    ./configure ${configure[*]}"
-} > "$result/ffmpeg-licence/SOURCE.txt"
+echo "$version" > "$result/version"
 mkdir -p "$cache_base"
 rm -rf "$cached.partial"
 mv "$result" "$cached.partial"
