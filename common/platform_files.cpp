@@ -24,8 +24,6 @@ namespace platform {
 
 #ifdef _WIN32
 
-namespace {
-
 std::wstring wide(const std::string& text) {
     if (text.empty()) return {};
     const int size =
@@ -44,6 +42,8 @@ std::string narrow(const wchar_t* text) {
     result.pop_back();  // the terminating zero
     return result;
 }
+
+namespace {
 
 int errno_of_last_error() {
     switch (::GetLastError()) {

@@ -71,6 +71,12 @@ long process_id();
 // or "'NAME' is larger than LIMIT bytes".
 bool read_whole_file(const std::string& name, std::vector<std::uint8_t>& bytes, std::string& error,
                      std::size_t limit = std::size_t(-1));
+
+#ifdef _WIN32
+// UTF-8 to UTF-16 and back, for the wide-character calls.
+std::wstring wide(const std::string& text);
+std::string narrow(const wchar_t* text);
+#endif
 bool standard_error_is_terminal();
 
 }  // namespace platform

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Cross-builds the Windows x86-64 executables with MinGW-w64 into
-# build-windows/bin and runs the Windows tests under Wine.
+# build-windows/bin, with ffmpeg.exe beside them, and runs the Windows tests
+# under Wine (the window's on a virtual display, Xvfb).
 #   tools/build-windows.sh [--werror] [--no-tests]
 # With a Linux build in build/ (tools/run-tests.sh), the tests also compare
 # what the Windows and the Linux programs print and write.
@@ -23,40 +24,17 @@ bash tools/setup-debian.sh --windows
 # need them): built from Debian's own source packages, fetched with a private
 # source list so the system's apt configuration stays as it is, and installed
 # into a prefix of the build.
+# shellcheck source=tools/debian-source.sh
+. tools/debian-source.sh
 deps=$root/$dir/deps
 # zlib from Debian's MinGW package, linked in (not zlib1.dll).
 mingw=/usr/x86_64-w64-mingw32
 zlib=(-DZLIB_LIBRARY="$mingw/lib/libz.a" -DZLIB_LIBRARY_RELEASE="$mingw/lib/libz.a"
       -DZLIB_INCLUDE_DIR="$mingw/include")
-# fetch_source PACKAGE WORK: unpacks Debian's source package (newest version
-# the mirror holds) into WORK and prints the folder it made.
-fetch_source() {
-  local package=$1 work=$2
-  rm -rf "$work"
-  mkdir -p "$work/parts" "$work/lists/partial" "$work/cache/archives/partial"
-  : > "$work/none.list"
-  sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources \
-    > "$work/parts/debian-source.sources"
-  local apt_options=(-o "Dir::Etc::SourceList=$work/none.list"
-                     -o "Dir::Etc::SourceParts=$work/parts"
-                     -o "Dir::State::Lists=$work/lists" -o "Dir::Cache=$work/cache")
-  apt-get "${apt_options[@]}" update -qq >&2
-  # Newest first; a version the mirror no longer holds is skipped.
-  local version fetched=0
-  for version in $(apt-cache "${apt_options[@]}" showsrc "$package" |
-                   sed -n 's/^Version: //p' | sort -rV); do
-    if (cd "$work" && apt-get "${apt_options[@]}" source -qq "$package=$version" >/dev/null 2>&1); then
-      fetched=1
-      break
-    fi
-  done
-  [ "$fetched" = 1 ] || { echo "cannot fetch Debian's $package source package" >&2; return 1; }
-  find "$work" -maxdepth 1 -type d -name "$package-*" | head -n 1
-}
 build_libpng() {
   [ -f "$deps/lib/libpng.a" ] && return 0
   local work=$root/$dir/libpng-source source
-  source=$(fetch_source libpng1.6 "$work")
+  source=$(fetch_debian_source libpng1.6 "$work")
   cmake -S "$source" -B "$work/build" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$deps" "${zlib[@]}" \
@@ -71,7 +49,7 @@ build_libpng() {
 build_libjpeg() {
   [ -f "$deps/lib/libjpeg.a" ] && return 0
   local work=$root/$dir/libjpeg-source source
-  source=$(fetch_source libjpeg-turbo "$work")
+  source=$(fetch_debian_source libjpeg-turbo "$work")
   cmake -S "$source" -B "$work/build" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$deps" \
@@ -86,13 +64,17 @@ if [ -d input ]; then
   build_libjpeg
 fi
 
+# ffmpeg.exe for zorpa-preview and the zip: from Debian's ffmpeg source
+# package, built once and then taken from a cache (see the script).
+bash tools/build-ffmpeg-windows.sh "$root/$dir/ffmpeg"
+
 linux_bin=()
 if [ -x build/bin/brenvik ] && [ -x build/bin/zorpamux-cli ]; then
   linux_bin=(-DLINUX_BIN_DIR="$root/build/bin")
 fi
 cmake -S . -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
   -DBUILD_DIALOG=OFF -DCMAKE_FIND_ROOT_PATH="$deps" -DCMAKE_PREFIX_PATH="$deps" "${zlib[@]}" \
-  "${linux_bin[@]}" "${flags[@]}"
+  -DFFMPEG_WINDOWS_DIR="$root/$dir/ffmpeg" "${linux_bin[@]}" "${flags[@]}"
 cmake --build "$dir"
 
 if [ "$run_tests" = 1 ]; then

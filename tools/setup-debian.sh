@@ -12,10 +12,13 @@ packages=(cmake ninja-build g++ clang clang-format libclang-rt-14-dev
           parallel rsync openssh-server openssh-client
           hatari binutils-m68k-linux-gnu)
 # Windows executables: cross compiler (posix threads for std::thread), zlib
-# for MinGW (libpng and libjpeg-turbo are built from Debian's source packages by
-# tools/build-windows.sh), Wine to run the Windows tests, dpkg-dev for
+# for MinGW (libpng, libjpeg-turbo and ffmpeg are built from Debian's source
+# packages by tools/build-windows.sh; make for ffmpeg's build), Wine to run
+# the Windows tests and Xvfb (with xauth for xvfb-run) for the window's,
+# Wine's fonts for its picture (tools/zorpamux-windows-shot.sh), dpkg-dev for
 # apt-get source.
-windows_packages=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64 dpkg-dev)
+windows_packages=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64 dpkg-dev make
+                  xvfb xauth fonts-wine)
 # Packages: the zip and the .deb (dpkg-shlibdeps finds the libraries it needs).
 package_packages=(zip file dpkg-dev)
 for arg in "$@"; do

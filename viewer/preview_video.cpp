@@ -1,24 +1,16 @@
 #include "viewer/preview_video.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
-#include <optional>
+#include <random>
+#include <system_error>
 
 #include "atomic_output_file.h"
+#include "command_line.h"
 #include "format/container.h"
+#include "piped_process.h"
+#include "platform_files.h"
 #include "viewer/picture_file.h"
-
-extern char** environ;
 
 namespace brenvik::viewer {
 namespace {
@@ -31,21 +23,35 @@ std::string in_quotes(const std::string& name) {
     return "'" + name + "'";
 }
 
+std::string utf8_path(const fs::path& path) {
+    const std::u8string name = path.u8string();
+    return std::string(name.begin(), name.end());
+}
+
 // A private folder under the system's temporary folder, removed with its
 // content.
 class ScratchFolder {
   public:
     bool create(std::string& error) {
-        const char* base = std::getenv("TMPDIR");
-        std::string pattern =
-            std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/zorpa-preview-XXXXXX";
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            error = "cannot create a temporary folder " + in_quotes(pattern) + ": " +
-                    std::strerror(errno);
+        std::error_code failure;
+        const fs::path base = fs::temp_directory_path(failure);
+        if (failure) {
+            error = "no temporary folder: " + failure.message();
             return false;
         }
-        path_ = pattern;
-        return true;
+        std::random_device random;
+        const std::string prefix = "zorpa-preview-" + std::to_string(platform::process_id()) + "-";
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const fs::path candidate = base / (prefix + std::to_string(random() % 1000000));
+            if (fs::create_directory(candidate, failure)) {
+                path_ = candidate;
+                return true;
+            }
+            if (failure) break;
+        }
+        error = "cannot create a temporary folder in " + in_quotes(utf8_path(base)) +
+                (failure ? ": " + failure.message() : std::string());
+        return false;
     }
     ~ScratchFolder() {
         if (!path_.empty()) {
@@ -53,69 +59,17 @@ class ScratchFolder {
             fs::remove_all(path_, ignored);
         }
     }
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
+    std::string file(const std::string& name) const { return utf8_path(path_ / name); }
 
   private:
-    std::string path_;
+    fs::path path_;
 };
-
-// SIGPIPE ignored while the frames are piped, so a failed ffmpeg shows as a
-// write error instead of ending the program.
-class PipeSignalIgnored {
-  public:
-    PipeSignalIgnored() {
-        struct sigaction ignore {};
-        ignore.sa_handler = SIG_IGN;
-        sigemptyset(&ignore.sa_mask);
-        ::sigaction(SIGPIPE, &ignore, &previous_);
-    }
-    ~PipeSignalIgnored() { ::sigaction(SIGPIPE, &previous_, nullptr); }
-    PipeSignalIgnored(const PipeSignalIgnored&) = delete;
-    PipeSignalIgnored& operator=(const PipeSignalIgnored&) = delete;
-
-  private:
-    struct sigaction previous_ {};
-};
-
-bool write_all(int fd, const std::uint8_t* bytes, std::size_t size) {
-    while (size > 0) {
-        const ssize_t written = ::write(fd, bytes, size);
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return false;
-        bytes += written;
-        size -= static_cast<std::size_t>(written);
-    }
-    return true;
-}
-
-bool write_whole_file(const std::string& name, const std::vector<unsigned char>& bytes,
-                      std::string& error) {
-    fileout::AtomicOutputFile file(name);
-    if (!file.open() || !file.write(bytes.data(), bytes.size()) || !file.commit()) {
-        error = file.error();
-        return false;
-    }
-    return true;
-}
-
-bool read_whole_file(const std::string& name, std::vector<unsigned char>& bytes) {
-    std::FILE* file = std::fopen(name.c_str(), "rb");
-    if (file == nullptr) return false;
-    bytes.clear();
-    unsigned char buffer[65536];
-    std::size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-        bytes.insert(bytes.end(), buffer, buffer + got);
-    }
-    const bool ok = std::ferror(file) == 0;
-    std::fclose(file);
-    return ok;
-}
 
 // The last lines ffmpeg wrote to its log, for the failure message.
 std::string log_tail(const std::string& name) {
-    std::vector<unsigned char> bytes;
-    if (!read_whole_file(name, bytes)) return "";
+    std::vector<std::uint8_t> bytes;
+    std::string error;
+    if (!platform::read_whole_file(name, bytes, error)) return "";
     std::string text(bytes.begin(), bytes.end());
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
     if (text.size() > 600) text = "..." + text.substr(text.size() - 600);
@@ -130,36 +84,22 @@ struct PreviewOptions {
 };
 
 bool parse(const std::vector<std::string>& args, PreviewOptions& options, std::string& error) {
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "-o" || a == "--output") {
-            if (i + 1 == args.size()) {
-                error = "option " + in_quotes(a) + " needs a file name";
-                return false;
-            }
-            options.output = args[++i];
-        } else if (a.rfind("--output=", 0) == 0) {
-            options.output = a.substr(9);
-        } else if (a.rfind("--scale=", 0) == 0) {
-            const std::string value = a.substr(8);
-            if (value.size() != 1 || value[0] < '1' || value[0] > '8') {
-                error = "invalid value in " + in_quotes(a) + ": expected 1..8";
-                return false;
-            }
-            options.scale = value[0] - '0';
-        } else if (a == "-h" || a == "--help") {
-            options.help = true;
-            return true;
-        } else if (a.size() > 1 && a[0] == '-') {
-            error = "unknown option " + in_quotes(a);
-            return false;
-        } else if (options.container.empty()) {
-            options.container = a;
-        } else {
-            error = "unexpected argument " + in_quotes(a);
-            return false;
-        }
+    const cli::Parsed parsed =
+        cli::parse(std::vector<std::string>(args.begin() + 1, args.end()),
+                   {cli::text("--output", 'o', [&](const std::string& v) { options.output = v; }),
+                    cli::number("--scale", 0, {}, 1, 8,
+                                [&](long long v) { options.scale = static_cast<int>(v); }),
+                    cli::flag("--help", 'h', [&] { options.help = true; })});
+    if (!parsed.ok) {
+        error = parsed.error;
+        return false;
     }
+    if (options.help) return true;
+    if (parsed.positional.size() > 1) {
+        error = "unexpected argument " + in_quotes(parsed.positional[1]);
+        return false;
+    }
+    if (!parsed.positional.empty()) options.container = parsed.positional[0];
     if (options.container.empty()) {
         error = "no container given";
         return false;
@@ -175,7 +115,9 @@ bool parse(const std::vector<std::string>& args, PreviewOptions& options, std::s
 class Progress {
   public:
     Progress(std::FILE* err, std::uint32_t total)
-        : err_(err), total_(total), shown_(::isatty(::fileno(err)) == 1) {}
+        : err_(err),
+          total_(total),
+          shown_(err == stderr && platform::standard_error_is_terminal()) {}
     void frame(std::uint32_t done) {
         if (!shown_ || (done % 10 != 0 && done != total_)) return;
         std::fprintf(err_, "\r%s: frame %u of %u (%u%%)", kProgram, done, total_,
@@ -216,14 +158,130 @@ std::vector<unsigned char> preview_sound(const zorpa::ByteSource& source, std::u
 }
 
 std::string preview_usage_text() {
-    return "usage: zorpa-preview CONTAINER.ZRP -o OUTPUT.mp4 [--scale=N]\n"
-           "Render every frame of a Zorpa container and its sound into a video\n"
-           "(H.264 and AAC through ffmpeg, 25 frames per second), as the STE plays it.\n"
+#ifdef _WIN32
+    const char* const through =
+        "(MPEG-4 and AAC through ffmpeg.exe, beside this program or on PATH,\n"
+        "25 frames per second), as the STE plays it.\n";
+#else
+    const char* const through =
+        "(H.264 and AAC through ffmpeg, 25 frames per second), as the STE plays it.\n";
+#endif
+    return std::string(
+               "usage: zorpa-preview CONTAINER.ZRP -o OUTPUT.mp4 [--scale=N]\n"
+               "Render every frame of a Zorpa container and its sound into a video\n") +
+           through +
            "\n"
            "  -o, --output=FILE   video to write\n"
            "  --scale=N           nearest-neighbour enlargement 1..8 (default 1)\n"
            "  -h, --help          show this help\n";
 }
+
+namespace {
+
+// ffmpeg's command: raw frames on its input, the sound from a WAV file, an
+// MP4 out. Linux's ffmpeg has H.264 (libx264); the Windows ffmpeg built for
+// the zip has only ffmpeg's own encoders, so MPEG-4 part 2 there.
+std::vector<std::string> ffmpeg_arguments(const std::string& program, int scale,
+                                          std::uint32_t frames, const std::string& sound_name,
+                                          const std::string& video_name) {
+    const int width = 320 * scale;
+    const int height = 200 * scale;
+    char duration[32];
+    std::snprintf(duration, sizeof duration, "%.2f",
+                  static_cast<double>(frames) / kPreviewFramesPerSecond);
+#ifdef _WIN32
+    const std::vector<std::string> video_codec = {"-c:v", "mpeg4", "-q:v", "2"};
+#else
+    const std::vector<std::string> video_codec = {"-c:v",     "libx264", "-preset",
+                                                  "veryfast", "-crf",    "18"};
+#endif
+    std::vector<std::string> words = {
+        program,       "-hide_banner",
+        "-nostats",    "-loglevel",
+        "error",       "-y",
+        "-f",          "rawvideo",
+        "-pix_fmt",    "rgb24",
+        "-video_size", std::to_string(width) + "x" + std::to_string(height),
+        "-framerate",  std::to_string(kPreviewFramesPerSecond),
+        "-i",          "pipe:0",
+        "-i",          sound_name,
+        "-map",        "0:v:0",
+        "-map",        "1:a:0"};
+    words.insert(words.end(), video_codec.begin(), video_codec.end());
+    const std::vector<std::string> rest = {
+        "-pix_fmt", "yuv420p",
+        // The sound is padded with silence or cut to the frames' length.
+        "-c:a", "aac", "-b:a", "128k", "-ar", "48000", "-af", "apad", "-t", duration, "-movflags",
+        "+faststart", "-f", "mp4", video_name};
+    words.insert(words.end(), rest.begin(), rest.end());
+    return words;
+}
+
+// Renders every frame into ffmpeg's input. False when a frame cannot be
+// read (`frame_error` says which) or ffmpeg stopped reading.
+bool pipe_frames(const zorpa::ByteSource& source, const PreviewOptions& options,
+                 std::uint32_t frames, platform::PipedProcess& ffmpeg, std::FILE* err,
+                 std::string& frame_error) {
+    Progress progress(err, frames);
+    Image frame;
+    bool piped = true;
+    for (std::uint32_t i = 0; i < frames && piped; ++i) {
+        if (!render_container_frame(source, i, frame)) {
+            frame_error =
+                "cannot read frame " + std::to_string(i) + " of " + in_quotes(options.container);
+            piped = false;
+            break;
+        }
+        const Image shown = enlarge(frame, options.scale);
+        piped = ffmpeg.write(shown.rgb.data(), shown.rgb.size());
+        progress.frame(i + 1);
+    }
+    progress.finish();
+    return piped;
+}
+
+// The video ffmpeg made of the container, or a message saying why not.
+bool make_video(const zorpa::ByteSource& source, const PreviewOptions& options,
+                std::uint32_t frames, const ScratchFolder& scratch, std::FILE* err,
+                std::vector<std::uint8_t>& video, std::string& error) {
+    const std::string sound_name = scratch.file("sound.wav");
+    const std::string video_name = scratch.file("video.mp4");
+    const std::string log_name = scratch.file("ffmpeg.log");
+    const std::vector<unsigned char> wav = zorpa::wav_file(preview_sound(source, frames));
+    if (!fileout::write_whole_file(sound_name, wav.data(), wav.size(), error)) {
+        return false;
+    }
+    const std::string program = platform::find_helper_program("ffmpeg");
+    if (program.empty()) {
+        error = "cannot run ffmpeg: ffmpeg.exe is neither beside zorpa-preview.exe nor on PATH";
+        return false;
+    }
+    platform::PipedProcess ffmpeg;
+    const std::vector<std::string> words =
+        ffmpeg_arguments(program, options.scale, frames, sound_name, video_name);
+    if (!ffmpeg.start(program, words, log_name, error)) return false;
+    std::string frame_error;
+    const bool piped = pipe_frames(source, options, frames, ffmpeg, err, frame_error);
+    const int status = ffmpeg.finish();
+    if (!frame_error.empty()) {
+        error = frame_error;
+        return false;
+    }
+    if (!piped || status != 0) {
+        const std::string tail = log_tail(log_name);
+        error = "ffmpeg failed making " + in_quotes(options.output) +
+                (tail.empty() ? std::string() : ":\n" + tail);
+        return false;
+    }
+    std::string unread;
+    if (!platform::read_whole_file(video_name, video, unread)) {
+        error = "ffmpeg wrote no video";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
 
 int run_preview(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
     PreviewOptions options;
@@ -252,82 +310,8 @@ int run_preview(const std::vector<std::string>& args, std::FILE* out, std::FILE*
 
     ScratchFolder scratch;
     if (!scratch.create(error)) return fail(error);
-    const std::string sound_name = scratch.file("sound.wav");
-    const std::string video_name = scratch.file("video.mp4");
-    const std::string log_name = scratch.file("ffmpeg.log");
-    if (!write_whole_file(sound_name, zorpa::wav_file(preview_sound(source, check.frames)),
-                          error)) {
-        return fail(error);
-    }
-
-    const int width = 320 * options.scale;
-    const int height = 200 * options.scale;
-    char duration[32];
-    std::snprintf(duration, sizeof duration, "%.2f",
-                  static_cast<double>(check.frames) / kPreviewFramesPerSecond);
-    std::vector<std::string> words = {
-        "ffmpeg", "-hide_banner", "-nostats", "-loglevel", "error", "-y", "-f", "rawvideo",
-        "-pix_fmt", "rgb24", "-video_size", std::to_string(width) + "x" + std::to_string(height),
-        "-framerate", std::to_string(kPreviewFramesPerSecond), "-i", "pipe:0", "-i", sound_name,
-        "-map", "0:v:0", "-map", "1:a:0", "-c:v", "libx264", "-preset", "veryfast", "-crf", "18",
-        "-pix_fmt", "yuv420p",
-        // The sound is padded with silence or cut to the frames' length.
-        "-c:a", "aac", "-b:a", "128k", "-ar", "48000", "-af", "apad", "-t", duration, "-movflags",
-        "+faststart", "-f", "mp4", video_name};
-    std::vector<char*> argv;
-    for (std::string& word : words) argv.push_back(word.data());
-    argv.push_back(nullptr);
-
-    int pipe_fds[2];
-    if (::pipe2(pipe_fds, O_CLOEXEC) != 0)
-        return fail(std::string("pipe: ") + std::strerror(errno));
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipe_fds[0], 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, log_name.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    pid_t pid = 0;
-    const int spawned = ::posix_spawnp(&pid, "ffmpeg", &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(pipe_fds[0]);
-    if (spawned != 0) {
-        ::close(pipe_fds[1]);
-        return fail(std::string("cannot run ffmpeg: ") + std::strerror(spawned));
-    }
-
-    bool piped = true;
-    std::string frame_error;
-    {
-        PipeSignalIgnored ignore_pipe;
-        Progress progress(err, check.frames);
-        Image frame;
-        for (std::uint32_t i = 0; i < check.frames && piped; ++i) {
-            if (!render_container_frame(source, i, frame)) {
-                frame_error = "cannot read frame " + std::to_string(i) + " of " +
-                              in_quotes(options.container);
-                piped = false;
-                break;
-            }
-            const Image shown = enlarge(frame, options.scale);
-            piped = write_all(pipe_fds[1], shown.rgb.data(), shown.rgb.size());
-            progress.frame(i + 1);
-        }
-        ::close(pipe_fds[1]);
-        progress.finish();
-    }
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    if (!frame_error.empty()) return fail(frame_error);
-    if (!piped || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        const std::string tail = log_tail(log_name);
-        return fail("ffmpeg failed making " + in_quotes(options.output) +
-                    (tail.empty() ? std::string() : ":\n" + tail));
-    }
-
-    std::vector<unsigned char> video;
-    if (!read_whole_file(video_name, video)) return fail("ffmpeg wrote no video");
+    std::vector<std::uint8_t> video;
+    if (!make_video(source, options, check.frames, scratch, err, video, error)) return fail(error);
     if (!output.write(video.data(), video.size()) || !output.commit()) return fail(output.error());
     return 0;
 }

@@ -9,10 +9,19 @@ namespace zorpamux {
 
 namespace {
 
-void configure_common(QFileDialog& dialog, const QString& start_dir) {
+void configure_chooser(QFileDialog& dialog, Chooser which, const QString& start_dir) {
+    const ChooserSpec& spec = chooser_spec(which);
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     dialog.setDirectory(start_dir);
     dialog.selectFile(QString());  // the name field starts empty
+    dialog.setWindowTitle(QString::fromUtf8(spec.title));
+    dialog.setAcceptMode(spec.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(spec.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    if (spec.save) dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+    QStringList filters;
+    for (const NameFilter& filter : spec.filters) filters << QString::fromUtf8(filter.text);
+    dialog.setNameFilters(filters);
+    dialog.setDefaultSuffix(QString::fromUtf8(spec.default_suffix));
 }
 
 std::optional<QString> run_chooser(QFileDialog& dialog) {
@@ -25,33 +34,15 @@ std::optional<QString> run_chooser(QFileDialog& dialog) {
 }  // namespace
 
 void configure_picture_chooser(QFileDialog& dialog, const QString& start_dir) {
-    configure_common(dialog, start_dir);
-    dialog.setWindowTitle(QStringLiteral("Select BVK"));
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilters(
-        {QString::fromLatin1(kPictureFilter), QString::fromLatin1(kAllFilesFilter)});
-    dialog.setDefaultSuffix(QString());
+    configure_chooser(dialog, Chooser::Picture, start_dir);
 }
 
 void configure_sound_chooser(QFileDialog& dialog, const QString& start_dir) {
-    configure_common(dialog, start_dir);
-    dialog.setWindowTitle(QStringLiteral("Select Audio"));
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilters(
-        {QString::fromLatin1(kSoundFilter), QString::fromLatin1(kAllFilesFilter)});
-    dialog.setDefaultSuffix(QStringLiteral("WAV"));
+    configure_chooser(dialog, Chooser::Sound, start_dir);
 }
 
 void configure_container_chooser(QFileDialog& dialog, const QString& start_dir) {
-    configure_common(dialog, start_dir);
-    dialog.setWindowTitle(QStringLiteral("Create ZRP"));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
-    dialog.setNameFilters({QString::fromLatin1(kContainerFilter)});
-    dialog.setDefaultSuffix(QStringLiteral("ZRP"));
+    configure_chooser(dialog, Chooser::Container, start_dir);
 }
 
 std::optional<QString> QtDialogServices::open_picture(QWidget* parent, const QString& start_dir) {

@@ -6,12 +6,12 @@
 #include <QString>
 #include <optional>
 
+#include "mux_model.h"
+
 class QFileDialog;
 class QWidget;
 
 namespace zorpamux {
-
-enum class MessageKind { Information, Error };
 
 class DialogServices {
   public:
@@ -29,17 +29,10 @@ class DialogServices {
     virtual void quit(int status) = 0;
 };
 
-// Filter texts shown in the choosers. "All Files (*.*)" matches names with a
-// dot, as the pattern says; Qt's own chooser compares names without regard to
-// case, so "*.BVK" also lists pic.bVK.
-inline constexpr const char* kPictureFilter = "BVK files (*.BVK)";
-inline constexpr const char* kSoundFilter = "WAV files (*.WAV)";
-inline constexpr const char* kContainerFilter = "ZRP files (*.ZRP)";
-inline constexpr const char* kAllFilesFilter = "All Files (*.*)";
-
 // Set up a QFileDialog as the chooser of "Select BVK", "Select Audio" or
-// "Create ZRP". Always Qt's own dialog: platform dialogs may match the
-// patterns case-sensitively.
+// "Create ZRP", as chooser_spec() describes them. Always Qt's own dialog:
+// platform dialogs may match the patterns case-sensitively, where Qt's
+// compares names without regard to case (so "*.BVK" also lists pic.bVK).
 void configure_picture_chooser(QFileDialog& dialog, const QString& start_dir);
 void configure_sound_chooser(QFileDialog& dialog, const QString& start_dir);
 void configure_container_chooser(QFileDialog& dialog, const QString& start_dir);

@@ -1,16 +1,18 @@
 // The zorpamux window: pick the first picture of a numbered series and a WAV
 // file, type the frame range and the sound offset, and "Create ZRP" runs the
-// container writer while the progress bar follows the frames.
+// container writer while the progress bar follows the frames. What the
+// window does is the toolkit-free MuxModel's; this class draws it with Qt.
 #pragma once
 
 #include <QDialog>
 #include <QRect>
 #include <QString>
-#include <cstdint>
-#include <functional>
+#include <optional>
+#include <string>
 
 #include "container_writer.h"
 #include "dialog_services.h"
+#include "mux_model.h"
 
 class QCloseEvent;
 class QFontMetrics;
@@ -21,40 +23,31 @@ class QPushButton;
 
 namespace zorpamux {
 
-// Object names of the controls: the identifiers of the original dialog.
-inline constexpr const char* kQuitId = "1015";
-inline constexpr const char* kSelectPictureId = "1004";
-inline constexpr const char* kSelectSoundId = "1005";
-inline constexpr const char* kCreateId = "1006";
-inline constexpr const char* kPictureLabelId = "1007";
-inline constexpr const char* kSoundLabelId = "1008";
-inline constexpr const char* kStartLabelId = "1009";
-inline constexpr const char* kStartFieldId = "1011";
-inline constexpr const char* kOffsetFieldId = "1012";
-inline constexpr const char* kLastLabelId = "1013";
-inline constexpr const char* kLastFieldId = "1014";
-inline constexpr const char* kProgressId = "1099";
-
-inline constexpr const char* kWindowTitle = "STE Zorpa multiplexer";
-
-// Size of the window's client area in dialog units.
-inline constexpr int kDialogWidthDu = 236;
-inline constexpr int kDialogHeightDu = 102;
+// Object names of the controls: their identifiers.
+#define ZORPAMUX_ID_TEXT(id) ZORPAMUX_ID_TEXT_OF(id)
+#define ZORPAMUX_ID_TEXT_OF(id) #id
+inline constexpr const char* kQuitId = ZORPAMUX_ID_TEXT(ZORPAMUX_QUIT_ID);
+inline constexpr const char* kSelectPictureId = ZORPAMUX_ID_TEXT(ZORPAMUX_SELECT_PICTURE_ID);
+inline constexpr const char* kSelectSoundId = ZORPAMUX_ID_TEXT(ZORPAMUX_SELECT_SOUND_ID);
+inline constexpr const char* kCreateId = ZORPAMUX_ID_TEXT(ZORPAMUX_CREATE_ID);
+inline constexpr const char* kPictureLabelId = ZORPAMUX_ID_TEXT(ZORPAMUX_PICTURE_LABEL_ID);
+inline constexpr const char* kSoundLabelId = ZORPAMUX_ID_TEXT(ZORPAMUX_SOUND_LABEL_ID);
+inline constexpr const char* kStartLabelId = ZORPAMUX_ID_TEXT(ZORPAMUX_START_LABEL_ID);
+inline constexpr const char* kStartFieldId = ZORPAMUX_ID_TEXT(ZORPAMUX_START_FIELD_ID);
+inline constexpr const char* kOffsetFieldId = ZORPAMUX_ID_TEXT(ZORPAMUX_OFFSET_FIELD_ID);
+inline constexpr const char* kLastLabelId = ZORPAMUX_ID_TEXT(ZORPAMUX_LAST_LABEL_ID);
+inline constexpr const char* kLastFieldId = ZORPAMUX_ID_TEXT(ZORPAMUX_LAST_FIELD_ID);
+inline constexpr const char* kProgressId = ZORPAMUX_ID_TEXT(ZORPAMUX_PROGRESS_ID);
 
 // Dialog units to pixels: horizontal units are a quarter of the font's
 // average character width, vertical units an eighth of its height, rounded
 // to the nearest pixel.
 QRect dialog_units_to_pixels(const QFontMetrics& metrics, int x, int y, int width, int height);
 
-// A field's text as a number, read like the C runtime's atoi: leading blanks,
-// an optional sign, then decimal digits up to the first other character. Only
-// the first 63 characters count; values beyond the int range saturate.
+// The model's field_number() of a Qt string.
 int field_number(const QString& text);
 
-using ContainerWriter =
-    std::function<zorpa::ContainerResult(const zorpa::ContainerRequest&, const zorpa::Progress&)>;
-
-class MuxDialog : public QDialog {
+class MuxDialog : public QDialog, private WindowHost {
     Q_OBJECT
 
   public:
@@ -63,10 +56,10 @@ class MuxDialog : public QDialog {
     explicit MuxDialog(DialogServices& services, ContainerWriter writer = zorpa::write_container,
                        QWidget* parent = nullptr);
 
-    const QString& picture_name() const { return picture_name_; }
-    const QString& sound_name() const { return sound_name_; }
-    const QString& start_directory() const { return start_directory_; }
-    bool writing() const { return writing_; }
+    QString picture_name() const { return QString::fromStdString(model_.picture_name()); }
+    QString sound_name() const { return QString::fromStdString(model_.sound_name()); }
+    QString start_directory() const { return QString::fromStdString(model_.start_directory()); }
+    bool writing() const { return model_.writing(); }
 
     // Place the window in the middle of its screen, size unchanged.
     void centre_on_screen();
@@ -84,26 +77,23 @@ class MuxDialog : public QDialog {
     void closeEvent(QCloseEvent* event) override;
 
   private:
-    QPushButton* make_button(const char* id, const QString& text, const QRect& geometry);
-    QLabel* make_label(const char* id, const QString& text, Qt::Alignment alignment,
+    QPushButton* make_button(const char* id, const char* text, const QRect& geometry);
+    QLabel* make_label(const char* id, const char* text, Qt::Alignment alignment,
                        const QRect& geometry);
     QLineEdit* make_field(const char* id, const QRect& geometry);
 
-    // Progress bar as the writer drives it: a range, a position and a step of
-    // one that starts over from the low end when it passes the high end.
-    void progress_set_range(std::uint32_t low, std::uint32_t high);
-    void progress_set_position(std::uint32_t position);
-    void progress_step();
-    void show_progress();
-
-    void request_quit();
+    // WindowHost: the model's calls, answered with Qt.
+    std::optional<std::string> choose_file(Chooser which,
+                                           const std::string& start_directory) override;
+    void show_message(MessageKind kind, const std::string& title, const std::string& text) override;
+    void quit(int status) override;
+    std::u16string field_text(Field field) override;
+    void show_name(Chooser which, const std::string& name) override;
+    void set_busy(bool busy) override;
+    void show_progress(const BarState& bar, bool writing) override;
 
     DialogServices& services_;
-    ContainerWriter writer_;
-
-    QString picture_name_;
-    QString sound_name_;
-    QString start_directory_;
+    MuxModel model_;
 
     QLabel* picture_label_ = nullptr;
     QLabel* sound_label_ = nullptr;
@@ -111,14 +101,6 @@ class MuxDialog : public QDialog {
     QLineEdit* offset_field_ = nullptr;
     QLineEdit* last_field_ = nullptr;
     QProgressBar* progress_bar_ = nullptr;
-
-    long long progress_low_ = 0;
-    long long progress_high_ = 80;
-    long long progress_position_ = 0;
-    int progress_step_size_ = 1;
-
-    bool writing_ = false;
-    bool quit_pending_ = false;
 };
 
 }  // namespace zorpamux

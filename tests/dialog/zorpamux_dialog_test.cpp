@@ -181,6 +181,7 @@ class ZorpamuxDialogTest : public QObject {
     void writer_failure_is_shown();
     void container_matches_command_line_tool();
     void missing_frame_is_shown();
+    void message_keeps_non_ascii_names();
     void quit_button_escape_and_close_box_quit();
     void real_quit_ends_event_loop_with_status();
     void choosers_use_filters_and_defaults();
@@ -668,6 +669,26 @@ void ZorpamuxDialogTest::missing_frame_is_shown() {
              qPrintable(services.messages[0].text));
     QVERIFY(services.quits.isEmpty());
     QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+}
+
+// The names go to the writer in UTF-8 and its message comes back in UTF-8:
+// a folder name outside every 8-bit code page shows intact.
+void ZorpamuxDialogTest::message_keeps_non_ascii_names() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString folder = dir.filePath(QStringLiteral("d\u00e9j\u00e0-\u5199\u771f"));
+    QVERIFY(QDir().mkpath(folder));
+    QVERIFY(write_all(folder + QStringLiteral("/ANIM00000.BVK"), picture_bytes(0)));
+    FakeServices services;
+    services.pictures = {folder + QStringLiteral("/ANIM00000.BVK")};
+    services.containers = {folder + QStringLiteral("/out.ZRP")};
+    MuxDialog dialog(services);
+    QTest::mouseClick(child<QPushButton>(dialog, "1004"), Qt::LeftButton);
+    set_field(dialog, "1014", QStringLiteral("1"));
+    QTest::mouseClick(child<QPushButton>(dialog, "1006"), Qt::LeftButton);
+    QCOMPARE(services.messages.size(), 1);
+    QVERIFY2(services.messages[0].text.contains(folder + QStringLiteral("/ANIM00001")),
+             qPrintable(services.messages[0].text));
 }
 
 void ZorpamuxDialogTest::quit_button_escape_and_close_box_quit() {

@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
-# Unpacks the Windows zip and checks it: executables, README and licence;
-# no DLL outside those every Windows install has (libstdc++, libgcc and
-# winpthread are linked in); the executables run under Wine.
+# Unpacks the Windows zip and checks it: executables, ffmpeg.exe with its
+# licence, README and licence; no DLL outside those every Windows install
+# has (libstdc++, libgcc and winpthread are linked in); the executables run
+# under Wine, from the unpacked zip alone: a picture encoded, packed into a
+# container, and the container made into an MP4 by zorpa-preview.exe with
+# the zip's ffmpeg.exe.
 #   zip_test.sh PACKAGE.zip SAMPLE.bmp
 set -euo pipefail
 zip=$(realpath "$1")
@@ -15,10 +18,11 @@ fail() {
     echo "FAIL: $*" >&2
     failures=$((failures + 1))
 }
-for file in brenvik.exe zorpamux-cli.exe README.md LICENSE; do
+for file in brenvik.exe zorpamux-cli.exe brenvik-view.exe zorpamux.exe zorpa-preview.exe \
+    ffmpeg.exe ffmpeg-licence/COPYING.LGPLv2.1 ffmpeg-licence/SOURCE.txt README.md LICENSE; do
     [ -f "$top/$file" ] || fail "$file missing from the zip"
 done
-system_dlls='^(kernel32|msvcrt|shell32|user32|advapi32|ws2_32|bcrypt|ucrtbase|api-ms-win-.*)\.dll$'
+system_dlls='^(kernel32|msvcrt|shell32|user32|gdi32|comctl32|comdlg32|advapi32|ws2_32|bcrypt|ucrtbase|api-ms-win-.*)\.dll$'
 for exe in "$top"/*.exe; do
     while read -r dll; do
         [[ "${dll,,}" =~ $system_dlls ]] || fail "$(basename "$exe") needs $dll"
@@ -29,6 +33,16 @@ if [ -f "$top/brenvik.exe" ]; then
     (cd "$work" && ${WINE:-wine} "$top/brenvik.exe" -0 --mode=2 pic.bmp > /dev/null) ||
         fail "brenvik.exe failed under Wine"
     [ "$(stat -c %s "$work/pic.bVK" 2>/dev/null)" = 51200 ] || fail "brenvik.exe: no 51200-byte picture"
+    cp "$work/pic.bVK" "$work/ANIM00000.bVK"
+    cp "$work/Fpic.bVK" "$work/ANIM00001.bVK"
+    (cd "$work" && ${WINE:-wine} "$top/zorpamux-cli.exe" -p ANIM00000.bVK -L 1 -o film.ZRP) ||
+        fail "zorpamux-cli.exe failed under Wine"
+    (cd "$work" && ${WINE:-wine} "$top/zorpa-preview.exe" film.ZRP -o film.mp4) ||
+        fail "zorpa-preview.exe failed under Wine"
+    probe=$(ffprobe -v error -show_entries stream=codec_type,r_frame_rate -of csv=p=0 \
+        "$work/film.mp4" 2>&1 || true)
+    [ "$probe" = "video,25/1"$'\n'"audio,0/0" ] ||
+        fail "zorpa-preview.exe: not a 25 frames per second video with sound: $probe"
 fi
 if [ "$failures" -ne 0 ]; then
     echo "$failures problem(s) in $zip" >&2
