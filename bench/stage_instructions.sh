@@ -39,7 +39,7 @@ stages=(
   "  copies (memcpy)|__memcpy_avx_unaligned_erms"
   "all blocks|annealKez[(]|optimise_block[(]"
   "error diffusion|error_diffusion[(]|LineDiffusion::diffuse_through[(]"
-  "output files|write_outputs[(]"
+  "output files|write_outputs[(]|serialise[(]"
 )
 
 # Both builds run REPEAT times each, alternately, so that a change of the
