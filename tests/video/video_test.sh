@@ -8,7 +8,9 @@
 #   resume      only missing or incomplete picture files are encoded again
 #   stop        a run stopped by TERM ends at once and resumes to the same
 #               container; Ctrl-C leaves no temporary folder
-#   failures    a failing frame, bad input and bad options leave no container
+#   golden      containers' bytes pinned by their SHA-256
+#   failures    a failing frame (encoded here or through GNU parallel), bad
+#               input and bad options leave no container
 set -uo pipefail
 BIN=$(readlink -f "$1")
 CASE=$2
@@ -17,7 +19,7 @@ trap 'rm -rf -- "$SCRATCH"' EXIT
 # shellcheck source=tests/video/video_test_support.sh
 source "$(dirname "$0")/video_test_support.sh"
 cd "$SCRATCH" || exit 1
-# The script's own temporary folders land here, so none may be left behind.
+# The program's own temporary folders land here, so none may be left behind.
 mkdir tmp
 export TMPDIR=$SCRATCH/tmp
 
@@ -244,11 +246,25 @@ case_stop() {
 
 case_failures() {
   must "make the clip" make_clip clip.mkv 0.4
-  # An encoder that refuses the third frame, the real one for the others.
+  video clip.mkv first.ZRP --quality=0 --workdir=work --keep >/dev/null ||
+    must "first run succeeds" false
+  # A frame the encoder cannot take: its BMP cut short, its picture file gone.
+  truncate -s 1000 work/frame00002.bmp
+  rm work/frame00002.bVK
+  echo "an earlier container" >film.ZRP
+  video clip.mkv film.ZRP --quality=0 --workdir=work --resume >out.txt 2>err.txt
+  check "failed frame: exit 1" equal "$?" 1
+  check "failed frame: named with the reader's message" \
+    grep -q "frame frame00002.bmp could not be encoded: frame00002.bmp: BMP pixel data is truncated" err.txt
+  check "failed frame: says how to go on" grep -q -- "--resume --workdir=$PWD/work" err.txt
+  check "failed frame: earlier container untouched" equal "$(<film.ZRP)" "an earlier container"
+  check "failed frame: no summary" test ! -s out.txt
+  check "failed frame: no temporary left" no_temporaries_left
+
+  # Through GNU parallel (":" is this machine): an encoder that refuses the
+  # third frame, the real one for the others.
   mkdir bin
-  cp "$BIN/brenvik-video" bin/
-  ln -s "$BIN/zorpamux-cli" bin/zorpamux-cli
-  cat >bin/brenvik <<EOF
+  cat >bin/brenvik <<EOF2
 #!/usr/bin/env bash
 for last; do :; done
 if [[ \$last == frame00002.bmp ]]; then
@@ -256,16 +272,15 @@ if [[ \$last == frame00002.bmp ]]; then
   exit 1
 fi
 exec '$BIN/brenvik' "\$@"
-EOF
+EOF2
   chmod +x bin/brenvik
-  echo "an earlier container" >film.ZRP
-  bin/brenvik-video clip.mkv film.ZRP --quality=0 >out.txt 2>err.txt
-  check "failed frame: exit 1" equal "$?" 1
-  check "failed frame: named with the encoder's message" \
+  video clip.mkv film.ZRP --quality=0 --sshlogin=: --remote-encoder="$PWD/bin/brenvik" >out.txt 2>err.txt
+  check "failed remote frame: exit 1" equal "$?" 1
+  check "failed remote frame: named with the encoder's message" \
     grep -q "frame frame00002.bmp could not be encoded: frame00002.bmp: picture refused for the test" err.txt
-  check "failed frame: earlier container untouched" equal "$(<film.ZRP)" "an earlier container"
-  check "failed frame: no summary" test ! -s out.txt
-  check "failed frame: no temporary left" no_temporaries_left
+  check "failed remote frame: earlier container untouched" equal "$(<film.ZRP)" "an earlier container"
+  check "failed remote frame: no summary" test ! -s out.txt
+  check "failed remote frame: no temporary left" no_temporaries_left
 
   # table: what is wrong | arguments | words the message must hold
   local table=(
@@ -288,6 +303,27 @@ EOF
     check "$what: no container" test ! -e out.ZRP
   done
   check "no temporary left" no_temporaries_left
+}
+
+case_golden() {
+  # The containers' bytes, pinned: made from a clip of ffmpeg's generated
+  # sources (Debian 12's ffmpeg), they are the bytes the bash brenvik-video
+  # wrote for the same clip and options before the program became C++.
+  must "make the clip" make_clip clip.mkv 1
+  # options | SHA-256 of the container
+  local table=(
+    "--quality=0|53630035e1b9355b6ba8cc2cf4f89aacf3e5b6fa5a2af08749294702b3788399"
+    "--fit=crop --diffused --quality=1 --ed=2 --seed=7 --start=0.2 --duration=0.4|8adc345f984ecd2ab40a4cce0cc24e0a196d20c4368fbe3d367b97df94fc01ca"
+    "--fit=stretch --dither=2 --shiftpixels=3 --blockoflines=8 --duration=0.2|0709b19e2a0bc3426528f34e2e2c8a828f06c9184dab8a6060671291e2137e8a"
+  )
+  local row options hash
+  for row in "${table[@]}"; do
+    IFS='|' read -r options hash <<<"$row"
+    # shellcheck disable=SC2086  # the options are words on purpose
+    video clip.mkv golden.ZRP $options >/dev/null 2>err.txt ||
+      { check "$options: brenvik-video succeeds ($(<err.txt))" false; continue; }
+    check "$options: the pinned bytes" equal "$(sha256sum golden.ZRP | cut -d' ' -f1)" "$hash"
+  done
 }
 
 "case_$CASE"
