@@ -1,8 +1,9 @@
 // Where a picture of any size goes in a frame of another size: the scaled
 // size, the part of the scaled picture that is kept and where it lands.
 //
-// The rules are those of ffmpeg's filters as brenvik-video uses them, so a
-// still and a video frame of the same source are placed alike:
+// The rules are those of ffmpeg's own fitting filters, and brenvik-video
+// hands ffmpeg this placement (ffmpeg_filter), so a still and a video frame
+// of the same source are placed alike:
 //   pad      scale=W:H:force_original_aspect_ratio=decrease, pad=W:H:(ow-iw)/2:(oh-ih)/2
 //   crop     scale=W:H:force_original_aspect_ratio=increase, crop=W:H (centred)
 //   stretch  scale=W:H

@@ -26,6 +26,6 @@ zip=$(ls build-windows/packages/*.zip)
 cp "$zip" dist/
 # shellcheck source=tools/wine-prefix.sh
 . tools/wine-prefix.sh
-bash tests/package/zip_test.sh "dist/$(basename "$zip")" "$sample"
+bash tests/package/zip_test.sh "dist/$(basename "$zip")" "$sample" "$PWD/build/bin"
 echo "dist/:"
 ls -l dist

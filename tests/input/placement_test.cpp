@@ -1,7 +1,7 @@
 // Placement of a picture in a frame: a table of sizes worked out by hand from
 // ffmpeg's rules, then the same placements checked against ffmpeg itself:
-// brenvik-video's filters and the filters built from our numbers must give
-// the same frames, byte for byte.
+// ffmpeg's own fitting filters and the filters built from our numbers must
+// give the same frames, byte for byte.
 #include "input/placement.h"
 
 #include <gtest/gtest.h>
@@ -233,9 +233,10 @@ std::string on_path(const std::string& program) {
 #endif
 }
 
-// brenvik-video's fitting filters (video/brenvik-video), for a window of
+// ffmpeg's own fitting filters (force_original_aspect_ratio, as brenvik-video
+// used them before it took the placement from here), for a window of
 // `target`.
-std::string video_script_filter(Fit fit, Size target) {
+std::string ffmpeg_fitting_filter(Fit fit, Size target) {
     const std::string size = std::to_string(target.width) + ":" + std::to_string(target.height);
     switch (fit) {
         case Fit::pad:
@@ -251,7 +252,7 @@ std::string video_script_filter(Fit fit, Size target) {
     return "";
 }
 
-TEST(PlacementAgainstFfmpeg, VideoFiltersAndOurNumbersGiveTheSameFrames) {
+TEST(PlacementAgainstFfmpeg, FfmpegFiltersAndOurNumbersGiveTheSameFrames) {
     const std::string ffmpeg = on_path("ffmpeg");
     if (ffmpeg.empty()) {
         GTEST_SKIP() << "ffmpeg is not installed (tools/setup-debian.sh installs it)";
@@ -296,7 +297,7 @@ TEST(PlacementAgainstFfmpeg, VideoFiltersAndOurNumbersGiveTheSameFrames) {
                 const Placement p =
                     brenvik::input::place_picture(source, target, fit, Gravity::centre);
                 for (const std::string& filter :
-                     {video_script_filter(fit, target), brenvik::input::ffmpeg_filter(p, target)}) {
+                     {ffmpeg_fitting_filter(fit, target), brenvik::input::ffmpeg_filter(p, target)}) {
                     graph +=
                         ";[s" + std::to_string(n) + "]" + filter + "[o" + std::to_string(n) + "]";
                     outputs.push_back("o" + std::to_string(n) + ".raw");
