@@ -99,9 +99,8 @@ bool expected_picture(const zorpa::ByteSource& source, std::uint32_t frame,
     std::vector<unsigned char> file;
     if (!zorpa::extract_frame(source, frame, file)) return false;
     const std::vector<std::uint8_t> bytes(file.begin(), file.end());
-    const brenvik::viewer::FileLayout layout{2, 1, false};
-    const brenvik::viewer::Rendering rendering =
-        brenvik::viewer::render_picture(bytes, layout, brenvik::viewer::RenderSettings{});
+    const brenvik::viewer::Rendering rendering = brenvik::viewer::render_picture(
+        bytes, brenvik::viewer::container_frame_layout(), brenvik::viewer::RenderSettings{});
     const brenvik::viewer::Image& image = rendering.first;
     rgb.resize(image.rgb.size());
     for (std::size_t i = 0; i < image.rgb.size(); i += 3) {
