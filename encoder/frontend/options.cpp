@@ -46,6 +46,10 @@ std::string usage_text(const std::string& prog) {
         "  --shiftpixels=VALUE\t0 to 9, 5 (default) is centered, decrease to shift left, increase "
         "to shift right\n"
         "  --blockoflines=VALUE\t1 (default) to 6\n"
+        "\n"
+        "  --distance=VALUE\tphased (default) or plain: the same colour distance in\n"
+        "\t\t\tboth dither phases, truer colours in smooth gradients\n"
+        "  --threads=VALUE\t0 (default): one worker per core; 1 to 4096 workers\n"
         "\n";
     return text;
 }
@@ -59,6 +63,8 @@ bool parse_command_line(const std::vector<std::string>& args, RunSettings& setti
     settings.block_lines_option = 1;
     settings.seed = 42;
     settings.mode_row = 0;
+    settings.plain_distance = false;
+    settings.threads = 0;
 
     const auto set = [](int& field) {
         return [&field](long long v) { field = static_cast<int>(v); };
@@ -77,6 +83,10 @@ bool parse_command_line(const std::vector<std::string>& args, RunSettings& setti
                     [&](long long v) { settings.schedule_shift = static_cast<int>(v) - 5; }),
         cli::number(options::kBlockoflines, set(settings.block_lines_option)),
         cli::number(options::kSeed, set(settings.seed)),
+        cli::choice(options::kDistance,
+                    [&](const std::string& word) { settings.plain_distance = word == "plain"; }),
+        cli::number(options::kThreads,
+                    [&](long long v) { settings.threads = static_cast<unsigned>(v); }),
     };
     // "-" and one quality digit.
     const auto quality = [&](const std::string& argument) {

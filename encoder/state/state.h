@@ -48,6 +48,9 @@ struct RunSettings {
     int verbose = 0;
     int seed = 42;
     int mode_row = 0;
+    // --distance=plain: the same distance in both dither phases (see
+    // search/distances.cpp); false: the phased distance.
+    bool plain_distance = false;
     std::string input_name;    // input picture name as typed
     std::string program_name;  // invocation name
 
