@@ -38,8 +38,8 @@ enum class Distance {
     // is divided in one of the two dither phases by the sign of the colour
     // error (--dither=1 aside): the encoder's original rule, its default.
     phased,
-    // The same distance in every phase: truer colours, no bands in smooth
-    // gradients.
+    // The same distance in every phase: truer colours, without the coloured
+    // bands the phases leave in smooth gradients.
     plain,
 };
 
