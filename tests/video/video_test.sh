@@ -55,9 +55,11 @@ case_end_to_end() {
       $(((i + 10) * 9 % 256))
     check "$name rows above the window are black" equal "$(lit_bytes_in_rows "$bmp" 0 20)" 0
     check "$name rows below the window are black" equal "$(lit_bytes_in_rows "$bmp" 179 199)" 0
-    # The container's frame equals the encoder's own file for the same picture.
+    # The container's frame equals the encoder's own file for the same picture
+    # (the plain colour distance is brenvik-video's default).
     cp "$bmp" own/
-    (cd own && "$BIN/brenvik" -0 --mode=2 "$name.bmp" >/dev/null) || must "encode $name" false
+    (cd own && "$BIN/brenvik" -0 --mode=2 --distance=plain "$name.bmp" >/dev/null) ||
+      must "encode $name" false
     window_of "own/$name.bVK" expected.bVK
     frame_of film.ZRP "$i" got.bVK
     check "$name packed as the encoder wrote it" cmp -s got.bVK expected.bVK
@@ -141,7 +143,8 @@ case_sequence() {
 case_silent() {
   must "make the clip" make_clip clip.mkv 0.6 silent
   local summary
-  summary=$(video clip.mkv silent.ZRP --diffused --jobs=1 --quality=0 --ed=2 --workdir=work --keep) ||
+  summary=$(video clip.mkv silent.ZRP --diffused --jobs=1 --threads=2 --quality=0 --ed=2 \
+    --distance=phased --workdir=work --keep) ||
     must "brenvik-video succeeds" false
   check "frame count" equal "$(field frames "$summary")" 15
   check "container frame count" equal "$(frame_count_of silent.ZRP)" 15
@@ -159,10 +162,16 @@ case_silent() {
     window_of "work/$name.bVK" plain.bVK
     check "frame $i: the twins differ (the check can tell them apart)" differ plain.bVK expected.bVK
   done
-  # The diffusion option reaches the encoder: its own run with --ed=2 gives the same twin.
+  # The diffusion option and the distance reach the encoder: its own run with
+  # --ed=2 --distance=phased gives the same twin (the default, plain, another).
   mkdir own && cp work/frame00004.bmp own/ &&
-    (cd own && "$BIN/brenvik" -0 --mode=2 --ed=2 frame00004.bmp >/dev/null)
-  check "--ed reaches the encoder" cmp -s own/Fframe00004.bVK work/Fframe00004.bVK
+    (cd own && "$BIN/brenvik" -0 --mode=2 --ed=2 --distance=phased frame00004.bmp >/dev/null)
+  check "--ed and --distance=phased reach the encoder" \
+    cmp -s own/Fframe00004.bVK work/Fframe00004.bVK
+  mkdir plain && cp work/frame00004.bmp plain/ &&
+    (cd plain && "$BIN/brenvik" -0 --mode=2 --ed=2 --distance=plain frame00004.bmp >/dev/null)
+  check "--distance=phased differs from the plain default" \
+    differ plain/Fframe00004.bVK work/Fframe00004.bVK
 }
 
 case_resume() {
@@ -274,6 +283,8 @@ EOF
     "unknown fit|clip.mkv out.ZRP --fit=zoom|invalid fit 'zoom'"
     "quality out of range|clip.mkv out.ZRP --quality=12|invalid quality '12'"
     "no jobs|clip.mkv out.ZRP --jobs=0|invalid jobs '0'"
+    "unknown distance|clip.mkv out.ZRP --distance=flat|invalid distance 'flat'"
+    "threads out of range|clip.mkv out.ZRP --threads=5000|invalid threads '5000'"
     "resume without a work folder|clip.mkv out.ZRP --resume|needs the earlier run's --workdir"
     "container in a missing folder|clip.mkv nowhere/out.ZRP|nowhere/out.ZRP"
     "no output named|clip.mkv|INPUT and OUTPUT.ZRP"
