@@ -35,6 +35,23 @@ std::optional<long long> strict_number(const std::string& text, const Option& op
     return value;
 }
 
+bool chosen(const Option& option, const std::string& value) {
+    for (const std::string& word : option.words) {
+        if (value == word) return true;
+    }
+    return false;
+}
+
+// "a, b or c"
+std::string listed(const Option& option) {
+    std::string text;
+    for (std::size_t i = 0; i < option.words.size(); ++i) {
+        if (i > 0) text += i + 1 == option.words.size() ? " or " : ", ";
+        text += option.words[i];
+    }
+    return text;
+}
+
 Parsed failure(std::string error) {
     Parsed parsed;
     parsed.ok = false;
@@ -48,6 +65,15 @@ Parsed failure(std::string error) {
 std::string take_value(const Option& option, const std::string& value, const std::string& argument,
                        bool attached) {
     if (option.kind == Option::Kind::text) {
+        option.take(value, 0);
+        return {};
+    }
+    if (option.kind == Option::Kind::choice) {
+        if (!chosen(option, value)) {
+            const std::string what =
+                attached ? "value in " + quoted(argument) : label_of(option) + " " + quoted(value);
+            return "invalid " + what + ": expected " + listed(option);
+        }
         option.take(value, 0);
         return {};
     }
@@ -79,13 +105,13 @@ const Option* letter_option(const std::vector<Option>& options, char letter) {
 }  // namespace
 
 Option flag(std::string name, char letter, std::function<void()> set) {
-    Option option{std::move(name), letter, Option::Kind::flag, {}, 0, 0, {}};
+    Option option{std::move(name), letter, Option::Kind::flag, {}, 0, 0, {}, {}};
     option.take = [set = std::move(set)](const std::string&, long long) { set(); };
     return option;
 }
 
 Option text(std::string name, char letter, std::function<void(const std::string&)> set) {
-    Option option{std::move(name), letter, Option::Kind::text, {}, 0, 0, {}};
+    Option option{std::move(name), letter, Option::Kind::text, {}, 0, 0, {}, {}};
     option.take = [set = std::move(set)](const std::string& value, long long) { set(value); };
     return option;
 }
@@ -96,8 +122,16 @@ Option number(const options::Range& range, std::function<void(long long)> set) {
 
 Option number(std::string name, char letter, std::string label, long long low, long long high,
               std::function<void(long long)> set) {
-    Option option{std::move(name), letter, Option::Kind::number, std::move(label), low, high, {}};
+    Option option{
+        std::move(name), letter, Option::Kind::number, std::move(label), low, high, {}, {}};
     option.take = [set = std::move(set)](const std::string&, long long value) { set(value); };
+    return option;
+}
+
+Option choice(const options::Choices& choices, std::function<void(const std::string&)> set) {
+    Option option{choices.name, 0, Option::Kind::choice, {}, 0, 0, {}, {}};
+    for (const char* word : choices.words) option.words.emplace_back(word);
+    option.take = [set = std::move(set)](const std::string& value, long long) { set(value); };
     return option;
 }
 
@@ -187,6 +221,13 @@ Parsed parse_prefixed(const std::vector<std::string>& args, std::size_t first,
         }
         const std::string value = a.substr(matched->name.size() + 1);
         if (matched->kind == Option::Kind::text) {
+            matched->take(value, 0);
+            continue;
+        }
+        if (matched->kind == Option::Kind::choice) {
+            if (!chosen(*matched, value)) {
+                return failure(matched->name + "=" + value + ": expected " + listed(*matched));
+            }
             matched->take(value, 0);
             continue;
         }

@@ -22,7 +22,7 @@
 namespace cli {
 
 struct Option {
-    enum class Kind { flag, text, number };
+    enum class Kind { flag, text, number, choice };
 
     std::string name;  // "--mode"; empty for a letter alone
     char letter = 0;   // 'o' for -o; 0 for none
@@ -31,6 +31,7 @@ struct Option {
     std::string label;
     long long low = 0;  // a number's range
     long long high = 0;
+    std::vector<std::string> words;  // a choice's words
     std::function<void(const std::string& text, long long number)> take;
 };
 
@@ -41,6 +42,8 @@ Option number(const options::Range& range, std::function<void(long long)> set);
 // A number under another name (and label).
 Option number(std::string name, char letter, std::string label, long long low, long long high,
               std::function<void(long long)> set);
+// One word of `choices`; `set` gets the word.
+Option choice(const options::Choices& choices, std::function<void(const std::string&)> set);
 
 struct Parsed {
     bool ok = true;

@@ -3,6 +3,7 @@
 // tool), so that their ranges cannot drift apart.
 #pragma once
 
+#include <array>
 #include <climits>
 #include <string>
 
@@ -32,5 +33,30 @@ inline constexpr Range kShiftpixels{"--shiftpixels", 0, 9};
 inline constexpr Range kBlockoflines{"--blockoflines", 0, 9};
 // Any int: the generator is seeded with its 32 bits.
 inline constexpr Range kSeed{"--seed", INT_MIN, INT_MAX};
+// Worker threads of one encoding; 0: one per core.
+inline constexpr Range kThreads{"--threads", 0, 4096};
+
+// An option that takes one of a few words.
+struct Choices {
+    const char* name;  // "--distance"
+    std::array<const char*, 2> words;
+
+    bool holds(const std::string& value) const {
+        for (const char* word : words) {
+            if (value == word) return true;
+        }
+        return false;
+    }
+    // "phased or plain"
+    std::string listed() const { return std::string(words[0]) + " or " + words[1]; }
+    // "--distance=x: expected phased or plain"
+    std::string fault(const std::string& value) const {
+        return std::string(name) + "=" + value + ": expected " + listed();
+    }
+};
+
+// The colour distance of the search: the dither phases' own (the default),
+// or the same plain distance in every phase.
+inline constexpr Choices kDistance{"--distance", {"phased", "plain"}};
 
 }  // namespace options

@@ -62,7 +62,36 @@ std::string describe(const Layout& l) {
     return d;
 }
 
-bool parse_layout(const Bytes& file, const ReadLimits& limits, Layout& l, std::string& message) {
+// The colour masks of 16 and 32 bits: given after the header (bit fields),
+// else the default ones.
+bool parse_masks(const Bytes& file, std::uint32_t header_size, bool bit_fields, Layout& l,
+                 std::string& message) {
+    std::array<std::uint32_t, 4> masks{};
+    if (bit_fields) {
+        // The masks follow a 40-byte header, or are part of a longer one.
+        const std::size_t count = l.compression == kAlphaBitFields || header_size >= 56 ? 4 : 3;
+        if (file.size() < 54 + 4 * count) {
+            message = "BMP colour masks are truncated";
+            return false;
+        }
+        for (std::size_t i = 0; i < count; ++i) masks[i] = le32(file, 54 + 4 * i);
+    } else if (l.bits == 16) {
+        masks = {0x7C00, 0x03E0, 0x001F, 0};
+    } else {
+        masks = {0x00FF0000, 0x0000FF00, 0x000000FF, 0};
+    }
+    if (masks[0] == 0 && masks[1] == 0 && masks[2] == 0) {
+        message = "BMP colour masks are all zero";
+        return false;
+    }
+    for (std::size_t i = 0; i < 4; ++i) l.channels[i] = Channel(masks[i]);
+    return true;
+}
+
+// The header's sizes and bits per pixel (either kind of header); false with
+// the message for a header it cannot read.
+bool parse_header(const Bytes& file, Layout& l, std::uint32_t& header_size, std::int64_t& width,
+                  std::int64_t& height, std::string& message) {
     if (file.size() < 2 || file[0] != 'B' || file[1] != 'M') {
         message = "not a BMP file";
         return false;
@@ -72,9 +101,7 @@ bool parse_layout(const Bytes& file, const ReadLimits& limits, Layout& l, std::s
         return false;
     }
     l.pixel_offset = le32(file, 10);
-    const std::uint32_t header_size = le32(file, 14);
-    std::int64_t width = 0;
-    std::int64_t height = 0;
+    header_size = le32(file, 14);
     if (header_size == 12) {  // the old core header: 16-bit sizes, 3-byte palette entries
         width = le16(file, 18);
         height = le16(file, 20);
@@ -84,20 +111,27 @@ bool parse_layout(const Bytes& file, const ReadLimits& limits, Layout& l, std::s
         }
         l.bits = le16(file, 24);
         l.palette_entry = 3;
-    } else if (header_size >= 40 && header_size <= 124) {
-        if (file.size() < 14 + std::size_t{header_size}) {
-            message = "BMP header is truncated";
-            return false;
-        }
-        width = static_cast<std::int32_t>(le32(file, 18));
-        height = static_cast<std::int32_t>(le32(file, 22));
-        l.bits = le16(file, 28);
-        l.compression = le32(file, 30);
-        l.palette_count = le32(file, 46);
-    } else {
+        return true;
+    }
+    if (header_size < 40 || header_size > 124) {
         message = "BMP header of an unknown kind (" + std::to_string(header_size) + " bytes)";
         return false;
     }
+    if (file.size() < 14 + std::size_t{header_size}) {
+        message = "BMP header is truncated";
+        return false;
+    }
+    width = static_cast<std::int32_t>(le32(file, 18));
+    height = static_cast<std::int32_t>(le32(file, 22));
+    l.bits = le16(file, 28);
+    l.compression = le32(file, 30);
+    l.palette_count = le32(file, 46);
+    return true;
+}
+
+// The picture's size, within the limits.
+bool parse_size(std::int64_t width, std::int64_t height, const ReadLimits& limits, Layout& l,
+                std::string& message) {
     l.top_down = height < 0;
     if (height < 0) height = -height;
     if (width <= 0 || height <= 0) {
@@ -113,7 +147,12 @@ bool parse_layout(const Bytes& file, const ReadLimits& limits, Layout& l, std::s
     }
     l.width = static_cast<int>(width);
     l.height = static_cast<int>(height);
+    return true;
+}
 
+// How the pixels are stored: the compression and bits read, the palette of
+// 1, 4 and 8 bits, the colour masks of 16 and 32 bits.
+bool parse_storage(const Bytes& file, std::uint32_t header_size, Layout& l, std::string& message) {
     if (l.compression == kRle8 || l.compression == kRle4) {
         message = "run-length compressed BMP is not read; save it uncompressed";
         return false;
@@ -135,36 +174,27 @@ bool parse_layout(const Bytes& file, const ReadLimits& limits, Layout& l, std::s
                 message = "BMP palette is truncated";
                 return false;
             }
-            break;
+            return true;
         }
         case 16:
-        case 24:
         case 32:
-            break;
+            return parse_masks(file, header_size, bit_fields, l, message);
+        case 24:
+            return true;
         default:
             message = "BMP with " + std::to_string(l.bits) + " bits per pixel is not read";
             return false;
     }
-    if (l.bits == 16 || l.bits == 32) {
-        std::array<std::uint32_t, 4> masks{};
-        if (bit_fields) {
-            // The masks follow a 40-byte header, or are part of a longer one.
-            const std::size_t count = l.compression == kAlphaBitFields || header_size >= 56 ? 4 : 3;
-            if (file.size() < 54 + 4 * count) {
-                message = "BMP colour masks are truncated";
-                return false;
-            }
-            for (std::size_t i = 0; i < count; ++i) masks[i] = le32(file, 54 + 4 * i);
-        } else if (l.bits == 16) {
-            masks = {0x7C00, 0x03E0, 0x001F, 0};
-        } else {
-            masks = {0x00FF0000, 0x0000FF00, 0x000000FF, 0};
-        }
-        if (masks[0] == 0 && masks[1] == 0 && masks[2] == 0) {
-            message = "BMP colour masks are all zero";
-            return false;
-        }
-        for (std::size_t i = 0; i < 4; ++i) l.channels[i] = Channel(masks[i]);
+}
+
+bool parse_layout(const Bytes& file, const ReadLimits& limits, Layout& l, std::string& message) {
+    std::uint32_t header_size = 0;
+    std::int64_t width = 0;
+    std::int64_t height = 0;
+    if (!parse_header(file, l, header_size, width, height, message) ||
+        !parse_size(width, height, limits, l, message) ||
+        !parse_storage(file, header_size, l, message)) {
+        return false;
     }
     l.stride = (static_cast<std::size_t>(l.width) * static_cast<std::size_t>(l.bits) + 31) / 32 * 4;
     return true;

@@ -33,25 +33,11 @@
         .equ OWN_SIZE, 24 + 32
         .equ BSS_SIZE, 256 + PLAYER_WORK_SIZE + OWN_SIZE
 
+        .include "tos_command_tail.inc"
+
 text_start:
-        move.l  4(sp),a6                | basepage
-        lea     0x80(a6),a5             | command tail: length byte, text
-        moveq   #0,d0
-        move.b  (a5)+,d0
-        clr.b   0(a5,d0.w)              | terminate it
-1:      cmp.b   #' ',(a5)               | skip blanks
-        bne.s   2f
-        addq.l  #1,a5
-        bra.s   1b
-2:      tst.b   (a5)
-        beq     usage
-        move.l  a5,a4                   | file name
-3:      tst.b   (a5)
-        beq.s   4f
-        cmp.b   #' ',(a5)+
-        bne.s   3b
-        clr.b   -1(a5)
-4:      moveq   #0,d6                   | first frame
+        FIRST_ARGUMENT
+        moveq   #0,d6                   | first frame
         moveq   #-1,d7                  | last frame: to the end
         bsr     next_number
         bmi.s   5f

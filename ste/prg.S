@@ -28,25 +28,11 @@
         .equ S_SYNC, WORK_MAX + 13
         .equ S_PAL, WORK_MAX + 16
 
+        .include "tos_command_tail.inc"
+
 text_start:
-        move.l  4(sp),a6                | basepage
-        lea     0x80(a6),a5             | command tail: length byte, text
-        moveq   #0,d0
-        move.b  (a5)+,d0
-        clr.b   0(a5,d0.w)              | terminate it
-1:      cmp.b   #' ',(a5)               | skip blanks
-        bne.s   2f
-        addq.l  #1,a5
-        bra.s   1b
-2:      tst.b   (a5)
-        beq     usage
-        move.l  a5,a4                   | file name
-3:      tst.b   (a5)
-        beq.s   4f
-        cmp.b   #' ',(a5)+
-        bne.s   3b
-        clr.b   -1(a5)
-4:      moveq   #0,d5                   | mode
+        FIRST_ARGUMENT
+        moveq   #0,d5                   | mode
         moveq   #1,d6                   | lines per block
         moveq   #1,d7                   | palette sets
         moveq   #5,d2                   | shiftpixels

@@ -22,6 +22,7 @@ std::atomic<bool> left_running{false};
 struct LocalEncoder::Shared {
     std::vector<FrameFile> frames;
     EncodeOptions options;
+    unsigned encoder_threads = 1;
     EncodeFunction encode;
     std::atomic<std::size_t> next{0};
 
@@ -44,7 +45,7 @@ struct LocalEncoder::Shared {
     bool encode_frame(const FrameFile& frame) {
         EncodeRequest request;
         std::string message;
-        const bool read = frame_request(frame, options, request, message);
+        const bool read = frame_request(frame, options, encoder_threads, request, message);
         EncodeResult result;
         if (read) result = encode(request);
         std::lock_guard lock(mutex);
@@ -77,8 +78,8 @@ struct LocalEncoder::Shared {
     }
 };
 
-bool frame_request(const FrameFile& frame, const EncodeOptions& options, EncodeRequest& request,
-                   std::string& message) {
+bool frame_request(const FrameFile& frame, const EncodeOptions& options, unsigned threads,
+                   EncodeRequest& request, std::string& message) {
     std::vector<std::uint8_t> file;
     if (!platform::read_whole_file(frame.path, file, message)) return false;
     input::DecodedPicture picture;
@@ -98,15 +99,17 @@ bool frame_request(const FrameFile& frame, const EncodeOptions& options, EncodeR
     request.options = options;
     request.input_name = frame.path;
     std::copy_n(file.begin(), format::bmp::kHeaderBytes, request.preview_header_base.begin());
-    request.threads = 1;
+    request.threads = threads;
     return true;
 }
 
 LocalEncoder::LocalEncoder(std::vector<FrameFile> frames, const EncodeOptions& options,
-                           unsigned workers, EncodeFunction encode)
+                           unsigned workers, EncodeFunction encode,
+                           unsigned encoder_threads)
     : shared_(std::make_shared<Shared>()), workers_(std::max(1u, workers)) {
     shared_->frames = std::move(frames);
     shared_->options = options;
+    shared_->encoder_threads = encoder_threads;
     shared_->encode = std::move(encode);
 }
 

@@ -29,15 +29,18 @@ struct FrameFailure {
 using EncodeFunction = std::function<EncodeResult(const EncodeRequest&)>;
 
 // The request for one frame: its 320x200 24-bit BMP read, the options and
-// one thread. False with the message when the file is not such a BMP.
-bool frame_request(const FrameFile& frame, const EncodeOptions& options, EncodeRequest& request,
-                   std::string& message);
+// the worker threads of its encoding. False with the message when the file
+// is not such a BMP.
+bool frame_request(const FrameFile& frame, const EncodeOptions& options, unsigned threads,
+                   EncodeRequest& request, std::string& message);
 
 class LocalEncoder {
   public:
-    // `encode` is the encoder's library unless a test stands in for it.
+    // `workers` frames at a time, each encoded by `encoder_threads` threads
+    // (0: one per core); `encode` is the encoder's library unless a test
+    // stands in for it.
     LocalEncoder(std::vector<FrameFile> frames, const EncodeOptions& options, unsigned workers,
-                 EncodeFunction encode = brenvik::encode);
+                 EncodeFunction encode = brenvik::encode, unsigned encoder_threads = 1);
     // Waits for the workers, unless they were abandoned.
     ~LocalEncoder();
     LocalEncoder(const LocalEncoder&) = delete;

@@ -124,6 +124,23 @@ bool take_argument(const std::string& argument, VideoOptions& options, std::stri
         options.jobs = static_cast<unsigned>(number);
         return true;
     }
+    if (const auto threads = value_of(argument, "threads")) {
+        long long number = 0;
+        if (!number_in_range("threads", *threads, options::kThreads.low, options::kThreads.high,
+                             number, error)) {
+            return false;
+        }
+        options.threads = static_cast<unsigned>(number);
+        return true;
+    }
+    if (const auto distance = value_of(argument, "distance")) {
+        if (*distance != "plain" && *distance != "phased") {
+            error = "invalid distance '" + *distance + "': expected plain or phased";
+            return false;
+        }
+        options.distance = *distance == "plain" ? Distance::plain : Distance::phased;
+        return true;
+    }
     if (take_encoder_option(argument, options, error)) return error.empty();
     if (take_text_option(argument, options) || take_flag(argument, options)) return true;
     if (!argument.empty() && argument[0] == '-') {
@@ -176,6 +193,8 @@ std::vector<std::string> encoder_arguments(const VideoOptions& options) {
     for (const TakenEncoderOption& taken : options.encoder) {
         arguments.push_back(taken.option->argument_prefix + std::to_string(taken.value));
     }
+    arguments.push_back(std::string(options::kDistance.name) + "=" +
+                        (options.distance == Distance::plain ? "plain" : "phased"));
     return arguments;
 }
 
@@ -185,6 +204,7 @@ EncodeOptions encode_options(const VideoOptions& options) {
     for (const TakenEncoderOption& taken : options.encoder) {
         encode.*(taken.option->field) = static_cast<int>(taken.value);
     }
+    encode.distance = options.distance;
     return encode;
 }
 
@@ -207,9 +227,14 @@ container: frames at 25 per second, each scaled into the 320x158 window of a
   --blockoflines=N    encoder lines per palette search 1..6 (default 1; 0 and
                       7..9 mean 1, as for brenvik)
   --seed=N            encoder run seed (default 42)
+  --distance=plain|phased  encoder colour distance: plain (the default here,
+                      truer colours; brenvik's own default is phased) or
+                      phased (the frames brenvik-video made before)
   --diffused          pack the error-diffused twin of every picture
   --jobs=N            frames encoded at a time (default: one per core); with
                       --sshlogin, encoder processes at a time on each machine
+  --threads=N         worker threads of each frame's encoding (default 1:
+                      --jobs single-threaded encodings; 0: one per core each)
   --sshlogin=LOGIN    encode on another machine too (GNU parallel's
                       --sshlogin; repeat it or separate logins with commas;
                       ":" is this machine; not on Windows)

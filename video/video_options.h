@@ -43,8 +43,11 @@ struct VideoOptions {
     std::string duration;
     std::string input_rate;
     std::vector<TakenEncoderOption> encoder;  // in the order given (the last one counts)
+    // Plain by default here: truer colours (brenvik's own default is phased).
+    Distance distance = Distance::plain;
     bool diffused = false;
-    unsigned jobs = 0;  // 0: one per core
+    unsigned jobs = 0;     // 0: one per core
+    unsigned threads = 1;  // worker threads of each frame's encoding; 0: one per core
     std::vector<std::string> sshlogins;
     std::vector<std::string> sshloginfiles;
     std::string remote_encoder;
@@ -65,7 +68,8 @@ bool parse_arguments(const std::vector<std::string>& args, VideoOptions& options
 std::string usage_text();
 
 // brenvik's arguments for the taken encoder options, in their order
-// ("-0", "--ed=2"), without the mode.
+// ("-0", "--ed=2"), then the distance ("--distance=plain"), without the
+// mode and the threads (which do not change the bytes).
 std::vector<std::string> encoder_arguments(const VideoOptions& options);
 
 // The encoder's options for every frame: mode 2 and the taken options.

@@ -330,7 +330,8 @@ bool VideoRun::encode_here(const std::vector<std::string>& frames) {
     for (const std::string& name : frames) files.push_back({name, folder_.file(name)});
     const unsigned jobs =
         options_.jobs > 0 ? options_.jobs : std::max(1u, std::thread::hardware_concurrency());
-    local_ = std::make_unique<LocalEncoder>(std::move(files), encode_options(options_), jobs);
+    local_ = std::make_unique<LocalEncoder>(std::move(files), encode_options(options_), jobs,
+                                            brenvik::encode, options_.threads);
     local_->start();
     TerminalProgress progress(err_);
     while (!local_->wait_for(kPollMilliseconds * 4)) {
@@ -357,6 +358,9 @@ bool VideoRun::encode_remotely(const std::vector<std::string>& frames) {
     request.jobs = options_.jobs;
     request.bar = err_ == stderr && platform::standard_error_is_terminal();
     request.encoder_arguments = encoder_arguments(options_);
+    // Not part of the recorded settings: the threads do not change the bytes.
+    request.encoder_arguments.push_back(std::string(options::kThreads.name) + "=" +
+                                        std::to_string(options_.threads));
     remote_ = std::make_unique<RemoteEncoding>(request, folder_);
     std::string error;
     if (!remote_->start(frames, error)) return fail(error);

@@ -65,6 +65,52 @@ std::vector<double> blurred(const Image& image) {
     return out;
 }
 
+// The 11 weights of a Gaussian of sigma 1.5 sampled at -5..5, divided by
+// their sum; written out so that no platform's exp() can change them.
+constexpr double kSsimWindow[11] = {
+    0.00102838008447911, 0.007598758135239185, 0.03600077212843083, 0.10936068950970002,
+    0.2130055377112537,  0.26601172486179436,  0.2130055377112537,  0.10936068950970002,
+    0.03600077212843083, 0.007598758135239185, 0.00102838008447911,
+};
+constexpr int kSsimRadius = 5;
+
+// The plane filtered by the window along x, then along y, edge pixels
+// replicated (the same as the 11x11 window with edges replicated).
+std::vector<double> gaussian_window_means(const std::vector<double>& plane, int W, int H) {
+    std::vector<double> across(plane.size(), 0.0);
+    for (int y = 0; y < H; ++y) {
+        const double* row = plane.data() + static_cast<std::size_t>(y) * W;
+        for (int x = 0; x < W; ++x) {
+            double sum = 0.0;
+            for (int i = -kSsimRadius; i <= kSsimRadius; ++i) {
+                sum += kSsimWindow[i + kSsimRadius] * row[std::clamp(x + i, 0, W - 1)];
+            }
+            across[static_cast<std::size_t>(y) * W + x] = sum;
+        }
+    }
+    std::vector<double> out(plane.size(), 0.0);
+    for (int y = 0; y < H; ++y) {
+        for (int x = 0; x < W; ++x) {
+            double sum = 0.0;
+            for (int i = -kSsimRadius; i <= kSsimRadius; ++i) {
+                const int yy = std::clamp(y + i, 0, H - 1);
+                sum += kSsimWindow[i + kSsimRadius] * across[static_cast<std::size_t>(yy) * W + x];
+            }
+            out[static_cast<std::size_t>(y) * W + x] = sum;
+        }
+    }
+    return out;
+}
+
+std::vector<double> luma(const Image& image) {
+    std::vector<double> out(static_cast<std::size_t>(image.width) * image.height);
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        const std::uint8_t* p = image.rgb.data() + 3 * i;
+        out[i] = 0.299 * p[0] + 0.587 * p[1] + 0.114 * p[2];
+    }
+    return out;
+}
+
 void format_psnr(std::string& line, const char* name, double value) {
     char buffer[64];
     if (std::isinf(value)) {
@@ -208,7 +254,37 @@ Comparison compare(const Image& source, const Image& result) {
     double blurred_squares = 0.0;
     for (std::size_t i = 0; i < values; ++i) blurred_squares += (a[i] - b[i]) * (a[i] - b[i]);
     c.seen_psnr = psnr_of(blurred_squares / static_cast<double>(values));
+    c.ssim = structural_similarity(source, result);
     return c;
+}
+
+double structural_similarity(const Image& a, const Image& b) {
+    const int W = a.width;
+    const int H = a.height;
+    const std::vector<double> x = luma(a);
+    const std::vector<double> y = luma(b);
+    std::vector<double> xx(x.size()), yy(x.size()), xy(x.size());
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        xx[i] = x[i] * x[i];
+        yy[i] = y[i] * y[i];
+        xy[i] = x[i] * y[i];
+    }
+    const std::vector<double> mx = gaussian_window_means(x, W, H);
+    const std::vector<double> my = gaussian_window_means(y, W, H);
+    const std::vector<double> mxx = gaussian_window_means(xx, W, H);
+    const std::vector<double> myy = gaussian_window_means(yy, W, H);
+    const std::vector<double> mxy = gaussian_window_means(xy, W, H);
+    constexpr double c1 = (0.01 * 255) * (0.01 * 255);
+    constexpr double c2 = (0.03 * 255) * (0.03 * 255);
+    double sum = 0.0;
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        const double vx = mxx[i] - mx[i] * mx[i];
+        const double vy = myy[i] - my[i] * my[i];
+        const double cov = mxy[i] - mx[i] * my[i];
+        sum += ((2 * mx[i] * my[i] + c1) * (2 * cov + c2)) /
+               ((mx[i] * mx[i] + my[i] * my[i] + c1) * (vx + vy + c2));
+    }
+    return x.empty() ? 1.0 : sum / static_cast<double>(x.size());
 }
 
 std::string comparison_line(const Comparison& comparison) {
@@ -218,6 +294,8 @@ std::string comparison_line(const Comparison& comparison) {
     std::snprintf(buffer, sizeof buffer, " weighted=%.4f ", comparison.weighted);
     line += buffer;
     format_psnr(line, "seen_psnr", comparison.seen_psnr);
+    std::snprintf(buffer, sizeof buffer, " ssim=%.4f", comparison.ssim);
+    line += buffer;
     line += '\n';
     return line;
 }

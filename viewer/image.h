@@ -42,17 +42,30 @@ Image average(const Image& a, const Image& b);
 
 // Error figures of `result` against `source` (same size): PSNR over the
 // three channels, the encoder's weighted distance 3 dR^2 + 6 dG^2 + dB^2
-// summed per line and averaged over the lines, and the PSNR of both pictures
-// after the 3x3 [1 2 1; 2 4 2; 1 2 1] / 16 blur with edge pixels replicated.
-// A PSNR of two equal pictures is +infinity.
+// summed per line and averaged over the lines, the PSNR of both pictures
+// after the 3x3 [1 2 1; 2 4 2; 1 2 1] / 16 blur with edge pixels replicated,
+// and the SSIM of their luma (structural_similarity below). A PSNR of two
+// equal pictures is +infinity.
 struct Comparison {
     double psnr = 0.0;
     double weighted = 0.0;
     double seen_psnr = 0.0;
+    double ssim = 0.0;
 };
 Comparison compare(const Image& source, const Image& result);
 
-// "psnr=%.4f weighted=%.4f seen_psnr=%.4f\n" with "inf" for infinite PSNRs.
+// The mean structural similarity of two pictures (same size) on their luma
+// Y = 0.299 R + 0.587 G + 0.114 B (0..255): at every pixel, over the 11x11
+// Gaussian window of sigma 1.5 centred on it (edge pixels replicated),
+// ((2 mx my + C1) (2 sxy + C2)) / ((mx^2 + my^2 + C1) (sx^2 + sy^2 + C2))
+// with the windows' weighted means, variances and covariance,
+// C1 = (0.01 x 255)^2 and C2 = (0.03 x 255)^2; the mean over the pixels.
+// 1 for equal pictures. Only additions, products and quotients: the same
+// bits on every platform.
+double structural_similarity(const Image& a, const Image& b);
+
+// "psnr=%.4f weighted=%.4f seen_psnr=%.4f ssim=%.4f\n" with "inf" for
+// infinite PSNRs.
 std::string comparison_line(const Comparison& comparison);
 
 // Source, result and the error map (absolute difference per channel times

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "format/container.h"
 #include "viewer/image.h"
 
 namespace brenvik::viewer {
@@ -21,6 +22,11 @@ struct FileLayout {
 
     bool operator==(const FileLayout&) const = default;
 };
+
+// The layout of a container's frames (format/container.h).
+inline FileLayout container_frame_layout() {
+    return {format::container::kFrameMode, 1, false};
+}
 
 // Constraints from the command line; -1 where not given.
 struct LayoutChoice {

@@ -142,9 +142,9 @@ class Progress {
 bool render_container_frame(const zorpa::ByteSource& source, std::uint32_t index, Image& image) {
     std::vector<unsigned char> picture;
     if (!zorpa::extract_frame(source, index, picture)) return false;
-    const FileLayout layout{2, 1, false};
-    image =
-        render_picture(std::vector<std::uint8_t>(picture.begin(), picture.end()), layout, {}).seen;
+    image = render_picture(std::vector<std::uint8_t>(picture.begin(), picture.end()),
+                           container_frame_layout(), {})
+                .seen;
     return true;
 }
 
@@ -184,8 +184,9 @@ namespace {
 std::vector<std::string> ffmpeg_arguments(const std::string& program, int scale,
                                           std::uint32_t frames, const std::string& sound_name,
                                           const std::string& video_name) {
-    const int width = 320 * scale;
-    const int height = 200 * scale;
+    const format::ScreenMode& frame = format::kScreenModes[format::container::kFrameMode];
+    const int width = frame.width * scale;
+    const int height = frame.height * scale;
     char duration[32];
     std::snprintf(duration, sizeof duration, "%.2f",
                   static_cast<double>(frames) / kPreviewFramesPerSecond);

@@ -9,11 +9,13 @@
 #include <vector>
 
 #include "container_reader.h"
+#include "format/container.h"
 #include "viewer/image.h"
 
 namespace brenvik::viewer {
 
-inline constexpr int kPreviewFramesPerSecond = 25;
+// The preview plays the container's frames at the rate the STE shows them.
+inline constexpr int kPreviewFramesPerSecond = format::container::kFramesPerSecond;
 
 // Frame `index` of the container as the STE shows it: the mode-2 picture
 // the record's window makes, lines outside it black. False when the record

@@ -119,8 +119,8 @@ std::string view_usage_text() {
            "  --scale=N           nearest-neighbour enlargement 1..16 (default 1)\n"
            "  --each              two-palette files: also write each of the two pictures\n"
            "                      (OUT_1.png, OUT_2.png); OUT.png is their average\n"
-           "  --compare=SRC.bmp   print \"psnr=... weighted=... seen_psnr=...\" against the\n"
-           "                      24-bit source picture\n"
+           "  --compare=SRC.bmp   print \"psnr=... weighted=... seen_psnr=... ssim=...\"\n"
+           "                      against the 24-bit source picture\n"
            "  --strip=FILE.png    with --compare: source | result | error x4 side by side\n"
            "  -h, --help          show this help\n";
 }

@@ -27,6 +27,9 @@ std::string options_fault(const EncodeOptions& o) {
           std::pair{options::kBlockoflines, o.blockoflines}}) {
         if (!range.holds(value)) return range.fault(std::to_string(value));
     }
+    if (o.distance != Distance::phased && o.distance != Distance::plain) {
+        return options::kDistance.fault(std::to_string(static_cast<int>(o.distance)));
+    }
     return {};
 }
 
@@ -42,6 +45,7 @@ RunSettings run_settings(const EncodeOptions& options) {
     settings.block_lines_option = options.blockoflines;
     settings.seed = options.seed;
     settings.verbose = options.verbose ? 1 : 0;
+    settings.plain_distance = options.distance == Distance::plain;
     derive_settings(settings);
     return settings;
 }

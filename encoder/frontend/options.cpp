@@ -47,6 +47,10 @@ std::string usage_text(const std::string& prog) {
         "  --shiftpixels=VALUE\t0 to 9, 5 (default) is centered, decrease to shift left, increase "
         "to shift right\n"
         "  --blockoflines=VALUE\t1 (default) to 6\n"
+        "\n"
+        "  --distance=VALUE\tphased (default) or plain: the same colour distance in\n"
+        "\t\t\tboth dither phases, truer colours in smooth gradients\n"
+        "  --threads=VALUE\t0 (default): one worker per core; 1 to 4096 workers\n"
         "\n";
     return text;
 }
@@ -79,6 +83,8 @@ bool parse_command_line(const std::vector<std::string>& args, RunSettings& setti
     settings.block_lines_option = 1;
     settings.seed = 42;
     settings.mode_row = 0;
+    settings.plain_distance = false;
+    settings.threads = 0;
 
     bool fit_given = false;
     bool gravity_given = false;
@@ -109,6 +115,10 @@ bool parse_command_line(const std::vector<std::string>& args, RunSettings& setti
                       settings.gravity = v;
                       gravity_given = true;
                   }),
+        cli::choice(options::kDistance,
+                    [&](const std::string& word) { settings.plain_distance = word == "plain"; }),
+        cli::number(options::kThreads,
+                    [&](long long v) { settings.threads = static_cast<unsigned>(v); }),
     };
     // "-" and one quality digit.
     const auto quality = [&](const std::string& argument) {

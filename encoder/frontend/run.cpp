@@ -38,6 +38,7 @@ EncodeOptions encode_options(const RunSettings& settings) {
     options.blockoflines = settings.block_lines_option;
     options.seed = settings.seed;
     options.verbose = settings.verbose == 1;
+    options.distance = settings.plain_distance ? Distance::plain : Distance::phased;
     return options;
 }
 
@@ -82,7 +83,8 @@ int run_brenvik(const std::vector<std::string>& args, std::FILE* out, std::FILE*
     request.options = encode_options(settings);
     request.input_name = settings.input_name;
     request.preview_header_base = pictures.header;
-    request.threads = run_options.threads;
+    // --threads= wins over the caller's choice; neither changes the bytes.
+    request.threads = settings.threads != 0 ? settings.threads : run_options.threads;
     request.portable_search = run_options.portable_search;
     request.trace = print;
     request.clock = clock;

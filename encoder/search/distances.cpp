@@ -96,7 +96,17 @@ void candidate_distance_row(const CandidateColours& u, const int* __restrict tar
 
 // Fills every block row with D = E(dL) + E(dH); with `split_phases` the
 // value stored for a pixel is the one of its own dither phase (one of the two
-// phases is quartered, by the sign of S).
+// phases is quartered, by the sign of S), unless the distance is plain.
+//
+// Why the plain distance: S is the candidate's summed error against the
+// second colours minus that against the first, so without a companion
+// picture (second colours black) it is the pixel's channel sum minus the
+// candidate's. Phase 0 then quarters every candidate darker than the pixel,
+// phase 1 every other one. Without dithering every pixel is in phase 0 and
+// the whole search leans to darker colours (bands in skies and skin); with
+// scanline or checkerboard phases alternate pixels lean darker and lighter.
+// The plain distance stores D in both phases and measures the colours as
+// they are.
 void fill_single_colour_distances(const RunContext& ctx, const BlockLines& lines,
                                   const CandidateLists& lists, bool split_phases,
                                   DistanceTable& table) {
@@ -117,7 +127,7 @@ void fill_single_colour_distances(const RunContext& ctx, const BlockLines& lines
         for (int x = 1; x <= width; ++x) {
             const auto& t = ctx.picture.target_colours.at(x, y);
             for (int c = 0; c < 6; ++c) p[c][x] = t[c + 1];
-            if (split_phases && s.dither_mode != 1) {
+            if (split_phases && s.dither_mode != 1 && !s.plain_distance) {
                 // Phase 0 is quartered when S > 0, phase 1 when S <= 0.
                 quartered_when[x] = dither_phase(s, x, y) == 0 ? 1 : 0;
             }
@@ -188,6 +198,7 @@ void fill_distances_two_palettes(const RunContext& ctx, const BlockLines& lines,
     const int width = ctx.layout.width;
     const RunSettings& s = ctx.settings;
     const int dither = s.dither_mode;
+    const bool plain = s.plain_distance;
     const int has_companion = ctx.picture.has_companion;
     const int mix = has_companion == 0 ? 1 : 0;
     int colour_terms = 0;
@@ -202,8 +213,8 @@ void fill_distances_two_palettes(const RunContext& ctx, const BlockLines& lines,
     std::vector<int> phase(columns, 0);
     std::vector<int> divide(columns, kKeep);
     // Dithering 0 draws one number per (column, candidate), columns first.
-    std::vector<std::uint8_t> odd_draw(dither == 0 ? columns * (static_cast<std::size_t>(n) + 1)
-                                                   : 0);
+    std::vector<std::uint8_t> odd_draw(
+        dither == 0 && !plain ? columns * (static_cast<std::size_t>(n) + 1) : 0);
 
     for (int row = 0; row < lines.row_count; ++row) {
         const int y = lines.line_of_row(row);
@@ -212,7 +223,7 @@ void fill_distances_two_palettes(const RunContext& ctx, const BlockLines& lines,
             for (int c = 0; c < 6; ++c) p[c][x] = t[c + 1];
             phase[x] = dither_phase(s, x, y);
         }
-        if (dither == 0) {
+        if (dither == 0 && !plain) {
             for (int x = 1; x <= width; ++x) {
                 for (int c = 1; c <= n; ++c) {
                     odd_draw[static_cast<std::size_t>(c) * columns + x] =
@@ -224,7 +235,9 @@ void fill_distances_two_palettes(const RunContext& ctx, const BlockLines& lines,
             std::int32_t* out = table_row(table, row, c);
             if (out == nullptr) continue;
             const CandidateColours& u = candidates[c];
-            if (dither == 0) {
+            if (plain) {
+                // Every phase keeps the pair distance (divide stays kKeep).
+            } else if (dither == 0) {
                 // An even draw divides phase 1 by 3, an odd one phase 0.
                 const std::uint8_t* odd = &odd_draw[static_cast<std::size_t>(c) * columns];
                 for (int x = 1; x <= width; ++x) divide[x] = odd[x] != phase[x] ? kThird : kKeep;

@@ -50,6 +50,9 @@ struct RunSettings {
     int mode_row = 0;
     std::string fit;           // --fit= value ("pad", "crop", "stretch"); empty without it
     std::string gravity;       // --gravity= value; empty for the centre
+    // --distance=plain: the same distance in both dither phases (see
+    // search/distances.cpp); false: the phased distance.
+    bool plain_distance = false;
     std::string input_name;    // input picture name as typed
     std::string program_name;  // invocation name
 

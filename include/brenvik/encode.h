@@ -32,6 +32,17 @@ struct RgbPicture {
     std::vector<std::uint8_t> rgb;
 };
 
+// The colour distance the search minimises (--distance=).
+enum class Distance {
+    // In the one-palette and one-bitmap-two-palettes settings, the distance
+    // is divided in one of the two dither phases by the sign of the colour
+    // error (--dither=1 aside): the encoder's original rule, its default.
+    phased,
+    // The same distance in every phase: truer colours, without the coloured
+    // bands the phases leave in smooth gradients.
+    plain,
+};
+
 // The encoder's options, with the values its command line takes.
 struct EncodeOptions {
     int quality = 3;        // -0 .. -9
@@ -44,6 +55,7 @@ struct EncodeOptions {
     int blockoflines = 1;   // --blockoflines= 0..9 (0, 7, 8, 9: one line)
     int seed = 42;          // --seed=
     bool verbose = false;   // --verbose: trace every stage
+    Distance distance = Distance::phased;  // --distance=phased|plain
 };
 
 // The width and height a mode's pictures have (0 x 0 for a mode out of range).

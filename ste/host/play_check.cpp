@@ -12,6 +12,7 @@
 
 #include "container_reader.h"
 #include "format/container.h"
+#include "platform_files.h"
 #include "ste/host/ste_host.h"
 #include "viewer/picture_file.h"
 
@@ -82,10 +83,8 @@ long best_lag(const std::vector<float>& stream, const std::vector<float>& record
 }
 
 bool read_bytes(const std::string& path, std::vector<std::uint8_t>& bytes) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+    std::string error;
+    return platform::read_whole_file(path, bytes, error);
 }
 
 int fail(const std::string& message) {
@@ -100,9 +99,8 @@ bool expected_picture(const zorpa::ByteSource& source, std::uint32_t frame,
     std::vector<unsigned char> file;
     if (!zorpa::extract_frame(source, frame, file)) return false;
     const std::vector<std::uint8_t> bytes(file.begin(), file.end());
-    const brenvik::viewer::FileLayout layout{2, 1, false};
-    const brenvik::viewer::Rendering rendering =
-        brenvik::viewer::render_picture(bytes, layout, brenvik::viewer::RenderSettings{});
+    const brenvik::viewer::Rendering rendering = brenvik::viewer::render_picture(
+        bytes, brenvik::viewer::container_frame_layout(), brenvik::viewer::RenderSettings{});
     const brenvik::viewer::Image& image = rendering.first;
     rgb.resize(image.rgb.size());
     for (std::size_t i = 0; i < image.rgb.size(); i += 3) {
@@ -286,6 +284,197 @@ SoundAlignment align_sound(const std::vector<float>& stream, const std::vector<f
     return second;
 }
 
+namespace {
+
+constexpr std::size_t kFrameBytes = kPictureWidth * kPictureHeight * 3;
+
+// The recorded frames, each as the pictures it is identical to (by hash);
+// the first one that shows none of them and is not black, for the report.
+struct Recording {
+    std::vector<std::vector<int>> candidates;
+    std::vector<std::uint8_t> first_unmatched;
+    long first_unmatched_index = -1;
+};
+
+bool read_recorded_frames(const std::string& name,
+                          const std::unordered_map<std::uint64_t, std::vector<int>>& by_hash,
+                          Recording& recording) {
+    std::FILE* video = name == "-" ? stdin : std::fopen(name.c_str(), "rb");
+    if (video == nullptr) return false;
+    std::vector<std::uint8_t> frame(kFrameBytes);
+    while (std::fread(frame.data(), 1, frame.size(), video) == frame.size()) {
+        const auto found = by_hash.find(frame_hash(frame.data(), frame.size()));
+        recording.candidates.push_back(found == by_hash.end() ? std::vector<int>{} : found->second);
+        if (found == by_hash.end() && recording.first_unmatched_index < 0 &&
+            std::any_of(frame.begin(), frame.end(), [](std::uint8_t b) { return b != 0; })) {
+            recording.first_unmatched = frame;
+            recording.first_unmatched_index = static_cast<long>(recording.candidates.size()) - 1;
+        }
+    }
+    if (video != stdin) std::fclose(video);
+    return true;
+}
+
+// Which pictures were not shown twice, and how the first odd frame differs
+// from the picture before it.
+void report_pictures(const zorpa::ByteSource& source, const PlayCheckOptions& options,
+                     const ColourTable& table, int pictures, const Recording& recording,
+                     const Showing& showing) {
+    std::printf("recorded frames: %zu, first picture in frame %d\n", recording.candidates.size(),
+                showing.first_frame.empty() ? -1 : showing.first_frame[0]);
+    for (int p = 0; p < pictures; ++p) {
+        if (showing.frames[p] != 2) {
+            std::printf("frame %ld: shown in %d recorded frames\n", options.first + p,
+                        showing.frames[p]);
+        }
+    }
+    if (showing.wrong > 0) {
+        std::printf("%d recorded frames between the pictures show none of them\n", showing.wrong);
+    }
+    const long odd = recording.first_unmatched_index;
+    if (odd < 0 || showing.first_frame[0] < 0 || odd <= showing.first_frame[0]) return;
+    int before = -1;
+    for (int p = 0; p < pictures; ++p) {
+        if (showing.first_frame[p] >= 0 && showing.first_frame[p] < odd) before = p;
+    }
+    std::vector<std::uint8_t> rgb;
+    if (before < 0 ||
+        !expected_picture(source, static_cast<std::uint32_t>(options.first + before), table, rgb)) {
+        return;
+    }
+    int differing = 0, first_x = -1, first_y = -1;
+    for (std::size_t i = 0; i < kFrameBytes; i += 3) {
+        if (!std::equal(rgb.begin() + long(i), rgb.begin() + long(i) + 3,
+                        recording.first_unmatched.begin() + long(i))) {
+            if (differing++ == 0) {
+                first_x = int(i / 3 % kPictureWidth) + 1;
+                first_y = int(i / 3 / kPictureWidth);
+            }
+        }
+    }
+    std::printf(
+        "recorded frame %ld shows no picture; against frame %ld: %d pixels differ, the first at "
+        "column %d of row %d\n",
+        odd, options.first + before, differing, first_x, first_y);
+}
+
+// The container's sound from the first picture's sample on, centred on 0,
+// at the recording's rate.
+struct Stream {
+    std::vector<float> samples;
+    long begin = 0;  // the first sample's place in the container's stream
+    double rate_ratio = 1.0;
+};
+
+bool stream_of(const zorpa::ByteSource& source, std::uint32_t frames,
+               const PlayCheckOptions& options, long last, Stream& stream) {
+    std::vector<unsigned char> samples;
+    if (!zorpa::extract_sound(source, frames, samples)) return false;
+    stream.begin = static_cast<long>(std::floor(options.first * kSamplesPerPicture)) & ~1L;
+    const long end = std::min<long>(static_cast<long>(samples.size()),
+                                    static_cast<long>(std::floor((last + 1) * kSamplesPerPicture)));
+    for (long s = stream.begin; s < end; ++s) stream.samples.push_back(float(samples[s]) - 128.0f);
+    stream.rate_ratio = options.sound_rate / double(format::container::kSoundRate);
+    if (stream.rate_ratio != 1.0) {
+        // The recording at another rate: the stream resampled to it (linear).
+        std::vector<float> resampled;
+        const std::vector<float>& from = stream.samples;
+        for (double t = 0; t < double(from.size() - 1); t += 1.0 / stream.rate_ratio) {
+            const std::size_t i = static_cast<std::size_t>(t);
+            const double f = t - double(i);
+            resampled.push_back(float(from[i] * (1 - f) + from[i + 1] * f));
+        }
+        stream.samples.swap(resampled);
+    }
+    return true;
+}
+
+// The recorded sound (signed 16-bit little-endian) and where each recorded
+// 50 Hz period starts in it.
+bool recorded_sound(const PlayCheckOptions& options, std::vector<float>& recording,
+                    std::vector<double>& starts) {
+    std::vector<std::uint8_t> pcm;
+    if (!read_bytes(options.sound, pcm)) return false;
+    recording.resize(pcm.size() / 2);
+    for (std::size_t i = 0; i < recording.size(); ++i) {
+        recording[i] =
+            static_cast<float>(static_cast<std::int16_t>(pcm[2 * i] | pcm[2 * i + 1] << 8));
+    }
+    std::ifstream in(options.frame_starts);
+    double v = 0;
+    while (in >> v) starts.push_back(v);
+    return true;
+}
+
+// When the picture recorded in period k appears: its first window row.
+double picture_time(const std::vector<double>& starts, std::size_t k) {
+    return starts[k] + (starts[k + 1] - starts[k]) * kWindowFirstLine / kFrameLines;
+}
+
+struct Sync {
+    double worst = 0, sum = 0, first = 0, last = 0;
+    int timed = 0;
+};
+
+// Picture against sound for every picture shown: the time between its
+// appearance and its stream sample's playing, in milliseconds.
+Sync measure_sync(const PlayCheckOptions& options, int pictures, const Showing& showing,
+                  const Stream& stream, const SoundAlignment& sound,
+                  const std::vector<double>& starts) {
+    Sync sync;
+    for (int p = 0; p < pictures && sound.found; ++p) {
+        const int k = showing.first_frame[p];
+        const double s = (options.first + p) * kSamplesPerPicture - double(stream.begin);
+        if (k < 0 || s * stream.rate_ratio >= double(stream.samples.size())) continue;
+        const std::size_t period = static_cast<std::size_t>(k);
+        if (period + 1 >= starts.size()) continue;
+        const double sound_at = sound.recording_position(s * stream.rate_ratio);
+        const double ms = (picture_time(starts, period) - sound_at) * 1000.0 / options.sound_rate;
+        sync.sum += ms;
+        if (sync.timed++ == 0) sync.first = ms;
+        sync.last = ms;
+        if (std::getenv("PLAY_CHECK_TRACE")) std::printf("sync %d %.2f\n", p, ms);
+        if (std::fabs(ms) > std::fabs(sync.worst)) sync.worst = ms;
+    }
+    return sync;
+}
+
+// The sound's alignment with the recording and the sync, printed; false
+// when the files cannot be read.
+bool check_sound(const zorpa::ByteSource& source, std::uint32_t frames,
+                 const PlayCheckOptions& options, long last, int pictures, const Showing& showing,
+                 SoundAlignment& sound, Sync& sync) {
+    Stream stream;
+    std::vector<float> recording;
+    std::vector<double> starts;
+    if (!stream_of(source, frames, options, last, stream) ||
+        !recorded_sound(options, recording, starts)) {
+        return false;
+    }
+    // The sound is looked for within half a second of the first picture.
+    long expected = 0;
+    if (!showing.first_frame.empty() && showing.first_frame[0] >= 0 &&
+        std::size_t(showing.first_frame[0]) + 1 < starts.size()) {
+        expected = static_cast<long>(
+            picture_time(starts, static_cast<std::size_t>(showing.first_frame[0])));
+    }
+    sound = align_sound(stream.samples, recording, expected, options.sound_rate / 2);
+    sync = measure_sync(options, pictures, showing, stream, sound, starts);
+    if (!sound.found) {
+        std::printf("no sound to compare (the container's stream is empty over these frames)\n");
+        return true;
+    }
+    std::printf(
+        "sound: %zu stream samples%s, played %+.3f %% fast against the recording's rate, %d "
+        "pictures timed, sync %.1f ms at the first, %.1f ms at the last, %.1f ms on average\n",
+        stream.samples.size(), sound.inverted ? " (recorded with the opposite sign)" : "",
+        (1 / sound.stretch - 1) * 100, sync.timed, sync.first, sync.last,
+        sync.timed ? sync.sum / sync.timed : 0.0);
+    return true;
+}
+
+}  // namespace
+
 int play_check(const PlayCheckOptions& options) {
     zorpa::FileSource source;
     if (!source.open(options.container)) return fail(source.error());
@@ -305,9 +494,7 @@ int play_check(const PlayCheckOptions& options) {
             table, error)) {
         return fail(options.colours + ": " + error);
     }
-
     // The pictures as the emulator shows them, by hash.
-    constexpr std::size_t kFrameBytes = kPictureWidth * kPictureHeight * 3;
     std::unordered_map<std::uint64_t, std::vector<int>> by_hash;
     std::vector<std::uint8_t> rgb;
     for (int p = 0; p < pictures; ++p) {
@@ -316,146 +503,23 @@ int play_check(const PlayCheckOptions& options) {
         }
         by_hash[frame_hash(rgb.data(), rgb.size())].push_back(p);
     }
+    Recording recording;
+    if (!read_recorded_frames(options.video, by_hash, recording)) {
+        return fail("cannot read " + options.video);
+    }
+    const Showing showing = follow_pictures(recording.candidates, pictures);
+    report_pictures(source, options, table, pictures, recording, showing);
 
-    // The recorded frames.
-    std::FILE* video = options.video == "-" ? stdin : std::fopen(options.video.c_str(), "rb");
-    if (video == nullptr) return fail("cannot read " + options.video);
-    std::vector<std::vector<int>> candidates;
-    std::vector<std::uint8_t> frame(kFrameBytes);
-    std::vector<std::uint8_t> first_unmatched;
-    long first_unmatched_index = -1;
-    while (std::fread(frame.data(), 1, frame.size(), video) == frame.size()) {
-        const auto found = by_hash.find(frame_hash(frame.data(), frame.size()));
-        candidates.push_back(found == by_hash.end() ? std::vector<int>{} : found->second);
-        if (found == by_hash.end() && first_unmatched_index < 0 &&
-            std::any_of(frame.begin(), frame.end(), [](std::uint8_t b) { return b != 0; })) {
-            first_unmatched = frame;
-            first_unmatched_index = static_cast<long>(candidates.size()) - 1;
-        }
-    }
-    if (video != stdin) std::fclose(video);
-    const Showing showing = follow_pictures(candidates, pictures);
-    std::printf("recorded frames: %zu, first picture in frame %d\n", candidates.size(),
-                showing.first_frame.empty() ? -1 : showing.first_frame[0]);
-    for (int p = 0; p < pictures; ++p) {
-        if (showing.frames[p] != 2) {
-            std::printf("frame %ld: shown in %d recorded frames\n", options.first + p,
-                        showing.frames[p]);
-        }
-    }
-    if (showing.wrong > 0) {
-        std::printf("%d recorded frames between the pictures show none of them\n", showing.wrong);
-    }
-    if (first_unmatched_index >= 0 && showing.first_frame[0] >= 0 &&
-        first_unmatched_index > showing.first_frame[0]) {
-        // Describe how the first odd frame differs from the picture before it.
-        int before = -1;
-        for (int p = 0; p < pictures; ++p) {
-            if (showing.first_frame[p] >= 0 && showing.first_frame[p] < first_unmatched_index) {
-                before = p;
-            }
-        }
-        if (before >= 0 &&
-            expected_picture(source, static_cast<std::uint32_t>(options.first + before), table,
-                             rgb)) {
-            int differing = 0, first_x = -1, first_y = -1;
-            for (std::size_t i = 0; i < kFrameBytes; i += 3) {
-                if (!std::equal(rgb.begin() + long(i), rgb.begin() + long(i) + 3,
-                                first_unmatched.begin() + long(i))) {
-                    if (differing++ == 0) {
-                        first_x = int(i / 3 % kPictureWidth) + 1;
-                        first_y = int(i / 3 / kPictureWidth);
-                    }
-                }
-            }
-            std::printf(
-                "recorded frame %ld shows no picture; against frame %ld: %d pixels differ, the "
-                "first at column %d of row %d\n",
-                first_unmatched_index, options.first + before, differing, first_x, first_y);
-        }
-    }
-
-    // The sound: the stream from the first picture's sample on, against the recording.
-    std::vector<unsigned char> samples;
-    if (!zorpa::extract_sound(source, check.frames, samples)) {
-        return fail("cannot read the sound of " + options.container);
-    }
-    const long stream_begin =
-        static_cast<long>(std::floor(options.first * kSamplesPerPicture)) & ~1L;
-    const long stream_end =
-        std::min<long>(static_cast<long>(samples.size()),
-                       static_cast<long>(std::floor((last + 1) * kSamplesPerPicture)));
-    std::vector<float> stream;
-    for (long s = stream_begin; s < stream_end; ++s) stream.push_back(float(samples[s]) - 128.0f);
-    std::vector<std::uint8_t> pcm;
-    if (!read_bytes(options.sound, pcm)) return fail("cannot read " + options.sound);
-    std::vector<float> recording(pcm.size() / 2);
-    for (std::size_t i = 0; i < recording.size(); ++i) {
-        recording[i] =
-            static_cast<float>(static_cast<std::int16_t>(pcm[2 * i] | pcm[2 * i + 1] << 8));
-    }
-    std::vector<double> starts;
-    {
-        std::ifstream in(options.frame_starts);
-        double v = 0;
-        while (in >> v) starts.push_back(v);
-    }
-    const double rate_ratio = options.sound_rate / double(format::container::kSoundRate);
-    if (rate_ratio != 1.0) {
-        // The recording at another rate: the stream resampled to it (linear).
-        std::vector<float> resampled;
-        for (double t = 0; t < double(stream.size() - 1); t += 1.0 / rate_ratio) {
-            const std::size_t i = static_cast<std::size_t>(t);
-            const double f = t - double(i);
-            resampled.push_back(float(stream[i] * (1 - f) + stream[i + 1] * f));
-        }
-        stream.swap(resampled);
-    }
-    // The sound is looked for within half a second of the first picture.
-    long expected = 0;
-    if (!showing.first_frame.empty() && showing.first_frame[0] >= 0 &&
-        std::size_t(showing.first_frame[0]) + 1 < starts.size()) {
-        const std::size_t k = static_cast<std::size_t>(showing.first_frame[0]);
-        expected = static_cast<long>(starts[k] +
-                                     (starts[k + 1] - starts[k]) * kWindowFirstLine / kFrameLines);
-    }
-    const SoundAlignment sound = align_sound(stream, recording, expected, options.sound_rate / 2);
-    double worst_sync = 0;
-    double sum_sync = 0;
-    double first_sync = 0;
-    double last_sync = 0;
-    int synced = 0;
-    for (int p = 0; p < pictures && sound.found; ++p) {
-        const int k = showing.first_frame[p];
-        const double s = (options.first + p) * kSamplesPerPicture - double(stream_begin);
-        if (k < 0 || s * rate_ratio >= double(stream.size())) continue;
-        const std::size_t period = static_cast<std::size_t>(k);
-        if (period + 1 >= starts.size()) continue;
-        const double picture_at =
-            starts[period] + (starts[period + 1] - starts[period]) * kWindowFirstLine / kFrameLines;
-        const double sound_at = sound.recording_position(s * rate_ratio);
-        const double ms = (picture_at - sound_at) * 1000.0 / options.sound_rate;
-        sum_sync += ms;
-        if (synced++ == 0) first_sync = ms;
-        last_sync = ms;
-        if (std::getenv("PLAY_CHECK_TRACE")) std::printf("sync %d %.2f\n", p, ms);
-        if (std::fabs(ms) > std::fabs(worst_sync)) worst_sync = ms;
-    }
-    if (!sound.found) {
-        std::printf("no sound to compare (the container's stream is empty over these frames)\n");
-    } else {
-        std::printf(
-            "sound: %zu stream samples%s, played %+.3f %% fast against the recording's rate, %d "
-            "pictures timed, sync %.1f ms at the first, %.1f ms at the last, %.1f ms on average\n",
-            stream.size(), sound.inverted ? " (recorded with the opposite sign)" : "",
-            (1 / sound.stretch - 1) * 100, synced, first_sync, last_sync,
-            synced ? sum_sync / synced : 0.0);
+    SoundAlignment sound;
+    Sync sync;
+    if (!check_sound(source, check.frames, options, last, pictures, showing, sound, sync)) {
+        return fail("cannot read the sound of " + options.container + " or " + options.sound);
     }
     std::printf("frames=%d shown=%d dropped=%d repeated=%d sound_corr=%.4f sync_ms=%.1f\n",
                 pictures, showing.shown, showing.dropped, showing.repeated, sound.correlation,
-                worst_sync);
-    const bool ok = showing.every_picture_twice() && sound.found && synced > 0 &&
-                    sound.correlation >= kLeastCorrelation && std::fabs(worst_sync) <= kMostSyncMs;
+                sync.worst);
+    const bool ok = showing.every_picture_twice() && sound.found && sync.timed > 0 &&
+                    sound.correlation >= kLeastCorrelation && std::fabs(sync.worst) <= kMostSyncMs;
     return ok ? 0 : 1;
 }
 

@@ -66,6 +66,15 @@ const Row kRows[] = {
     {"--seed=-5", true, kEncoders},
     {"--seed=2147483647", true, kEncoders},
     {"--seed=-2147483648", true, kEncoders},
+    {"--distance=plain", true, kEncoders},
+    {"--distance=phased", true, kEncoders},
+    {"--distance=flat", false, kEncoders},
+    {"--distance=", false, kEncoders},
+    {"--threads=0", true, kEncoders},
+    {"--threads=1", true, kEncoders},
+    {"--threads=4096", true, kEncoders},
+    {"--threads=4097", false, kEncoders},
+    {"--threads=-1", false, kEncoders},
 };
 
 std::string program_path(const char* name) {

@@ -131,7 +131,7 @@ struct Combination {
 const Combination kSmallSet[] = {
     {"-0 --mode=0 --dither=0 --ed=1 --pixpal=1",
      "--mode=0 --shiftpixels=5 --blockoflines=1 --pixpal=1", true},
-    {"-0 --mode=1 --dither=3 --ed=3 --pixpal=3",
+    {"-0 --mode=1 --dither=3 --ed=3 --pixpal=3 --distance=plain",
      "--mode=1 --shiftpixels=5 --blockoflines=1 --pixpal=3", true},
     {"-1 --mode=2 --dither=4 --ed=2 --blockoflines=2 --shiftpixels=3",
      "--mode=2 --shiftpixels=3 --blockoflines=2 --pixpal=1", true},
@@ -211,7 +211,8 @@ TEST_F(SweepTest, SheetFiguresAndBestCommandsMatchTheViewerAndTheEncoder) {
                                        dir.path());
         ASSERT_EQ(view.status, 0) << view.err;
         EXPECT_EQ(view.out, "psnr=" + row.at("psnr") + " weighted=" + row.at("weighted") +
-                                " seen_psnr=" + row.at("seen_psnr") + "\n");
+                                " seen_psnr=" + row.at("seen_psnr") + " ssim=" + row.at("ssim") +
+                                "\n");
         EXPECT_GT(std::stod(row.at("cpu")), 0.0);
         fs::path stem = file;
         stem.replace_extension();
@@ -268,7 +269,7 @@ TEST_F(SweepTest, SheetFiguresAndBestCommandsMatchTheViewerAndTheEncoder) {
     // The best combination per figure, as an encoder command: run from the
     // picture's folder it makes the very file that was measured.
     const std::vector<std::pair<std::string, bool>> figures = {
-        {"psnr", true}, {"weighted", false}, {"seen_psnr", true}};
+        {"psnr", true}, {"weighted", false}, {"seen_psnr", true}, {"ssim", true}};
     for (const auto& [key, larger_is_better] : figures) {
         SCOPED_TRACE(key);
         const std::string head = "best " + key + ": ";
@@ -430,7 +431,8 @@ TEST_F(SweepTest, FitTakesAPhotoOfAnySizeAndMeasuresAgainstTheFittedSource) {
                                        dir.path());
         ASSERT_EQ(view.status, 0) << view.err;
         EXPECT_EQ(view.out, "psnr=" + row.at("psnr") + " weighted=" + row.at("weighted") +
-                                " seen_psnr=" + row.at("seen_psnr") + "\n");
+                                " seen_psnr=" + row.at("seen_psnr") + " ssim=" + row.at("ssim") +
+                                "\n");
         EXPECT_NE(row.at("command").find(" --fit=crop --gravity=top "), std::string::npos)
             << row.at("command");
     }
@@ -464,7 +466,7 @@ TEST_F(SweepTest, FitTakesAPhotoOfAnySizeAndMeasuresAgainstTheFittedSource) {
 }
 
 // The default set by picture size: screen modes x dithering 0, 3, 4 x
-// diffusion 1, 3 x pixpal 1, 3, at quality 3.
+// diffusion 1, 3 x pixpal 1, 3 x distance phased, plain, at quality 3.
 TEST(SweepDefaultSet, TakesTheModesThatFitThePictureSize) {
     struct Case {
         int width, height;
@@ -486,13 +488,15 @@ TEST(SweepDefaultSet, TakesTheModesThatFitThePictureSize) {
             for (int dither : {0, 3, 4})
                 for (int pixpal : {1, 3})
                     for (int ed : {1, 3})
-                        expected.insert("-3 --mode=" + std::to_string(mode) + " --dither=" +
-                                        std::to_string(dither) + " --ed=" + std::to_string(ed) +
-                                        " --pixpal=" + std::to_string(pixpal));
+                        for (const char* distance : {"phased", "plain"})
+                            expected.insert("-3 --mode=" + std::to_string(mode) + " --dither=" +
+                                            std::to_string(dither) + " --ed=" + std::to_string(ed) +
+                                            " --pixpal=" + std::to_string(pixpal) +
+                                            " --distance=" + distance);
         std::multiset<std::string> printed;
         std::istringstream lines(result.out);
         for (std::string line; std::getline(lines, line);) printed.insert(line);
-        EXPECT_EQ(printed.size(), c.modes.size() * 12);
+        EXPECT_EQ(printed.size(), c.modes.size() * 24);
         EXPECT_EQ(std::set<std::string>(printed.begin(), printed.end()), expected);
     }
     // No default for a size the encoder has no mode for.
@@ -509,7 +513,7 @@ TEST(SweepDefaultSet, TakesTheModesThatFitThePictureSize) {
     const Outcome fitted =
         run_shell(quote(SWEEP_PATH) + " --print-set --fit=pad " + quote(bmp.string()), dir.path());
     ASSERT_EQ(fitted.status, 0) << fitted.err;
-    EXPECT_EQ(std::count(fitted.out.begin(), fitted.out.end(), '\n'), 36);
+    EXPECT_EQ(std::count(fitted.out.begin(), fitted.out.end(), '\n'), 72);
     EXPECT_EQ(fitted.out.find("--mode=3"), std::string::npos);
 }
 
@@ -558,7 +562,7 @@ TEST_F(SweepBrowserTest, ColumnTitlesSortTheTable) {
         {"psnr", "psnr", true},           // first click: best first
         {"psnr,psnr", "psnr", false},     // second click: reversed
         {"weighted", "weighted", false},  // lower is better
-        {"seen_psnr", "seen_psnr", true},
+        {"seen_psnr", "seen_psnr", true}, {"ssim", "ssim", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.clicks);

@@ -53,6 +53,12 @@ PasswordAuthentication no
 KbdInteractiveAuthentication no
 UsePAM no
 StrictModes no
+# The far side's commands run without the account's own shell start-up
+# files: bash reads ~/.bashrc for a command over ssh only in a top-level
+# shell, and a set SHLVL tells it it is not one. A slow or locked start-up
+# there (a version manager rehashing on every login, say) would otherwise
+# cost every one of the test's many connections.
+SetEnv SHLVL=1
 EOF
 "$sshd" -t -f ssh/sshd_config 2>ssh/config_check.txt ||
   skip "sshd refuses a minimal configuration here: $(<ssh/config_check.txt)"

@@ -50,14 +50,22 @@ struct ArgumentsCase {
 };
 
 const ArgumentsCase kArgumentsCases[] = {
-    {"", "", nullptr},
-    {"--quality=007 --ed=0", "-7 --ed=0", nullptr},
-    {"--quality=2 --quality=0", "-2 -0", nullptr},  // the last one counts
+    {"", "--distance=plain", nullptr},
+    {"--quality=007 --ed=0", "-7 --ed=0 --distance=plain", nullptr},
+    {"--quality=2 --quality=0", "-2 -0 --distance=plain", nullptr},  // the last one counts
     {"--seed=-5 --blockoflines=9 --shiftpixels=0 --dither=5",
      "--seed=-5 --blockoflines=9 "
-     "--shiftpixels=0 --dither=5",
+     "--shiftpixels=0 --dither=5 --distance=plain",
      nullptr},
-    {"--seed=2147483647 --fit=crop --diffused --jobs=4096", "--seed=2147483647", nullptr},
+    {"--seed=2147483647 --fit=crop --diffused --jobs=4096", "--seed=2147483647 --distance=plain",
+     nullptr},
+    // The distance goes last, wherever it was given; the threads change no byte
+    // and are not among brenvik's arguments for the frames.
+    {"--distance=phased --quality=1 --threads=0", "-1 --distance=phased", nullptr},
+    {"--distance=plain --threads=4096", "--distance=plain", nullptr},
+    {"--distance=exact", "", "invalid distance 'exact': expected plain or phased"},
+    {"--threads=4097", "", "invalid threads '4097': expected 0..4096"},
+    {"--threads=-1", "", "invalid threads '-1': expected 0..4096"},
     {"--quality=12", "", "invalid quality '12': expected 0..9"},
     {"--quality=-1", "", "invalid quality '-1': expected 0..9"},
     {"--dither=", "", "invalid dither '': expected 0..5"},

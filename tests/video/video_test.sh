@@ -57,9 +57,11 @@ case_end_to_end() {
       $(((i + 10) * 9 % 256))
     check "$name rows above the window are black" equal "$(lit_bytes_in_rows "$bmp" 0 20)" 0
     check "$name rows below the window are black" equal "$(lit_bytes_in_rows "$bmp" 179 199)" 0
-    # The container's frame equals the encoder's own file for the same picture.
+    # The container's frame equals the encoder's own file for the same picture
+    # (the plain colour distance is brenvik-video's default).
     cp "$bmp" own/
-    (cd own && "$BIN/brenvik" -0 --mode=2 "$name.bmp" >/dev/null) || must "encode $name" false
+    (cd own && "$BIN/brenvik" -0 --mode=2 --distance=plain "$name.bmp" >/dev/null) ||
+      must "encode $name" false
     window_of "own/$name.bVK" expected.bVK
     frame_of film.ZRP "$i" got.bVK
     check "$name packed as the encoder wrote it" cmp -s got.bVK expected.bVK
@@ -143,7 +145,8 @@ case_sequence() {
 case_silent() {
   must "make the clip" make_clip clip.mkv 0.6 silent
   local summary
-  summary=$(video clip.mkv silent.ZRP --diffused --jobs=1 --quality=0 --ed=2 --workdir=work --keep) ||
+  summary=$(video clip.mkv silent.ZRP --diffused --jobs=1 --threads=2 --quality=0 --ed=2 \
+    --distance=phased --workdir=work --keep) ||
     must "brenvik-video succeeds" false
   check "frame count" equal "$(field frames "$summary")" 15
   check "container frame count" equal "$(frame_count_of silent.ZRP)" 15
@@ -161,10 +164,16 @@ case_silent() {
     window_of "work/$name.bVK" plain.bVK
     check "frame $i: the twins differ (the check can tell them apart)" differ plain.bVK expected.bVK
   done
-  # The diffusion option reaches the encoder: its own run with --ed=2 gives the same twin.
+  # The diffusion option and the distance reach the encoder: its own run with
+  # --ed=2 --distance=phased gives the same twin (the default, plain, another).
   mkdir own && cp work/frame00004.bmp own/ &&
-    (cd own && "$BIN/brenvik" -0 --mode=2 --ed=2 frame00004.bmp >/dev/null)
-  check "--ed reaches the encoder" cmp -s own/Fframe00004.bVK work/Fframe00004.bVK
+    (cd own && "$BIN/brenvik" -0 --mode=2 --ed=2 --distance=phased frame00004.bmp >/dev/null)
+  check "--ed and --distance=phased reach the encoder" \
+    cmp -s own/Fframe00004.bVK work/Fframe00004.bVK
+  mkdir plain && cp work/frame00004.bmp plain/ &&
+    (cd plain && "$BIN/brenvik" -0 --mode=2 --ed=2 --distance=plain frame00004.bmp >/dev/null)
+  check "--distance=phased differs from the plain default" \
+    differ plain/Fframe00004.bVK work/Fframe00004.bVK
 }
 
 case_resume() {
@@ -289,6 +298,8 @@ EOF2
     "unknown fit|clip.mkv out.ZRP --fit=zoom|invalid fit 'zoom'"
     "quality out of range|clip.mkv out.ZRP --quality=12|invalid quality '12'"
     "no jobs|clip.mkv out.ZRP --jobs=0|invalid jobs '0'"
+    "unknown distance|clip.mkv out.ZRP --distance=flat|invalid distance 'flat'"
+    "threads out of range|clip.mkv out.ZRP --threads=5000|invalid threads '5000'"
     "resume without a work folder|clip.mkv out.ZRP --resume|needs the earlier run's --workdir"
     "container in a missing folder|clip.mkv nowhere/out.ZRP|nowhere/out.ZRP"
     "no output named|clip.mkv|INPUT and OUTPUT.ZRP"
@@ -308,13 +319,19 @@ EOF2
 case_golden() {
   # The containers' bytes, pinned: made from a clip of ffmpeg's generated
   # sources (Debian 12's ffmpeg), they are the bytes the bash brenvik-video
-  # wrote for the same clip and options before the program became C++.
+  # wrote for the same clip and options before the program became C++, with
+  # the plain distance (the default) and the phased one; the threads of each
+  # encoding change nothing.
   must "make the clip" make_clip clip.mkv 1
   # options | SHA-256 of the container
   local table=(
-    "--quality=0|53630035e1b9355b6ba8cc2cf4f89aacf3e5b6fa5a2af08749294702b3788399"
-    "--fit=crop --diffused --quality=1 --ed=2 --seed=7 --start=0.2 --duration=0.4|8adc345f984ecd2ab40a4cce0cc24e0a196d20c4368fbe3d367b97df94fc01ca"
-    "--fit=stretch --dither=2 --shiftpixels=3 --blockoflines=8 --duration=0.2|0709b19e2a0bc3426528f34e2e2c8a828f06c9184dab8a6060671291e2137e8a"
+    "--quality=0|2039cce939c6e041d9fb7f07537d99c6f18dac196e42d7895598e327905f34ee"
+    "--quality=0 --threads=0 --jobs=1|2039cce939c6e041d9fb7f07537d99c6f18dac196e42d7895598e327905f34ee"
+    "--fit=crop --diffused --quality=1 --ed=2 --seed=7 --start=0.2 --duration=0.4|b3748199c485ac7ae369d07b916f0511e13fd9159913ac416edc094acf5887c4"
+    "--fit=stretch --dither=2 --shiftpixels=3 --blockoflines=8 --duration=0.2|b75279d9e323f0532ab6ce6cd320c5183169db0cb49599de82f4c7873b2454fc"
+    "--quality=0 --distance=phased|53630035e1b9355b6ba8cc2cf4f89aacf3e5b6fa5a2af08749294702b3788399"
+    "--fit=crop --diffused --quality=1 --ed=2 --seed=7 --start=0.2 --duration=0.4 --distance=phased|8adc345f984ecd2ab40a4cce0cc24e0a196d20c4368fbe3d367b97df94fc01ca"
+    "--fit=stretch --dither=2 --shiftpixels=3 --blockoflines=8 --duration=0.2 --distance=phased|0709b19e2a0bc3426528f34e2e2c8a828f06c9184dab8a6060671291e2137e8a"
   )
   local row options hash
   for row in "${table[@]}"; do

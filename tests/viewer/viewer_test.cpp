@@ -216,12 +216,121 @@ TEST(Compare, FiguresOfATwoPixelPicture) {
     EXPECT_DOUBLE_EQ(c.weighted, 3 * 9 + 6 * 16);
     // Blurred differences: d / 4 on the first pixel, 3 d / 4 on the second.
     EXPECT_NEAR(c.seen_psnr, 10 * std::log10(65025.0 / (25.0 * 10 / 16 / 6)), 1e-9);
+    EXPECT_DOUBLE_EQ(c.ssim, structural_similarity(source, result));
     char expected[128];
-    std::snprintf(expected, sizeof expected, "psnr=%.4f weighted=123.0000 seen_psnr=%.4f\n",
+    std::snprintf(expected, sizeof expected,
+                  "psnr=%.4f weighted=123.0000 seen_psnr=%.4f ssim=%.4f\n",
                   10 * std::log10(65025.0 / (25.0 / 6)),
-                  10 * std::log10(65025.0 / (25.0 * 10 / 16 / 6)));
+                  10 * std::log10(65025.0 / (25.0 * 10 / 16 / 6)), c.ssim);
     EXPECT_EQ(comparison_line(c), expected);
-    EXPECT_EQ(comparison_line(compare(source, source)), "psnr=inf weighted=0.0000 seen_psnr=inf\n");
+    EXPECT_EQ(comparison_line(compare(source, source)),
+              "psnr=inf weighted=0.0000 seen_psnr=inf ssim=1.0000\n");
+}
+
+// SSIM worked out the slow way: the 11x11 window of Gaussian weights
+// exp(-(dx^2 + dy^2) / 4.5), divided by their sum, at every pixel, with the
+// picture's edge pixels replicated.
+double ssim_by_hand(const Image& a, const Image& b) {
+    double weights[11][11];
+    double total = 0.0;
+    for (int j = 0; j < 11; ++j) {
+        for (int i = 0; i < 11; ++i) {
+            weights[j][i] = std::exp(-((i - 5) * (i - 5) + (j - 5) * (j - 5)) / 4.5);
+            total += weights[j][i];
+        }
+    }
+    const auto luma = [](const Image& image, int x, int y) {
+        x = std::clamp(x, 0, image.width - 1);
+        y = std::clamp(y, 0, image.height - 1);
+        const std::uint8_t* p = image.at(x, y);
+        return 0.299 * p[0] + 0.587 * p[1] + 0.114 * p[2];
+    };
+    const double c1 = 2.55 * 2.55, c2 = 7.65 * 7.65;
+    double sum = 0.0;
+    for (int y = 0; y < a.height; ++y) {
+        for (int x = 0; x < a.width; ++x) {
+            double mx = 0, my = 0, xx = 0, yy = 0, xy = 0;
+            for (int j = 0; j < 11; ++j) {
+                for (int i = 0; i < 11; ++i) {
+                    const double w = weights[j][i] / total;
+                    const double u = luma(a, x + i - 5, y + j - 5);
+                    const double v = luma(b, x + i - 5, y + j - 5);
+                    mx += w * u;
+                    my += w * v;
+                    xx += w * u * u;
+                    yy += w * v * v;
+                    xy += w * u * v;
+                }
+            }
+            sum += (2 * mx * my + c1) * (2 * (xy - mx * my) + c2) /
+                   ((mx * mx + my * my + c1) * (xx - mx * mx + yy - my * my + c2));
+        }
+    }
+    return sum / (a.width * a.height);
+}
+
+Image noisy_picture(int width, int height, unsigned seed) {
+    Image image(width, height);
+    unsigned state = seed;
+    for (std::size_t i = 0; i < image.rgb.size(); ++i) {
+        state = state * 1103515245u + 12345u;
+        // A ramp with noise, so that windows differ in mean and spread.
+        image.rgb[i] = static_cast<std::uint8_t>((i * 7 / 3) % 200 + (state >> 16) % 50);
+    }
+    return image;
+}
+
+TEST(Ssim, EqualsTheWindowedFormulaWorkedOutPixelByPixel) {
+    struct Case {
+        int width, height;
+    };
+    // Wider and narrower than the window, and a single line.
+    for (const Case c : {Case{23, 17}, Case{5, 3}, Case{40, 1}}) {
+        SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
+        const Image a = noisy_picture(c.width, c.height, 1);
+        const Image b = noisy_picture(c.width, c.height, 2);
+        const double by_hand = ssim_by_hand(a, b);
+        EXPECT_NEAR(structural_similarity(a, b), by_hand, 1e-12);
+        EXPECT_LT(by_hand, 0.99);
+        EXPECT_DOUBLE_EQ(structural_similarity(a, a), 1.0);
+    }
+}
+
+TEST(Ssim, FlatPicturesCompareTheirLumaOnly) {
+    // No variance: SSIM is the luminance term of the two lumas. The blue
+    // channel weighs 0.114, green 0.587.
+    Image grey(12, 12), bluer(12, 12), greener(12, 12);
+    for (std::size_t i = 0; i < grey.rgb.size(); i += 3) {
+        grey.rgb[i] = grey.rgb[i + 1] = grey.rgb[i + 2] = 100;
+        bluer.rgb[i] = bluer.rgb[i + 1] = 100;
+        bluer.rgb[i + 2] = 150;
+        greener.rgb[i] = greener.rgb[i + 2] = 100;
+        greener.rgb[i + 1] = 150;
+    }
+    const double c1 = 2.55 * 2.55;
+    const auto luminance = [&](double x, double y) {
+        return (2 * x * y + c1) / (x * x + y * y + c1);
+    };
+    EXPECT_NEAR(structural_similarity(grey, bluer), luminance(100, 100 + 0.114 * 50), 1e-12);
+    EXPECT_NEAR(structural_similarity(grey, greener), luminance(100, 100 + 0.587 * 50), 1e-12);
+}
+
+TEST(Ssim, NoiseLowersItMoreThanTheSameMeanError) {
+    // A flat picture against a checkerboard of +-20 (mean error 0) and
+    // against a flat +20: PSNR is the same, SSIM far lower for the noise.
+    Image flat(16, 16), checker(16, 16), brighter(16, 16);
+    for (int y = 0; y < 16; ++y) {
+        for (int x = 0; x < 16; ++x) {
+            for (int c = 0; c < 3; ++c) {
+                flat.at(x, y)[c] = 100;
+                checker.at(x, y)[c] = (x + y) % 2 == 0 ? 120 : 80;
+                brighter.at(x, y)[c] = 120;
+            }
+        }
+    }
+    EXPECT_DOUBLE_EQ(compare(flat, checker).psnr, compare(flat, brighter).psnr);
+    EXPECT_LT(structural_similarity(flat, checker), 0.2);
+    EXPECT_GT(structural_similarity(flat, brighter), 0.95);
 }
 
 TEST(Compare, WeightedIsAveragedOverLines) {

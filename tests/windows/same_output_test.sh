@@ -87,6 +87,10 @@ run_both verbose-test-layout brenvik "$work/strip.bmp" -- --verbose --mode=4 -0 
 run_both two-palettes-previews brenvik "$work/pic.bmp" -- -1 --mode=2 --pixpal=2 --preview=1 pic.bmp
 run_both bad-input brenvik "$work/strip.bmp" -- strip.bmp
 run_both help brenvik -- --help
+run_both plain-distance brenvik "$work/pic.bmp" -- -0 --mode=2 --distance=plain --threads=1 pic.bmp
+run_both plain-distance-two-palettes brenvik "$work/strip.bmp" -- \
+    -1 --mode=4 --pixpal=3 --dith=3 --distance=plain --preview=1 strip.bmp
+run_both bad-distance brenvik "$work/strip.bmp" -- --distance=flat strip.bmp
 run_both non-ascii-name brenvik "$work/bild-äöü-写真.bmp" -- -0 --mode=2 "bild-äöü-写真.bmp"
 
 # Pictures of other sizes and formats, made from the sample, through --fit:
@@ -142,6 +146,9 @@ if [ -x "$linux_bin/brenvik-view" ] && [ -f "$windows_bin/brenvik-view.exe" ]; t
     run_both view brenvik-view "$work/frames/ANIM00000.bVK" -- ANIM00000.bVK --scale=2
     run_both view-compare brenvik-view "$work/frames/ANIM00000.bVK" "$work/frames/ANIM00000.bmp" -- \
         ANIM00000.bVK --compare=ANIM00000.bmp --strip=strip.png -o view.png
+    # The four figures (SSIM with them) of a plain-distance file of a photo.
+    run_both view-compare-plain brenvik-view "$work/plain-distance/linux/pic.bVK" "$work/pic.bmp" -- \
+        pic.bVK --mode=2 --compare=pic.bmp -o view.png
     run_both view-bad-input brenvik-view "$work/pic.bmp" -- pic.bmp
 fi
 

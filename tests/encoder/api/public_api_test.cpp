@@ -93,6 +93,12 @@ const Case kCases[] = {
      {"-0", "--pixpal=2", "--preview=1", "--dither=3"},
      {.quality = 0, .dither = 3, .pixpal = 2, .previews = true},
      true},
+    {"plain_distance_mode_2",
+     {"-0", "--mode=2", "--distance=plain"},
+     {.quality = 0, .mode = 2, .distance = brenvik::Distance::plain}},
+    {"plain_distance_two_palettes",
+     {"-0", "--pixpal=3", "--distance=plain", "--preview=1"},
+     {.quality = 0, .pixpal = 3, .previews = true, .distance = brenvik::Distance::plain}},
 };
 
 class PublicApi : public testing::TestWithParam<Case> {};
@@ -186,6 +192,11 @@ TEST(PublicApi, RefusesWhatTheProgramWouldRefuse) {
         {"quality out of range", {.quality = 10}, 320, 200, "quality digit=10: expected 0..9"},
         {"pixpal 0", {.pixpal = 0}, 320, 200, "--pixpal=0: expected 1..3"},
         {"negative shift", {.shiftpixels = -1}, 320, 200, "--shiftpixels=-1: expected 0..9"},
+        {"no such distance",
+         {.distance = static_cast<brenvik::Distance>(7)},
+         320,
+         200,
+         "--distance=7: expected phased or plain"},
         {"wrong size",
          {.mode = 3},
          320,

@@ -33,6 +33,8 @@ struct Expected {
     int verbose = 0;
     int seed = 42;
     int mode_row = 0;
+    bool plain_distance = false;
+    unsigned threads = 0;
     std::string input_name = "pic.bmp";
     std::string fit = "";
     std::string gravity = "";
@@ -86,12 +88,18 @@ const AcceptedCase kAccepted[] = {
     {"seed_negative_not_range_tested", {"--seed=-7", "pic.bmp"}, {.seed = -7}},
     {"seed_text_is_0", {"--seed=abc", "pic.bmp"}, {.seed = 0}},
     {"seed_huge_saturates", {"--seed=99999999999", "pic.bmp"}, {.seed = INT_MAX}},
+    {"distance_plain", {"--distance=plain", "pic.bmp"}, {.plain_distance = true}},
+    {"distance_phased", {"--distance=phased", "pic.bmp"}, {.plain_distance = false}},
+    {"distance_last_wins", {"--distance=plain", "--distance=phased", "pic.bmp"}, {}},
+    {"threads_1", {"--threads=1", "pic.bmp"}, {.threads = 1}},
+    {"threads_0_is_one_per_core", {"--threads=0", "pic.bmp"}, {.threads = 0}},
+    {"threads_4096", {"--threads=4096", "pic.bmp"}, {.threads = 4096}},
     {"later_option_wins",
      {"--mode=1", "--mode=2", "-5", "-1", "pic.bmp"},
      {.quality = 1, .mode_row = 2}},
     {"every_option",
      {"--mode=3", "--verbose", "--dith=4", "--ed=2", "--pixpal=2", "--preview=1", "--shiftpixels=7",
-      "--blockoflines=5", "--seed=17", "-9", "in.bmp"},
+      "--blockoflines=5", "--seed=17", "--distance=plain", "--threads=3", "-9", "in.bmp"},
      {.quality = 9,
       .dither_mode = 4,
       .diffusion_kernel = 2,
@@ -102,6 +110,8 @@ const AcceptedCase kAccepted[] = {
       .verbose = 1,
       .seed = 17,
       .mode_row = 3,
+      .plain_distance = true,
+      .threads = 3,
       .input_name = "in.bmp"}},
     {"second_name_accepted_and_unused", {"pic.bmp", "other.bmp"}, {}},
     {"option_after_name_not_parsed", {"pic.bmp", "--mode=1"}, {.mode_row = 0}},
@@ -139,6 +149,8 @@ TEST_P(AcceptedCommandLine, SetsExactlyTheNamedSettings) {
     EXPECT_EQ(s.verbose, e.verbose);
     EXPECT_EQ(s.seed, e.seed);
     EXPECT_EQ(s.mode_row, e.mode_row);
+    EXPECT_EQ(s.plain_distance, e.plain_distance);
+    EXPECT_EQ(s.threads, e.threads);
     EXPECT_EQ(s.input_name, e.input_name);
     EXPECT_EQ(s.fit, e.fit);
     EXPECT_EQ(s.gravity, e.gravity);
@@ -151,9 +163,10 @@ INSTANTIATE_TEST_SUITE_P(Options, AcceptedCommandLine, testing::ValuesIn(kAccept
                          });
 
 // The help text as the program prints it, line by line; "%s" in the usage
-// line is the invocation name.
-std::string expected_help(const std::string& prog) {
-    const std::vector<std::string> lines = {
+// line is the invocation name. The encoder's original 32 lines, unchanged,
+// then the options added since.
+std::vector<std::string> original_help_lines(const std::string& prog) {
+    return {
         "Brenvik",
         "A hicolor pictures encoder for Atari ST/STE displaying system",
         "usage: " + prog + " [OPTION] file.bmp ",
@@ -189,6 +202,18 @@ std::string expected_help(const std::string& prog) {
         "  --blockoflines=VALUE\t1 (default) to 6",
         "",
     };
+}
+
+std::string expected_help(const std::string& prog) {
+    std::vector<std::string> lines = original_help_lines(prog);
+    for (const char* line : {
+             "  --distance=VALUE\tphased (default) or plain: the same colour distance in",
+             "\t\t\tboth dither phases, truer colours in smooth gradients",
+             "  --threads=VALUE\t0 (default): one worker per core; 1 to 4096 workers",
+             "",
+         }) {
+        lines.push_back(line);
+    }
     std::string text;
     for (const std::string& line : lines) text += line + "\n";
     return text;
@@ -212,10 +237,14 @@ TEST(HelpText, MatchesTheExpectedLinesByteForByte) {
     EXPECT_EQ(brenvik::usage_text("/opt/bin/brenvik.exe"), expected_help("/opt/bin/brenvik.exe"));
 }
 
-TEST(HelpText, HasThirtyTwoLinesAndEndsWithAnEmptyLine) {
+TEST(HelpText, StartsWithTheOriginalThirtyTwoLinesAndEndsWithAnEmptyLine) {
     const std::string text = brenvik::usage_text("x");
-    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 32);
-    EXPECT_TRUE(text.ends_with("to 6\n\n"));
+    std::string original;
+    for (const std::string& line : original_help_lines("x")) original += line + "\n";
+    EXPECT_EQ(std::count(original.begin(), original.end(), '\n'), 32);
+    EXPECT_TRUE(original.ends_with("to 6\n\n"));
+    EXPECT_TRUE(text.starts_with(original));
+    EXPECT_TRUE(text.ends_with("workers\n\n"));
     EXPECT_TRUE(text.starts_with("Brenvik\n"));
 }
 
@@ -263,6 +292,19 @@ const RejectedCase kRejected[] = {
      {"--blockoflines=99999999999999999999", "pic.bmp"},
      "--blockoflines=99999999999999999999: expected 0..9"},
     {"seed_without_equals", {"--seed", "pic.bmp"}, "unknown option '--seed'"},
+    {"distance_unknown_word",
+     {"--distance=flat", "pic.bmp"},
+     "--distance=flat: expected phased or plain"},
+    {"distance_upper_case",
+     {"--distance=PLAIN", "pic.bmp"},
+     "--distance=PLAIN: expected phased or plain"},
+    {"distance_empty", {"--distance=", "pic.bmp"}, "--distance=: expected phased or plain"},
+    {"distance_word_and_more",
+     {"--distance=plainer", "pic.bmp"},
+     "--distance=plainer: expected phased or plain"},
+    {"distance_without_equals", {"--distance", "pic.bmp"}, "unknown option '--distance'"},
+    {"threads_4097", {"--threads=4097", "pic.bmp"}, "--threads=4097: expected 0..4096"},
+    {"threads_minus_1", {"--threads=-1", "pic.bmp"}, "--threads=-1: expected 0..4096"},
     {"two_digit_quality", {"-35", "pic.bmp"}, "unknown option '-35'"},
     {"letter_quality", {"-x", "pic.bmp"}, "unknown option '-x'"},
     {"digit_then_letter", {"-7x", "pic.bmp"}, "unknown option '-7x'"},

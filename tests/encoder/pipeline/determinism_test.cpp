@@ -67,10 +67,12 @@ TEST_P(DeterminismTest, PortableSearchGivesTheSameBytes) {
 
 INSTANTIATE_TEST_SUITE_P(
     Options, DeterminismTest,
-    ::testing::Values(Params{{"-0", "--preview=1"}, 200},
-                      Params{{"-0", "--mode=4", "--pixpal=3", "--blockoflines=4"}, 20},
-                      Params{{"-0", "--mode=1", "--dith=5", "--verbose"}, 200},
-                      Params{{"-1", "--mode=3", "--shiftpixels=9"}, 229},
-                      Params{{"-1", "--blockoflines=3"}, 200}));
+    ::testing::Values(
+        Params{{"-0", "--preview=1"}, 200},
+        Params{{"-0", "--mode=4", "--pixpal=3", "--blockoflines=4"}, 20},
+        Params{{"-0", "--mode=1", "--dith=5", "--verbose"}, 200},
+        Params{{"-1", "--mode=3", "--shiftpixels=9"}, 229}, Params{{"-1", "--blockoflines=3"}, 200},
+        Params{{"-0", "--mode=2", "--dith=3", "--distance=plain"}, 200},
+        Params{{"-0", "--mode=4", "--pixpal=3", "--blockoflines=3", "--distance=plain"}, 20}));
 
 }  // namespace

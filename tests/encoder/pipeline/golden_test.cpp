@@ -94,6 +94,16 @@ const GoldenCase kCases[] = {
      {{"Fpic.bVK", "f705e5d39f1260909f061112fb4073fdb20b5f40c1f9b7da49b7e88b7d00c84f"}, {"pic.bVK", "6f560b10fbf03b769b9d98c791affaba8c002fb14696a931d9814faf14ebf43c"}}},
     {"SixLineBlocksOverscanTwoPalettes", 416, 229, 18, {"-0", "--mode=3", "--blockoflines=6", "--pixpal=3", "--shiftpixels=9"}, 0,
      {{"Fpic.bVK", "2c54f29167fe801080c1e3e753c3f0ced7e71ca7d9e8824f9a0ecd12b8e73854"}, {"pic.bVK", "ce6189b8645da89e2d47eb9c4b7b067cfa72145269b649fe0f6811713598f83d"}, {"picF2.bVK", "4463a89efe485d4f95b9522763a847342625f81e521fea9a0092c391e571b889"}}},
+    // --distance=plain: one palette, two palettes (with a companion picture
+    // and without), with and without dither phases.
+    {"PlainDistanceMode2", 320, 200, 19, {"-0", "--mode=2", "--distance=plain"}, 0,
+     {{"Fpic.bVK", "49aa700adff375322c281daecb25d486e8a0e06fdd81dbc4579718fa4355304d"}, {"pic.bVK", "8c658324c98629e83e31313252c372be986c981ccf78419ebb0b0e3a03b0279d"}}},
+    {"PlainDistanceCheckerDither", 320, 20, 20, {"-1", "--mode=4", "--dith=3", "--distance=plain"}, 0,
+     {{"Fpic.bVK", "3c51c3f9ffd59dd3fe7c8d91950669cd9d33e4c442a6a21e5ffa3fe04f9bc38c"}, {"pic.bVK", "6511c5f1ed7b30b8e88812f9318660cc15bd2b57809c539711e4a010eb7ee26d"}}},
+    {"PlainDistanceTwoPalettes", 320, 20, 21, {"-1", "--mode=4", "--pixpal=3", "--distance=plain", "--preview=1"}, 0,
+     {{"Fpic.bVK", "142872260f0baf50460225ea415c8adddd1343a3a5410faf1a6509cfd0e60b8f"}, {"Fpic_preview.bmp", "97a32ea29033a5dc4dd4faf04b69a58a9485adaee5ccf1f6060f2e1e78cf54c0"}, {"pic.bVK", "3efac694ced3a367315f0bb665dc7974afb39a404a5e8e3b0c2102df0cd3fefb"}, {"picF2.bVK", "142872260f0baf50460225ea415c8adddd1343a3a5410faf1a6509cfd0e60b8f"}, {"pic_preview.bmp", "57499ceb2ff4f2c9f218b5dfba56aef3c01ca1c31cf9246815b00fdf677c2f31"}, {"pic_preview2.bmp", "20ccc271f62e5147f95cd309cb7e59de4e6a728e4717c107ef483d451f982d25"}, {"pic_previewF2.bmp", "256b4e7c378a63966696063caaf5dea2378b2f2453b3df26b0bd9131b78ef54c"}}},
+    {"PlainDistanceTwoPalettesCompanionScanlines", 320, 20, 22, {"-1", "--mode=4", "--pixpal=3", "--dith=2", "--distance=plain"}, 23,
+     {{"Fpic.bVK", "79bf18d4c704f9eab52f9ef610bf58d4d7e7d5914609df25904cc581ca013e6f"}, {"pic.bVK", "c13e8babb28abc31cbd218ca7a39523281881d6fcae4482134e355de5f20676a"}, {"picF2.bVK", "79bf18d4c704f9eab52f9ef610bf58d4d7e7d5914609df25904cc581ca013e6f"}}},
 };
 // clang-format on
 

@@ -10,6 +10,7 @@
 #include "encoder/conversion/predither.h"
 #include "encoder/frontend/options.h"
 #include "encoder/optimiser/candidates.h"
+#include "encoder/search/distances.h"
 #include "encoder/state/screen_layout.h"
 #include "format/screen_modes.h"
 #include "tests/common/fixtures.h"
@@ -268,10 +269,15 @@ struct ListsFixture {
     brenvik::PictureTables picture;
     brenvik::CandidateLists lists;
 
-    ListsFixture(int palette_mode, const std::function<testsupport::Rgb(int, int)>& pixel) {
+    ListsFixture(int palette_mode, const std::function<testsupport::Rgb(int, int)>& pixel,
+                 int dither_mode = 0, bool plain_distance = false, bool black_second = false) {
         settings.palette_mode = palette_mode;
+        settings.dither_mode = dither_mode;
+        settings.plain_distance = plain_distance;
         brenvik::derive_settings(settings);
-        picture = make_tables(320, 4, pixel, pixel);
+        // The second picture is black for one palette without a companion.
+        picture =
+            make_tables(320, 4, pixel, black_second ? [](int, int) { return grey(0); } : pixel);
         brenvik::colour_statistics(picture);
         const brenvik::BlockLines lines{1, 1, 1};
         brenvik::BlockLog log;
@@ -332,5 +338,92 @@ TEST(TwoColourLists, RepeatedPairsPointAtTheFirstEntry) {
     // Extra pairs never exceed the limit of 2000 entries.
     for (int k = 2; k <= whole; ++k) EXPECT_LE(f.lists.count[k], 2000);
 }
+
+// The distance kernels over a block of a grey ramp with coloured stripes
+// (candidates darker and lighter than most pixels), for every dithering
+// kind: the plain distance stores the undivided distance for every pixel and
+// candidate; the phased one divides some of them (the quartered phase with
+// one palette, the divisors 3 or 4 with two), unless --dither=1.
+struct KernelCase {
+    int palette_mode;
+    int dither_mode;
+};
+
+class DistanceKernel : public testing::TestWithParam<KernelCase> {};
+
+TEST_P(DistanceKernel, PlainStoresTheUndividedDistanceAndPhasedDividesSome) {
+    const KernelCase c = GetParam();
+    const auto pixel = [](int x, int) -> testsupport::Rgb {
+        const auto v = static_cast<std::uint8_t>(x * 255 / 319);
+        return x % 7 == 0 ? testsupport::Rgb{v, 40, static_cast<std::uint8_t>(255 - v)} : grey(v);
+    };
+    int divided_when_phased = 0;
+    for (const bool plain : {true, false}) {
+        SCOPED_TRACE(plain ? "plain" : "phased");
+        ListsFixture f(c.palette_mode, pixel, c.dither_mode, plain, c.palette_mode == 1);
+        const brenvik::BlockLines lines{1, 1, 1};
+        const brenvik::RunContext ctx{f.settings, f.layout, f.picture};
+        brenvik::DistanceTable table;
+        brenvik::Random rng(2394);
+        if (c.palette_mode == 3) {
+            brenvik::fill_distances_two_palettes(ctx, lines, f.lists, rng, table);
+        } else {
+            brenvik::fill_distances_one_palette(ctx, lines, f.lists, table);
+        }
+        const int whole = f.layout.whole_line_slot();
+        const int step = f.picture.level_step;
+        int compared = 0;
+        for (int id = 1; id <= f.lists.count[whole]; ++id) {
+            if (table.row_of[id] < 0) continue;
+            const int packed = f.colours(whole)[id];
+            const int first[3] = {(packed >> 8 & 15) * step, (packed >> 4 & 15) * step,
+                                  (packed & 15) * step};
+            const int second[3] = {(packed >> 20 & 15) * step, (packed >> 16 & 15) * step,
+                                   (packed >> 12 & 15) * step};
+            for (int x = 1; x <= 320; ++x) {
+                const auto& t = f.picture.target_colours.at(x, 1);
+                int dl[3], dh[3];
+                for (int k = 0; k < 3; ++k) {
+                    dl[k] = first[k] - t[1 + k];
+                    dh[k] = second[k] - t[4 + k];
+                }
+                const int el = brenvik::weighted_distance(dl[0], dl[1], dl[2]);
+                const int eh = brenvik::weighted_distance(dh[0], dh[1], dh[2]);
+                // One palette: D = E(dL) + E(dH). Two palettes without a
+                // companion: the mix term and the colour terms of the
+                // dithering kind (whole with --dither=1, fifths with 0, 2, 3).
+                int undivided = el + eh;
+                if (c.palette_mode == 3) {
+                    undivided =
+                        brenvik::weighted_distance(dl[0] + dh[0], dl[1] + dh[1], dl[2] + dh[2]) +
+                        (c.dither_mode == 1 ? el + eh : el / 5 + eh / 5);
+                }
+                const int stored = table.distance(0, x, id);
+                if (plain || c.dither_mode == 1) {
+                    ASSERT_EQ(stored, undivided) << "candidate " << id << " column " << x;
+                } else {
+                    const bool divided = stored == undivided / 3 || stored == undivided / 4;
+                    ASSERT_TRUE(stored == undivided || divided)
+                        << "candidate " << id << " column " << x;
+                    divided_when_phased += stored != undivided;
+                }
+                ++compared;
+            }
+        }
+        EXPECT_GT(compared, 320 * 20);
+    }
+    if (c.dither_mode != 1) {
+        EXPECT_GT(divided_when_phased, 1000) << "the phased distance divides nothing";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Kernels, DistanceKernel,
+                         testing::Values(KernelCase{1, 0}, KernelCase{1, 1}, KernelCase{1, 2},
+                                         KernelCase{1, 3}, KernelCase{3, 0}, KernelCase{3, 1},
+                                         KernelCase{3, 2}, KernelCase{3, 3}),
+                         [](const testing::TestParamInfo<KernelCase>& info) {
+                             return "pixpal" + std::to_string(info.param.palette_mode) + "_dither" +
+                                    std::to_string(info.param.dither_mode);
+                         });
 
 }  // namespace
