@@ -104,8 +104,7 @@ bool frame_request(const FrameFile& frame, const EncodeOptions& options, unsigne
 }
 
 LocalEncoder::LocalEncoder(std::vector<FrameFile> frames, const EncodeOptions& options,
-                           unsigned workers, EncodeFunction encode,
-                           unsigned encoder_threads)
+                           unsigned workers, EncodeFunction encode, unsigned encoder_threads)
     : shared_(std::make_shared<Shared>()), workers_(std::max(1u, workers)) {
     shared_->frames = std::move(frames);
     shared_->options = options;
