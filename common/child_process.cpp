@@ -32,21 +32,6 @@ namespace platform {
 
 namespace {
 
-std::string last_error_text() {
-    wchar_t* text = nullptr;
-    const DWORD error = ::GetLastError();
-    ::FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::string message = text != nullptr ? narrow(text) : "error " + std::to_string(error);
-    if (text != nullptr) ::LocalFree(text);
-    while (!message.empty() &&
-           (message.back() == '\n' || message.back() == '\r' || message.back() == '.')) {
-        message.pop_back();
-    }
-    return message;
-}
-
 // A handle the child inherits: NUL or a file, opened for reading or writing.
 HANDLE inheritable(const std::string& name, bool for_writing) {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};

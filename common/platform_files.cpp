@@ -43,6 +43,21 @@ std::string narrow(const wchar_t* text) {
     return result;
 }
 
+std::string last_error_text() {
+    wchar_t* text = nullptr;
+    const DWORD error = ::GetLastError();
+    ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::string message = text != nullptr ? narrow(text) : "error " + std::to_string(error);
+    if (text != nullptr) ::LocalFree(text);
+    while (!message.empty() &&
+           (message.back() == '\n' || message.back() == '\r' || message.back() == '.')) {
+        message.pop_back();
+    }
+    return message;
+}
+
 namespace {
 
 int errno_of_last_error() {

@@ -76,6 +76,9 @@ bool read_whole_file(const std::string& name, std::vector<std::uint8_t>& bytes, 
 // UTF-8 to UTF-16 and back, for the wide-character calls.
 std::wstring wide(const std::string& text);
 std::string narrow(const wchar_t* text);
+// The system's message for GetLastError(), without its closing full stop
+// and line end ("error N" when there is none).
+std::string last_error_text();
 #endif
 bool standard_error_is_terminal();
 
