@@ -64,6 +64,9 @@ Parsed failure(std::string error) {
 // else the value under the option's label.
 std::string take_value(const Option& option, const std::string& value, const std::string& argument,
                        bool attached) {
+    if (option.kind == Option::Kind::text && option.non_empty && value.empty()) {
+        return "option " + quoted(argument) + " needs a value";
+    }
     if (option.kind == Option::Kind::text) {
         option.take(value, 0);
         return {};
@@ -135,7 +138,8 @@ Option choice(const options::Choices& choices, std::function<void(const std::str
     return option;
 }
 
-Parsed parse(const std::vector<std::string>& args, const std::vector<Option>& options) {
+Parsed parse(const std::vector<std::string>& args, const std::vector<Option>& options,
+             WrongValue wording) {
     Parsed parsed;
     bool options_ended = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -164,7 +168,7 @@ Parsed parse(const std::vector<std::string>& args, const std::vector<Option>& op
             option->take({}, 0);
             continue;
         }
-        const bool attached = value.has_value();
+        const bool attached = value.has_value() && wording == WrongValue::quote_argument;
         if (!value) {
             if (i + 1 == args.size()) return failure("option " + quoted(a) + " needs a value");
             value = args[++i];

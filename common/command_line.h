@@ -33,6 +33,7 @@ struct Option {
     long long high = 0;
     std::vector<std::string> words;  // a choice's words
     std::function<void(const std::string& text, long long number)> take;
+    bool non_empty = false;  // a text that may not be empty
 };
 
 Option flag(std::string name, char letter, std::function<void()> set);
@@ -51,8 +52,14 @@ struct Parsed {
     std::vector<std::string> positional;
 };
 
+// How parse() words a wrong value written into its option ("--jobs=0"):
+// quoting the whole argument ("invalid value in '--jobs=0': ..."), or by
+// the option's label as for a value given apart ("invalid jobs '0': ...").
+enum class WrongValue { quote_argument, by_label };
+
 // GNU style, over `args` (the program's name not included).
-Parsed parse(const std::vector<std::string>& args, const std::vector<Option>& options);
+Parsed parse(const std::vector<std::string>& args, const std::vector<Option>& options,
+             WrongValue wording = WrongValue::quote_argument);
 
 // The encoder's syntax, over args[first..]: the options up to the first
 // argument that does not start with '-'; `other` is offered every option no

@@ -1,7 +1,6 @@
 #include "video/video_options.h"
 
-#include <optional>
-#include <string_view>
+#include "command_line.h"
 
 namespace brenvik::video {
 
@@ -18,161 +17,100 @@ namespace {
 
 constexpr long long kMostJobs = 4096;
 
-// The value after "--NAME=" when `argument` starts so; with `non_empty`,
-// only a value of at least one character counts.
-std::optional<std::string> value_of(const std::string& argument, std::string_view name,
-                                    bool non_empty = false) {
-    const std::string prefix = "--" + std::string(name) + "=";
-    if (argument.compare(0, prefix.size(), prefix) != 0) return std::nullopt;
-    if (non_empty && argument.size() == prefix.size()) return std::nullopt;
-    return argument.substr(prefix.size());
-}
-
-// One to ten decimal digits, with a minus sign where the range goes below 0,
-// within the range; the message names the option and the value otherwise.
-bool number_in_range(const std::string& name, const std::string& value, long long low,
-                     long long high, long long& number, std::string& error) {
-    std::string_view digits = value;
-    const bool negative = low < 0 && !digits.empty() && digits[0] == '-';
-    if (negative) digits.remove_prefix(1);
-    bool ok = !digits.empty() && digits.size() <= 10;
-    long long parsed = 0;
-    for (const char c : digits) {
-        ok = ok && c >= '0' && c <= '9';
-        if (ok) parsed = parsed * 10 + (c - '0');
-    }
-    if (negative) parsed = -parsed;
-    if (!ok || parsed < low || parsed > high) {
-        error = "invalid " + name + " '" + value + "': expected " + std::to_string(low) + ".." +
-                std::to_string(high);
-        return false;
-    }
-    number = parsed;
-    return true;
-}
-
-// An encoder option of the table, when `argument` is one; `error` set when
-// its value is wrong.
-bool take_encoder_option(const std::string& argument, VideoOptions& options, std::string& error) {
+// The options' table for the common parser; the values land in `options`.
+std::vector<cli::Option> option_table(VideoOptions& options) {
+    std::vector<cli::Option> table;
     for (const EncoderOption& option : kEncoderOptions) {
-        const std::optional<std::string> value = value_of(argument, option.name);
-        if (!value) continue;
-        long long number = 0;
-        if (number_in_range(option.name, *value, option.range.low, option.range.high, number,
-                            error)) {
-            options.encoder.push_back({&option, number});
-        }
-        return true;
+        table.push_back(cli::number(std::string("--") + option.name, 0, option.name,
+                                    option.range.low, option.range.high,
+                                    [&options, &option](long long value) {
+                                        options.encoder.push_back({&option, value});
+                                    }));
     }
-    return false;
-}
-
-// The options that name a text: --start=TIME and the like (empty values do
-// not count: the argument is then an unknown option).
-bool take_text_option(const std::string& argument, VideoOptions& options) {
+    table.push_back(cli::number("--jobs", 0, "jobs", 1, kMostJobs, [&options](long long value) {
+        options.jobs = static_cast<unsigned>(value);
+    }));
+    table.push_back(cli::number(
+        "--threads", 0, "threads", options::kThreads.low, options::kThreads.high,
+        [&options](long long value) { options.threads = static_cast<unsigned>(value); }));
+    cli::Option fit = cli::text("--fit", 0, [&options](const std::string& name) {
+        options.fit = *input::fit_from_name(name);
+    });
+    fit.kind = cli::Option::Kind::choice;
+    fit.label = "fit";
+    fit.words = {"pad", "crop", "stretch"};
+    table.push_back(std::move(fit));
+    cli::Option distance = cli::choice(options::kDistance, [&options](const std::string& word) {
+        options.distance = word == "plain" ? Distance::plain : Distance::phased;
+    });
+    distance.label = "distance";
+    distance.words = {"plain", "phased"};
+    table.push_back(std::move(distance));
     struct Text {
         const char* name;
         std::string VideoOptions::*field;
     };
-    static const Text kTexts[] = {
-        {"start", &VideoOptions::start},
-        {"duration", &VideoOptions::duration},
-        {"input-rate", &VideoOptions::input_rate},
-        {"remote-encoder", &VideoOptions::remote_encoder},
-        {"workdir", &VideoOptions::workdir},
-    };
-    for (const Text& text : kTexts) {
-        if (const auto value = value_of(argument, text.name, true)) {
-            options.*text.field = *value;
-            return true;
-        }
+    for (const Text text :
+         {Text{"--start", &VideoOptions::start}, Text{"--duration", &VideoOptions::duration},
+          Text{"--input-rate", &VideoOptions::input_rate},
+          Text{"--remote-encoder", &VideoOptions::remote_encoder},
+          Text{"--workdir", &VideoOptions::workdir}}) {
+        table.push_back(cli::text(
+            text.name, 0,
+            [&options, field = text.field](const std::string& value) { options.*field = value; }));
     }
-    if (const auto value = value_of(argument, "sshlogin", true)) {
-        options.sshlogins.push_back(*value);
-        return true;
+    table.push_back(cli::text("--sshlogin", 0, [&options](const std::string& value) {
+        options.sshlogins.push_back(value);
+    }));
+    table.push_back(cli::text("--sshloginfile", 0, [&options](const std::string& value) {
+        options.sshloginfiles.push_back(value);
+    }));
+    for (cli::Option& option : table) {
+        if (option.kind == cli::Option::Kind::text) option.non_empty = true;
     }
-    if (const auto value = value_of(argument, "sshloginfile", true)) {
-        options.sshloginfiles.push_back(*value);
-        return true;
-    }
-    return false;
+    table.push_back(cli::flag("--diffused", 0, [&options] { options.diffused = true; }));
+    table.push_back(cli::flag("--resume", 0, [&options] { options.resume = true; }));
+    table.push_back(cli::flag("--keep", 0, [&options] { options.keep = true; }));
+    return table;
 }
 
-bool take_flag(const std::string& argument, VideoOptions& options) {
-    if (argument == "--diffused")
-        options.diffused = true;
-    else if (argument == "--resume")
-        options.resume = true;
-    else if (argument == "--keep")
-        options.keep = true;
-    else
-        return false;
-    return true;
-}
-
-// One argument; false with `error` when it is wrong.
-bool take_argument(const std::string& argument, VideoOptions& options, std::string& error) {
-    if (const auto fit = value_of(argument, "fit")) {
-        const std::optional<input::Fit> known = input::fit_from_name(*fit);
-        if (!known) error = "invalid fit '" + *fit + "': expected pad, crop or stretch";
-        if (known) options.fit = *known;
-        return !!known;
-    }
-    if (const auto jobs = value_of(argument, "jobs")) {
-        long long number = 0;
-        if (!number_in_range("jobs", *jobs, 1, kMostJobs, number, error)) return false;
-        options.jobs = static_cast<unsigned>(number);
-        return true;
-    }
-    if (const auto threads = value_of(argument, "threads")) {
-        long long number = 0;
-        if (!number_in_range("threads", *threads, options::kThreads.low, options::kThreads.high,
-                             number, error)) {
-            return false;
-        }
-        options.threads = static_cast<unsigned>(number);
-        return true;
-    }
-    if (const auto distance = value_of(argument, "distance")) {
-        if (*distance != "plain" && *distance != "phased") {
-            error = "invalid distance '" + *distance + "': expected plain or phased";
-            return false;
-        }
-        options.distance = *distance == "plain" ? Distance::plain : Distance::phased;
-        return true;
-    }
-    if (take_encoder_option(argument, options, error)) return error.empty();
-    if (take_text_option(argument, options) || take_flag(argument, options)) return true;
-    if (!argument.empty() && argument[0] == '-') {
-        error = "unknown option '" + argument + "'";
-        return false;
-    }
-    if (options.input.empty()) {
-        options.input = argument;
-    } else if (options.output.empty()) {
-        options.output = argument;
-    } else {
-        error = "one INPUT and one OUTPUT only ('" + argument + "' is a third)";
-        return false;
-    }
-    return true;
+bool is_help(const std::string& argument) {
+    return argument == "-h" || argument == "--help";
 }
 
 }  // namespace
 
 bool parse_arguments(const std::vector<std::string>& args, VideoOptions& options,
                      std::string& error) {
+    // Help asked for before any mistake is help; the arguments after it are
+    // not looked at.
+    std::vector<std::string> before_help;
     for (const std::string& argument : args) {
-        if (argument == "-h" || argument == "--help") {
+        if (argument == "--") break;
+        if (is_help(argument)) {
             options.help = true;
-            return true;
+            break;
         }
-        if (!take_argument(argument, options, error)) return false;
+        before_help.push_back(argument);
     }
-    if (options.input.empty() || options.output.empty()) {
+    const cli::Parsed parsed = cli::parse(options.help ? before_help : args, option_table(options),
+                                          cli::WrongValue::by_label);
+    if (!parsed.ok) {
+        options.help = false;
+        error = parsed.error;
+        return false;
+    }
+    if (options.help) return true;
+    if (parsed.positional.size() > 2) {
+        error = "one INPUT and one OUTPUT only ('" + parsed.positional[2] + "' is a third)";
+        return false;
+    }
+    if (parsed.positional.size() < 2) {
         error = "INPUT and OUTPUT.ZRP are both needed";
         return false;
     }
+    options.input = parsed.positional[0];
+    options.output = parsed.positional[1];
     if (options.resume && options.workdir.empty()) {
         error = "--resume needs the earlier run's --workdir=DIR";
         return false;

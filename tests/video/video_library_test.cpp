@@ -73,8 +73,12 @@ const ArgumentsCase kArgumentsCases[] = {
     {"--seed=12345678901", "", "invalid seed '12345678901': expected -2147483648..2147483647"},
     {"--jobs=4097", "", "invalid jobs '4097': expected 1..4096"},
     {"--fit=zoom", "", "invalid fit 'zoom': expected pad, crop or stretch"},
-    {"--start=", "", "unknown option '--start='"},
-    {"--diffused=1", "", "unknown option '--diffused=1'"},
+    {"--start=", "", "option '--start=' needs a value"},
+    {"--diffused=1", "", "option '--diffused=1' takes no value"},
+    {"--quality", "", "option '--quality' needs a value"},
+    {"--quality 4 --dither 2", "-4 --dither=2 --distance=plain", nullptr},  // values apart
+    {"--frames=3", "", "unknown option '--frames=3'"},
+    {"-x", "", "unknown option '-x'"},
     {"third.mkv", "", "one INPUT and one OUTPUT only ('third.mkv' is a third)"},
     {"--resume", "", "--resume needs the earlier run's --workdir=DIR"},
 };
