@@ -1,10 +1,12 @@
 #include "video/work_folder.h"
 
 #include <array>
+#include <chrono>
 #include <filesystem>
 #include <random>
 #include <string_view>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 #include "format/container.h"
@@ -24,6 +26,28 @@ bool starts_with(std::string_view text, std::string_view start) {
 
 bool ends_with(std::string_view text, std::string_view end) {
     return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
+}
+
+// Removes a file, or a folder with all it holds (`all`). On Windows a
+// program that has just ended may hold its files open for a moment more
+// (Wine does; a virus scanner does on Windows itself), which refuses the
+// removal with a sharing violation: it is tried again for up to two seconds.
+void remove_soon(const fs::path& path, bool all) {
+#ifdef _WIN32
+    constexpr int kAttempts = 40;
+#else
+    constexpr int kAttempts = 1;
+#endif
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        std::error_code error;
+        if (all) {
+            fs::remove_all(path, error);
+        } else {
+            fs::remove(path, error);
+        }
+        if (!error || attempt + 1 == kAttempts) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
 }
 
 }  // namespace
@@ -120,17 +144,17 @@ void WorkFolder::remove_files(const std::function<bool(const std::string&)>& doo
         const bool folder = !entry.is_symlink(ignored) && entry.is_directory(ignored);
         if (!folder && doomed(utf8(entry.path().filename()))) names.push_back(entry.path());
     }
-    for (const fs::path& name : names) fs::remove(name, error);
+    for (const fs::path& name : names) remove_soon(name, false);
 }
 
 void WorkFolder::remove_work_files() const {
-    std::error_code error;
     if (own_) {
-        fs::remove_all(path_of(path_), error);
+        remove_soon(path_of(path_), true);
         return;
     }
     remove_files(is_work_file);
     // Only an empty folder goes.
+    std::error_code error;
     fs::remove(path_of(path_), error);
 }
 

@@ -3,8 +3,8 @@
 # the Linux ffmpeg makes (H.264 and AAC in MP4, 1.2 s, not of the window's
 # aspect) becomes, under a name outside ASCII, a container byte-identical to
 # the Linux brenvik-video's with the same options, leaving no temporary
-# folder behind; without ffmpeg.exe, and with --sshlogin, it says why, exits
-# with status 1 and writes nothing.
+# folder behind; without ffmpeg.exe, with --sshlogin and with a missing
+# input, it says why, exits with status 1 and writes nothing.
 #   video_test.sh WINDOWS_BIN_DIR LINUX_BIN_DIR
 set -euo pipefail
 windows_bin=$1
@@ -16,7 +16,12 @@ command -v ffmpeg >/dev/null || { echo "ffmpeg is missing (Debian package ffmpeg
 [ -f "$windows_bin/ffmpeg.exe" ] || { echo "no ffmpeg.exe in $windows_bin" >&2; exit 1; }
 
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+# A Wine prefix of the test's own, so that its temporary folder holds only
+# what these runs leave (other tests run brenvik-video.exe at the same time).
+export WINEPREFIX="$work/wine"
+mkdir -p "$WINEPREFIX"
+trap 'wineserver -k >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
+wineboot -i >/dev/null 2>&1 || true
 failures=0
 fail() {
     echo "FAIL: $*" >&2
@@ -25,7 +30,7 @@ fail() {
 field() { sed -n "s/.*\\b$1=\\([^ ]*\\).*/\\1/p" <<< "$2"; }
 # The Wine prefix's temporary folders, where brenvik-video.exe makes its own.
 left_in_wine_temp() {
-    find "${WINEPREFIX:-$HOME/.wine}/drive_c/users" -maxdepth 6 -name 'brenvik-video.*' 2>/dev/null
+    find "$WINEPREFIX/drive_c/users" -maxdepth 6 -name 'brenvik-video.*' 2>/dev/null
 }
 
 mkdir -p "$work/clip"
@@ -62,24 +67,29 @@ for row in "${cases[@]}"; do
 done
 [ -z "$(left_in_wine_temp)" ] || fail "temporary folders left: $(left_in_wine_temp)"
 
-# Refusals: table of what | program folder | options | words of the message
+# Refusals, the last after its work folder was made.
 mkdir -p "$work/alone"
 cp "$windows_bin/brenvik-video.exe" "$work/alone/"
+# what | program folder | input | options | words of the message
 refusals=(
-    "no ffmpeg.exe|$work/alone||ffmpeg.exe is neither beside brenvik-video.exe nor on PATH"
-    "--sshlogin|$windows_bin|--sshlogin=:|GNU parallel and ssh, which the Windows build does not use"
+    "no ffmpeg.exe|$work/alone|clip.mp4||ffmpeg.exe is neither beside brenvik-video.exe nor on PATH"
+    "--sshlogin|$windows_bin|clip.mp4|--sshlogin=:|GNU parallel and ssh, which the Windows build does not use"
+    "missing input|$windows_bin|missing.mp4||ffmpeg cannot read"
 )
 for row in "${refusals[@]}"; do
-    IFS='|' read -r what folder options words <<< "$row"
+    IFS='|' read -r what folder input options words <<< "$row"
     status=0
     # shellcheck disable=SC2086
-    (cd "$work/clip" && "$wine_program" "$folder/brenvik-video.exe" clip.mp4 refused.ZRP $options \
+    (cd "$work/clip" && "$wine_program" "$folder/brenvik-video.exe" "$input" refused.ZRP $options \
         > "$work/out.txt" 2> "$work/err.txt") || status=$?
     [ "$status" = 1 ] || fail "$what: exit status $status, not 1"
     grep -qF -- "$words" "$work/err.txt" || fail "$what: message $(cat "$work/err.txt")"
     [ ! -s "$work/out.txt" ] || fail "$what: a summary was printed"
     [ ! -e "$work/clip/refused.ZRP" ] || fail "$what: a container was written"
 done
+# A run that fails after its work folder was made (ffmpeg has just run and
+# ended) takes the folder away too.
+[ -z "$(left_in_wine_temp)" ] || fail "temporary folders left after the refusals: $(left_in_wine_temp)"
 
 if [ "$failures" -ne 0 ]; then
     echo "$failures problem(s) with brenvik-video.exe" >&2

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Runs the zorpamux dialog's tests under Wine on a virtual display (Xvfb).
+# Runs the zorpamux dialog's tests under Wine on a virtual display (Xvfb),
+# in a Wine prefix of their own.
 # With a Linux build, it first makes a fixture for the comparison case: a
 # numbered series of picture files and a WAV in a folder with a non-ASCII
 # name, and the container the Linux zorpamux-cli writes from them.
@@ -32,4 +33,11 @@ PY
     echo "$first $offset $last" > "$folder/fields.txt"
     export ZORPAMUX_FIXTURE="Z:$work"
 fi
-xvfb-run -a -s "-screen 0 1024x768x24" "$wine_program" "$test_program" --gtest_brief=1
+# A Wine prefix of the test's own: Wine's desktop process belongs to the
+# prefix, and one that a console program of another test started without
+# a display gives no window to this one.
+export WINEPREFIX="$work/wine"
+mkdir -p "$WINEPREFIX"
+trap 'wineserver -k >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
+xvfb-run -a -s "-screen 0 1024x768x24" \
+    sh -c 'wineboot -i >/dev/null 2>&1; exec "$0" "$1" --gtest_brief=1' "$wine_program" "$test_program"
