@@ -138,6 +138,14 @@ Option choice(const options::Choices& choices, std::function<void(const std::str
     return option;
 }
 
+Option choice(std::string name, std::string label, std::vector<std::string> words,
+              std::function<void(const std::string&)> set) {
+    Option option{std::move(name),  0, Option::Kind::choice, std::move(label), 0, 0,
+                  std::move(words), {}};
+    option.take = [set = std::move(set)](const std::string& value, long long) { set(value); };
+    return option;
+}
+
 Parsed parse(const std::vector<std::string>& args, const std::vector<Option>& options,
              WrongValue wording) {
     Parsed parsed;

@@ -45,6 +45,10 @@ Option number(std::string name, char letter, std::string label, long long low, l
               std::function<void(long long)> set);
 // One word of `choices`; `set` gets the word.
 Option choice(const options::Choices& choices, std::function<void(const std::string&)> set);
+// One of `words`, under another name (and label), the words listed in
+// messages in their order.
+Option choice(std::string name, std::string label, std::vector<std::string> words,
+              std::function<void(const std::string&)> set);
 
 struct Parsed {
     bool ok = true;

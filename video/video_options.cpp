@@ -33,19 +33,14 @@ std::vector<cli::Option> option_table(VideoOptions& options) {
     table.push_back(cli::number(
         "--threads", 0, "threads", options::kThreads.low, options::kThreads.high,
         [&options](long long value) { options.threads = static_cast<unsigned>(value); }));
-    cli::Option fit = cli::text("--fit", 0, [&options](const std::string& name) {
-        options.fit = *input::fit_from_name(name);
-    });
-    fit.kind = cli::Option::Kind::choice;
-    fit.label = "fit";
-    fit.words = {"pad", "crop", "stretch"};
-    table.push_back(std::move(fit));
-    cli::Option distance = cli::choice(options::kDistance, [&options](const std::string& word) {
-        options.distance = word == "plain" ? Distance::plain : Distance::phased;
-    });
-    distance.label = "distance";
-    distance.words = {"plain", "phased"};
-    table.push_back(std::move(distance));
+    table.push_back(cli::choice(
+        "--fit", "fit", {"pad", "crop", "stretch"},
+        [&options](const std::string& name) { options.fit = *input::fit_from_name(name); }));
+    table.push_back(cli::choice(options::kDistance.name, "distance", {"plain", "phased"},
+                                [&options](const std::string& word) {
+                                    options.distance =
+                                        word == "plain" ? Distance::plain : Distance::phased;
+                                }));
     struct Text {
         const char* name;
         std::string VideoOptions::*field;
