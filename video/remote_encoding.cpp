@@ -131,7 +131,8 @@ bool RemoteEncoding::start(const std::vector<std::string>& frames, std::string& 
     if (request_.bar) words.push_back("--bar");
     words.insert(words.end(), {"--workdir", far_folder_, "--transferfile", "{}", "--return",
                                "{.}.bVK", "--return", "F{.}.bVK", "--cleanup"});
-    if (command.empty()) {
+    const bool send_encoder = command.empty();
+    if (send_encoder) {
         fs::copy_file(path_of(request_.brenvik), path_of(folder_.file(kEncoderCopy)),
                       fs::copy_options::overwrite_existing, failure);
         if (failure) {
@@ -139,9 +140,14 @@ bool RemoteEncoding::start(const std::vector<std::string>& frames, std::string& 
                 "cannot copy " + request_.brenvik + " into the work folder: " + failure.message();
             return false;
         }
-        words.insert(words.end(), {"--basefile", folder_.path() + "/./" + kEncoderCopy});
         command = std::string("./") + kEncoderCopy;
     }
+    // One file sent once for the whole run, the encoder or else the frame
+    // list: GNU parallel's clean-up after each job removes the far folder
+    // when it is empty, which another job's transfer into it may meet
+    // half-way; the file keeps it until the run's own clean-up.
+    const char* kept = send_encoder ? kEncoderCopy : kList;
+    words.insert(words.end(), {"--basefile", folder_.path() + "/./" + kept});
     // The encoder's trace is of no use here; its messages come back tagged
     // with the frame.
     std::string quoted = shell_quoted(command) + " --mode=2";
