@@ -2,8 +2,8 @@
 
 #include <filesystem>
 #include <random>
-#include <regex>
 #include <sstream>
+#include <string_view>
 #include <system_error>
 
 #include "atomic_output_file.h"
@@ -68,21 +68,34 @@ std::string far_folder_name() {
            std::to_string(number(device)) + std::to_string(number(device));
 }
 
+// The last "frameNNNNN.bmp" in `text`, or "".
+std::string last_frame_name(const std::string& text) {
+    constexpr std::string_view kStart = "frame", kEnd = ".bmp";
+    constexpr std::size_t kDigits = 5;
+    std::string last;
+    for (std::size_t at = text.find(kStart); at != std::string::npos;
+         at = text.find(kStart, at + 1)) {
+        const std::size_t digits = at + kStart.size();
+        if (text.size() < digits + kDigits + kEnd.size()) break;
+        bool numbered = true;
+        for (std::size_t i = digits; i < digits + kDigits; ++i) {
+            numbered = numbered && text[i] >= '0' && text[i] <= '9';
+        }
+        if (numbered && text.compare(digits + kDigits, kEnd.size(), kEnd) == 0) {
+            last = text.substr(at, kStart.size() + kDigits + kEnd.size());
+        }
+    }
+    return last;
+}
+
 // The frame of the first job that ended with a status of its own (the
 // others were stopped), from GNU parallel's job log.
 std::string first_failed_frame(const std::string& job_log) {
-    const std::regex frame_name("frame[0-9]{5}\\.bmp");
     const std::vector<std::string> lines = lines_of(job_log);
     for (std::size_t i = 1; i < lines.size(); ++i) {
         const std::vector<std::string> fields = split(lines[i], '\t');
         if (fields.size() < 9 || fields[6] == "0" || fields[7] != "0") continue;
-        std::string last;
-        for (std::sregex_iterator match(fields.back().begin(), fields.back().end(), frame_name),
-             end;
-             match != end; ++match) {
-            last = match->str();
-        }
-        return last;
+        return last_frame_name(fields.back());
     }
     return {};
 }
