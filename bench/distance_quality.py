@@ -92,7 +92,7 @@ def main(argv):
     parser.add_argument("--extra", default="", help="more encoder options, such as --pixpal=3")
     parser.add_argument("--runs", help="write the per-run lines to this file")
     args = parser.parse_args(argv)
-    tools = {name: os.path.join(args.bin, name) for name in ("brenvik", "brenvik-view")}
+    tools = {name: os.path.abspath(os.path.join(args.bin, name)) for name in ("brenvik", "brenvik-view")}
     extra = args.extra.split()
 
     runs = []

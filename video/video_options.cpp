@@ -166,8 +166,8 @@ container: frames at 25 per second, each scaled into the 320x158 window of a
   --diffused          pack the error-diffused twin of every picture
   --jobs=N            frames encoded at a time (default: one per core); with
                       --sshlogin, encoder processes at a time on each machine
-  --threads=N         worker threads of each frame's encoding (default 1:
-                      --jobs single-threaded encodings; 0: one per core each)
+  --threads=N         worker threads of each frame's encoding (default 0: one
+                      per core each; 1: --jobs single-threaded encodings)
   --sshlogin=LOGIN    encode on another machine too (GNU parallel's
                       --sshlogin; repeat it or separate logins with commas;
                       ":" is this machine; not on Windows)

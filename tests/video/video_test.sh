@@ -326,7 +326,7 @@ case_golden() {
   # options | SHA-256 of the container
   local table=(
     "--quality=0|2039cce939c6e041d9fb7f07537d99c6f18dac196e42d7895598e327905f34ee"
-    "--quality=0 --threads=0 --jobs=1|2039cce939c6e041d9fb7f07537d99c6f18dac196e42d7895598e327905f34ee"
+    "--quality=0 --threads=1 --jobs=1|2039cce939c6e041d9fb7f07537d99c6f18dac196e42d7895598e327905f34ee"
     "--fit=crop --diffused --quality=1 --ed=2 --seed=7 --start=0.2 --duration=0.4|b3748199c485ac7ae369d07b916f0511e13fd9159913ac416edc094acf5887c4"
     "--fit=stretch --dither=2 --shiftpixels=3 --blockoflines=8 --duration=0.2|b75279d9e323f0532ab6ce6cd320c5183169db0cb49599de82f4c7873b2454fc"
     "--quality=0 --distance=phased|53630035e1b9355b6ba8cc2cf4f89aacf3e5b6fa5a2af08749294702b3788399"
