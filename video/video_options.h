@@ -46,7 +46,7 @@ struct VideoOptions {
     // Plain by default here: truer colours (brenvik's own default is phased).
     Distance distance = Distance::plain;
     bool diffused = false;
-    unsigned jobs = 0;     // 0: one per core
+    unsigned jobs = 0;  // 0: one per core
     // Worker threads of each frame's encoding; 0 (the default): one per core.
     // Measured on 2 cores, a 10-second clip: 2 frames at a time with 2
     // workers each, 13.3 to 14.5 frames a second; with one, 12.6 to 13.0.
